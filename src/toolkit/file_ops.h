@@ -1,0 +1,60 @@
+#pragma once
+
+// File operations over std::filesystem and POSIX descriptors. Paths are UTF-8
+// text exactly as the caller joined them; nothing here normalises separators.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace Toolkit {
+
+// Attribute masks accepted by Dir.
+inline constexpr int kAttrNormal = 0;
+inline constexpr int kAttrDirectory = 16;
+
+// Size in bytes of the file at `path`.
+// Throws PlatformError when it does not exist, is a folder, or is 2 GiB or
+// larger (lengths are 32-bit signed throughout the program).
+std::int32_t FileLen(const std::string& path);
+
+// Reads the whole file with a single read into a buffer of exactly FileLen
+// bytes. REQUIRES: nothing. Throws PlatformError when the file is missing or
+// unreadable, and when it is empty, because a buffer of no bytes is refused.
+// The descriptor is closed on every path out.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+// Creates `path`, or truncates it when it exists, and writes `first`, `second`
+// and `third` one after the other from byte 0, as one gathered write. No
+// bytes of an older, longer file of the same name can remain. The descriptor
+// is closed on every path out; on failure the partly written file stays.
+void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
+                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
+
+// The name, without its folder, of the entry at `path`, or empty text when
+// there is none. Plain files always match; folders match only when
+// `attributes` includes kAttrDirectory (16). An empty path yields empty text.
+std::string Dir(const std::string& path, int attributes);
+
+// Creates the folder `path`. Throws PlatformError when it exists already (as
+// a file or a folder), when its parent is missing, or when it cannot be made.
+void MkDir(const std::string& path);
+
+// Deletes every plain file (and every symbolic link, never its target)
+// directly inside `folder`; sub-folders are kept. Throws PlatformError when
+// the folder holds no such file or cannot be listed, or when one file cannot
+// be deleted (the others are still tried).
+void KillEveryFile(const std::string& folder);
+
+// The folder of the running executable, without a trailing separator except
+// for the root folder. Throws PlatformError when it cannot be determined.
+std::string AppPath();
+
+// The platform's path separator as text: "/" here, "\" on Windows.
+std::string PathSeparator();
+
+// True when the standard error stream is an interactive terminal.
+bool StderrIsTerminal();
+
+}  // namespace Toolkit

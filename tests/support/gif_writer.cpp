@@ -1,0 +1,177 @@
+#include "support/gif_writer.h"
+
+#include <unordered_map>
+
+namespace GifTest {
+namespace {
+
+void PutWord(Bytes& out, int value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+}
+
+void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+// Packs variable-width codes least significant bit first, as GIF wants.
+class BitPacker {
+ public:
+  void Put(int code, int width) {
+    accumulator_ |= static_cast<std::uint32_t>(code) << bits_;
+    bits_ += width;
+    while (bits_ >= 8) {
+      bytes_.push_back(static_cast<std::uint8_t>(accumulator_ & 0xFF));
+      accumulator_ >>= 8;
+      bits_ -= 8;
+    }
+  }
+  Bytes Finish() {
+    if (bits_ > 0) bytes_.push_back(static_cast<std::uint8_t>(accumulator_ & 0xFF));
+    return bytes_;
+  }
+
+ private:
+  Bytes bytes_;
+  std::uint32_t accumulator_ = 0;
+  int bits_ = 0;
+};
+
+}  // namespace
+
+int ColourBits(std::size_t palette_size) {
+  int bits = 1;
+  while ((std::size_t{1} << bits) < palette_size && bits < 8) ++bits;
+  return bits;
+}
+
+Bytes HeaderAndScreen(int width, int height, std::span<const Rgb> palette) {
+  Bytes out = FromText("GIF89a");
+  PutWord(out, width);
+  PutWord(out, height);
+  const int bits = ColourBits(palette.size());
+  out.push_back(static_cast<std::uint8_t>(0x80 | ((bits - 1) << 4) | (bits - 1)));
+  out.push_back(0);  // background colour index
+  out.push_back(0);  // pixel aspect ratio
+  for (std::size_t i = 0; i < (std::size_t{1} << bits); ++i) {
+    const Rgb colour = i < palette.size() ? palette[i] : Rgb{};
+    out.insert(out.end(), {colour.r, colour.g, colour.b});
+  }
+  return out;
+}
+
+Bytes LoopingExtension() {
+  Bytes out = {0x21, 0xFF, 0x0B};
+  Append(out, FromText("NETSCAPE2.0"));
+  out.insert(out.end(), {0x03, 0x01, 0x00, 0x00, 0x00});
+  return out;
+}
+
+Bytes GraphicControlExtension(std::uint16_t delay) {
+  Bytes out = {0x21, 0xF9, 0x04, 0x04};  // disposal: leave in place
+  PutWord(out, delay);
+  out.insert(out.end(), {0x00, 0x00});  // transparent index, block terminator
+  return out;
+}
+
+Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size) {
+  const int clear = 1 << min_code_size;
+  const int end_of_information = clear + 1;
+  BitPacker packer;
+  std::unordered_map<std::uint32_t, int> table;
+  int width = min_code_size + 1;
+  int next_code = clear + 2;
+  packer.Put(clear, width);
+  int prefix = -1;
+  for (const std::uint8_t index : indices) {
+    if (prefix < 0) {
+      prefix = index;
+      continue;
+    }
+    const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 8) | index;
+    const auto found = table.find(key);
+    if (found != table.end()) {
+      prefix = found->second;
+      continue;
+    }
+    packer.Put(prefix, width);
+    // Start afresh one code short of the 12-bit limit, as common encoders do,
+    // so that no decoder has to handle a full table.
+    if (next_code < 4095) {
+      table.emplace(key, next_code);
+      // The decoder widens one code later than the encoder adds the entry.
+      if (next_code == (1 << width) && width < 12) ++width;
+      ++next_code;
+    } else {
+      packer.Put(clear, width);
+      table.clear();
+      width = min_code_size + 1;
+      next_code = clear + 2;
+    }
+    prefix = index;
+  }
+  if (prefix >= 0) packer.Put(prefix, width);
+  packer.Put(end_of_information, width);
+  const Bytes packed = packer.Finish();
+
+  Bytes out;
+  for (std::size_t at = 0; at < packed.size(); at += 255) {
+    const std::size_t size = std::min<std::size_t>(255, packed.size() - at);
+    out.push_back(static_cast<std::uint8_t>(size));
+    out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
+               packed.begin() + static_cast<std::ptrdiff_t>(at + size));
+  }
+  return out;
+}
+
+Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits) {
+  Bytes out = {0x2C};
+  PutWord(out, frame.left);
+  PutWord(out, frame.top);
+  PutWord(out, frame.width);
+  PutWord(out, frame.height);
+  out.push_back(0);  // no local colour table, not interlaced
+  const int min_code_size = colour_bits < 2 ? 2 : colour_bits;
+  out.push_back(static_cast<std::uint8_t>(min_code_size));
+  Append(out, LzwSubBlocks(frame.indices, min_code_size));
+  out.push_back(0x00);  // block terminator
+  return out;
+}
+
+Bytes Trailer() { return {0x3B}; }
+
+Bytes Encode(const Animation& animation) {
+  Bytes out = HeaderAndScreen(animation.width, animation.height, animation.palette);
+  if (animation.looping) Append(out, LoopingExtension());
+  const int bits = ColourBits(animation.palette.size());
+  for (const Frame& frame : animation.frames) {
+    Append(out, GraphicControlExtension(frame.delay));
+    Append(out, ImageDescriptorAndData(frame, bits));
+  }
+  Append(out, Trailer());
+  return out;
+}
+
+Animation SolidFrames(int count, int width, int height) {
+  Animation animation;
+  animation.width = width;
+  animation.height = height;
+  animation.palette = {{255, 0, 0}, {0, 128, 0}, {0, 0, 255}, {255, 255, 0}};
+  for (int i = 0; i < count; ++i) {
+    Frame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.indices.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                         static_cast<std::uint8_t>(i % 4));
+    animation.frames.push_back(frame);
+  }
+  return animation;
+}
+
+Bytes Concat(std::initializer_list<Bytes> pieces) {
+  Bytes out;
+  for (const Bytes& piece : pieces) Append(out, piece);
+  return out;
+}
+
+Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+}  // namespace GifTest

@@ -1,0 +1,59 @@
+#pragma once
+
+// A small GIF89a writer for tests: real LZW, so that decoders accept what it
+// writes, and the raw pieces, so that tests can lay out odd byte streams.
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace GifTest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+};
+
+struct Frame {
+  int width = 1;
+  int height = 1;
+  std::vector<std::uint8_t> indices;  // width * height palette indices, row by row
+  int left = 0;
+  int top = 0;
+  std::uint16_t delay = 10;  // hundredths of a second
+};
+
+struct Animation {
+  int width = 1;
+  int height = 1;
+  std::vector<Rgb> palette = {{0, 0, 0}, {255, 255, 255}};  // padded to a power of two
+  bool looping = true;                                      // write the NETSCAPE extension
+  std::vector<Frame> frames;
+};
+
+// The whole file: header, optional looping extension, one graphic control
+// extension and image per frame, trailer.
+Bytes Encode(const Animation& animation);
+
+// An animation of `count` frames of `width` x `height`, each frame a solid
+// colour that differs from its neighbours.
+Animation SolidFrames(int count, int width, int height);
+
+// Pieces, for hand-made layouts.
+Bytes HeaderAndScreen(int width, int height, std::span<const Rgb> palette);  // "GIF89a" ... colour table
+Bytes LoopingExtension();                              // 21 FF 0B "NETSCAPE2.0" 03 01 00 00 00
+Bytes GraphicControlExtension(std::uint16_t delay);    // 21 F9 04 ... 00
+Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);  // 2C ... data ... 00
+Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size);  // without the 00
+Bytes Trailer();                                       // 3B
+
+Bytes Concat(std::initializer_list<Bytes> pieces);
+Bytes FromText(const std::string& text);
+
+// Number of bits the palette needs, at least 1 (GIF tables hold 2^bits entries).
+int ColourBits(std::size_t palette_size);
+
+}  // namespace GifTest

@@ -1,0 +1,82 @@
+#include "toolkit/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "toolkit/platform_error.h"
+
+namespace {
+
+TEST(Conversions, RoundToNearestTiesToEvenAndOverflowFails) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double value;
+    std::optional<int> as_int16;
+    std::optional<long long> as_int32;
+  };
+  const Case cases[] = {
+      {0.5, 0, 0},
+      {1.5, 2, 2},
+      {2.5, 2, 2},
+      {3.5, 4, 4},
+      {-2.5, -2, -2},
+      {22.75, 23, 23},
+      {567.1875, 567, 567},
+      {32767.4, 32767, 32767},
+      {32767.5, std::nullopt, 32768},
+      {-32768.5, -32768, -32768},
+      {-32769.0, std::nullopt, -32769},
+      {2147483647.4, std::nullopt, 2147483647LL},
+      {2147483647.5, std::nullopt, std::nullopt},
+      {-2147483648.5, std::nullopt, -2147483648LL},
+      {nan, std::nullopt, std::nullopt},
+      {inf, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    if (c.as_int16) {
+      EXPECT_EQ(Toolkit::CInt(c.value), *c.as_int16);
+    } else {
+      try {
+        Toolkit::CInt(c.value);
+        ADD_FAILURE() << "no overflow";
+      } catch (const Toolkit::PlatformError& error) {
+        EXPECT_EQ(error.number(), Toolkit::ErrorNumber::kOverflow);
+      }
+    }
+    if (c.as_int32) {
+      EXPECT_EQ(Toolkit::CLng(c.value), *c.as_int32);
+    } else {
+      EXPECT_THROW(Toolkit::CLng(c.value), Toolkit::PlatformError);
+    }
+  }
+}
+
+TEST(Conversions, FormatPadsToThePictureAndNeverCuts) {
+  const std::pair<long long, const char*> cases[] = {
+      {0, "000"}, {1, "001"}, {42, "042"}, {999, "999"}, {1000, "1000"}, {123456, "123456"},
+      {-5, "-005"}};
+  for (const auto& [number, text] : cases) EXPECT_EQ(Toolkit::Format(number, "000"), text);
+  EXPECT_EQ(Toolkit::Format(std::numeric_limits<long long>::min(), "0"), "-9223372036854775808");
+}
+
+TEST(Conversions, DropLastCharactersCountsCodePoints) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"anim.gif", "anim"},
+      {".gif", ""},
+      {"a.g", ""},
+      {"", ""},
+      {"\xE3\x82\xA2\xE3\x83\x8B\xE3\x83\xA1.gif", "\xE3\x82\xA2\xE3\x83\x8B\xE3\x83\xA1"},
+      {"\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88\xE3\x81\x8A", "\xE3\x81\x82"},
+      {"my file.GIF", "my file"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(Toolkit::DropLastCharacters(text, 4), expected) << text;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "toolkit/file_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/gif_writer.h"
+#include "support/temp_dir.h"
+#include "toolkit/platform_error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using GifTest::Bytes;
+
+template <typename Operation>
+Toolkit::PlatformError FailureOf(Operation operation) {
+  try {
+    operation();
+  } catch (const Toolkit::PlatformError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no failure";
+  return Toolkit::PlatformError("", "", "", 0);
+}
+
+TEST(FileOps, WholeFileReadAndPieceWriteRoundTrip) {
+  GifTest::TempDir dir;
+  const std::string path = dir.File("with space \xC3\xA9.bin");
+  const Bytes a = {1, 2, 3}, b = {4}, c = {};
+  GifTest::WriteBytes(fs::u8path(path), Bytes(1000, 9));  // older and longer
+  Toolkit::WriteFileInPieces(path, a, b, c);
+  EXPECT_EQ(Toolkit::ReadWholeFile(path), (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(Toolkit::FileLen(path), 4);
+}
+
+TEST(FileOps, FailuresNameTheOperationThePathAndTheReason) {
+  GifTest::TempDir dir;
+  GifTest::WriteBytes(dir.path() / "empty", {});
+  const std::string missing = dir.File("missing.gif");
+
+  const auto not_found = FailureOf([&] { Toolkit::ReadWholeFile(missing); });
+  EXPECT_EQ(not_found.path(), missing);
+  EXPECT_EQ(not_found.number(), Toolkit::ErrorNumber::kFileNotFound);
+  EXPECT_EQ(std::string(not_found.what()), "Cannot get the length of " + missing +
+                                               ": No such file or directory");
+
+  EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(dir.File("empty")); }).reason(), "file is empty");
+  EXPECT_EQ(FailureOf([&] { Toolkit::FileLen(dir.path().string()); }).operation(),
+            "get the length of");
+  const auto no_folder = FailureOf([&] {
+    Toolkit::WriteFileInPieces(dir.File("no/such/folder.gif"), {}, {}, {});
+  });
+  EXPECT_EQ(no_folder.operation(), "create");
+}
+
+TEST(FileOps, DirFindsFilesAlwaysAndFoldersOnlyWithMask16) {
+  GifTest::TempDir dir;
+  fs::create_directory(dir.path() / "tmp");
+  GifTest::WriteBytes(dir.path() / "a.gif", {1});
+  struct Case {
+    std::string path;
+    int mask;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {dir.File("a.gif"), 0, "a.gif"},  {dir.File("a.gif"), 16, "a.gif"},
+      {dir.File("tmp"), 0, ""},         {dir.File("tmp"), 16, "tmp"},
+      {dir.File("tmp") + "/", 16, "tmp"}, {dir.File("missing"), 16, ""},
+      {"", 0, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Toolkit::Dir(c.path, c.mask), c.expected) << c.path;
+}
+
+TEST(FileOps, MkDirMakesOneNewFolderOnly) {
+  GifTest::TempDir dir;
+  Toolkit::MkDir(dir.File("tmp"));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "tmp"));
+  GifTest::WriteBytes(dir.path() / "file", {1});
+  for (const std::string& path : {dir.File("tmp"), dir.File("file"), dir.File("a/b")}) {
+    EXPECT_EQ(FailureOf([&] { Toolkit::MkDir(path); }).path(), path);
+  }
+}
+
+TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
+  GifTest::TempDir outside, work;
+  GifTest::WriteBytes(outside.path() / "keep.gif", {7});
+  GifTest::WriteBytes(work.path() / "a.gif", {1});
+  GifTest::WriteBytes(work.path() / "no extension", {1});
+  fs::create_directory(work.path() / "sub");
+  GifTest::WriteBytes(work.path() / "sub" / "inner.gif", {1});
+  fs::create_symlink(outside.path() / "keep.gif", work.path() / "link.gif");
+
+  Toolkit::KillEveryFile(work.path().string());
+  EXPECT_EQ(GifTest::ListNames(work.path()), std::vector<std::string>{"sub"});
+  EXPECT_TRUE(fs::exists(work.path() / "sub" / "inner.gif"));
+  EXPECT_EQ(GifTest::ReadBytes(outside.path() / "keep.gif"), Bytes{7});
+
+  // Nothing left to delete, or no folder at all, is a failure the caller may catch.
+  EXPECT_EQ(FailureOf([&] { Toolkit::KillEveryFile(work.path().string()); }).reason(),
+            "no file found");
+  FailureOf([&] { Toolkit::KillEveryFile(work.File("missing")); });
+}
+
+TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
+  const std::string folder = Toolkit::AppPath();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_NE(folder.back(), '/');
+  EXPECT_TRUE(fs::exists(fs::path(folder) / "file_ops_test"));
+}
+
+}  // namespace
