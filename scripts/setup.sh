@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Mervane needs to build and test, only those
+# that are missing, with sudo when not root.
+set -euo pipefail
+
+packages=(
+  cmake g++ make ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libgtest-dev
+  clang libclang-rt-14-dev
+  xvfb xauth xdotool x11-utils
+  fonts-ipafont-gothic
+  "$@"
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the normal
+# tree, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the divider's fuzzer for about a minute.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+echo "== tests"
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j2
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+"$root/scripts/build.sh" "$root/build-asan" -DMERVANE_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j2
+
+echo "== fuzzing the divider"
+"$root/scripts/build.sh" "$root/build-fuzz" -DMERVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+corpus="$root/build-fuzz/corpus"
+rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
+"$root/build-fuzz/fuzz/frame_split_fuzz" -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" \
+  -max_len=8192 -timeout=10 -print_final_stats=1 "$corpus"
+echo "fuzz: no crash, leak or out-of-bounds access"

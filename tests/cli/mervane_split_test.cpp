@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/gif_writer.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using GifTest::RunProcess;
+
+std::string LastLine(const std::string& text) {
+  std::string trimmed = text;
+  while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
+  const auto at = trimmed.rfind('\n');
+  return at == std::string::npos ? trimmed : trimmed.substr(at + 1);
+}
+
+class MervaneSplit : public ::testing::Test {
+ protected:
+  std::string Put(const std::string& name, const GifTest::Bytes& bytes) {
+    GifTest::WriteBytes(fs::u8path(inputs_.File(name)), bytes);
+    return inputs_.File(name);
+  }
+  GifTest::TempDir inputs_, cwd_;
+};
+
+TEST_F(MervaneSplit, WritesFramesBesideTheDefaultPrefixInTheCurrentFolder) {
+  const GifTest::Bytes gif = GifTest::Encode(GifTest::SolidFrames(3, 4, 4));
+  const std::string source = Put("my anim \xE3\x82\xA2.gif", gif);
+  const auto result = RunProcess({MERVANE_SPLIT, source}, cwd_.path().string());
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(LastLine(result.out), "3 frames written");
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()),
+            (std::vector<std::string>{"my anim \xE3\x82\xA2" "001.gif", "my anim \xE3\x82\xA2" "002.gif",
+                                      "my anim \xE3\x82\xA2" "003.gif"}));
+  EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / fs::u8path("my anim \xE3\x82\xA2.gif")), gif);
+}
+
+TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
+  GifTest::Animation still = GifTest::SolidFrames(1, 2, 2);
+  still.looping = false;
+  const std::string still_path = Put("still.gif", GifTest::Encode(still));
+  const std::string no_header =
+      Put("bad.gif", GifTest::Concat({GifTest::FromText("GIF89aNETSCAPE"),
+                                      GifTest::GraphicControlExtension(1), {0x00, 0x3B}}));
+  const std::string good = Put("good.gif", GifTest::Encode(GifTest::SolidFrames(5, 2, 2)));
+  fs::create_directory(cwd_.path() / "f003.gif");  // blocks the third frame
+
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string in_err;
+  };
+  const std::vector<Case> cases = {
+      {{still_path, cwd_.File("s")}, 1, "NETSCAPE"},
+      {{inputs_.File("missing.gif")}, 2, inputs_.File("missing.gif")},
+      {{no_header}, 2, "application extension"},
+      {{good, cwd_.File("no folder/f")}, 2, cwd_.File("no folder/f001.gif")},
+      {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
+      {{}, 2, "Usage"},
+      {{good, "a", "b"}, 2, "Usage"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {MERVANE_SPLIT};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto result = RunProcess(argv, cwd_.path().string());
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_NE(result.err.find(c.in_err), std::string::npos) << result.err;
+  }
+  // Only the two frames before the blocked one were written, and they stay.
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()),
+            (std::vector<std::string>{"f001.gif", "f002.gif", "f003.gif"}));
+}
+
+TEST_F(MervaneSplit, HelpAndVersionExitZero) {
+  for (const char* flag : {"--help", "--version"}) {
+    const auto result = RunProcess({MERVANE_SPLIT, flag});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.out.find("mervane-split"), std::string::npos);
+  }
+}
+
+}  // namespace
