@@ -38,6 +38,7 @@ inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kPathNotFound = 76;
 inline constexpr int kInvalidProcedureCall = 5;
+inline constexpr int kInvalidPicture = 481;
 }  // namespace ErrorNumber
 
 // Builds a PlatformError from an errno value, choosing the error number from it.

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Times mervane-split against the floor of the file system (split -b writing
+# the same number of files and bytes) and against gifsicle --explode, in
+# alternation, and prints medians, ratios and mervane-split's peak memory.
+# usage: bench/split_bench.sh [BUILD_DIR] [ROUNDS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+rounds=${2:-7}
+"$root/scripts/setup.sh" ffmpeg gifsicle time
+[ -x "$build/src/cli/mervane-split" ] || "$root/scripts/build.sh" "$build"
+splitter="$build/src/cli/mervane-split"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s%N; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+bench_one() {
+  local label=$1 source=$2
+  local frames total chunk
+  mkdir -p "$work/m"
+  frames=$("$splitter" "$source" "$work/m/f" | awk '{print $1}')
+  total=$(cat "$work"/m/* | wc -c)
+  chunk=$(( (total + frames - 1) / frames ))
+  head -c "$total" /dev/urandom > "$work/flat.bin"
+  : > "$work/t_m"; : > "$work/t_s"; : > "$work/t_g"
+  for _ in $(seq "$rounds"); do
+    for tool in m s g; do
+      rm -rf "$work/$tool" && mkdir "$work/$tool" && sync
+      local start end
+      start=$(now)
+      case $tool in
+        m) "$splitter" "$source" "$work/m/f" >/dev/null ;;
+        s) split -b "$chunk" -a 6 "$work/flat.bin" "$work/s/f" ;;
+        g) gifsicle --explode "$source" -o "$work/g/f" 2>/dev/null ;;
+      esac
+      end=$(now)
+      echo $(( (end - start) / 1000 )) >> "$work/t_$tool"
+    done
+  done
+  local tm ts tg peak_kb size
+  tm=$(median < "$work/t_m"); ts=$(median < "$work/t_s"); tg=$(median < "$work/t_g")
+  peak_kb=$(/usr/bin/time -f %M "$splitter" "$source" "$work/m/f" 2>&1 >/dev/null | tail -1)
+  size=$(stat -c %s "$source")
+  echo "== $label: $frames frames, source $size bytes, output $total bytes in $(ls "$work/s" | wc -l) split files"
+  printf '  median us: mervane-split %d, split -b %d, gifsicle --explode %d\n' "$tm" "$ts" "$tg"
+  awk -v m="$tm" -v s="$ts" -v g="$tg" 'BEGIN {printf "  ratio to split -b: %.2f (bar 1.30)   ratio to gifsicle: %.3f (bar 0.20)\n", m/s, m/g}'
+  awk -v p="$peak_kb" -v s="$size" 'BEGIN {printf "  peak memory: %.1f MiB = source + %.1f MiB (bar source + 16 MiB)\n", p/1024, p/1024 - s/1048576}'
+}
+
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 1500 -loop 0 "$work/big.gif"
+bench_one "1500 frames 640x360" "$work/big.gif"
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=16x16:rate=25 -frames:v 20000 -loop 0 "$work/tiny.gif"
+bench_one "20000 frames 16x16" "$work/tiny.gif"

@@ -1,0 +1,316 @@
+#include "main_window/form_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "main_window/control_table.h"
+#include "main_window/workflow_constants.h"
+#include "toolkit/file_ops.h"
+#include "toolkit/image_control.h"
+#include "toolkit/picture_box.h"
+#include "toolkit/platform.h"
+#include "toolkit/platform_error.h"
+#include "toolkit/scroll_bar.h"
+#include "toolkit/units.h"
+
+namespace MainWindow {
+namespace {
+
+QString FromU8(std::u8string_view text) {
+  return QString::fromUtf8(reinterpret_cast<const char*>(text.data()),
+                           static_cast<qsizetype>(text.size()));
+}
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor ToColour(const ColourSetting& setting) {
+  if (setting.rgb) return QColor(setting.rgb->r, setting.rgb->g, setting.rgb->b);
+  // The only system colour the window uses is the window text colour.
+  return QApplication::palette().color(QPalette::WindowText);
+}
+
+QFont ToFont(const FontSetting& setting) {
+  QFont font;
+  QStringList families;
+  if (setting.family == kPGothicStoredName) {
+    for (const auto family : kPGothicFallbacks) families << FromU8(family);
+  } else {
+    families << FromU8(setting.family);
+  }
+  families << QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+  font.setFamilies(families);
+  // Pixels rather than points, so the text keeps its size whatever dpi the
+  // display reports, as the rest of the twips layout does.
+  font.setPixelSize(static_cast<int>(Toolkit::PointsToPixels(setting.points) + 0.5));
+  font.setWeight(static_cast<QFont::Weight>(setting.weight));
+  return font;
+}
+
+QRect ToPixels(const TwipsRect& rect) {
+  return QRect(Toolkit::ClampedPixels(rect.left), Toolkit::ClampedPixels(rect.top),
+               Toolkit::ClampedPixels(rect.width), Toolkit::ClampedPixels(rect.height));
+}
+
+}  // namespace
+
+QString UnhandledErrorText(int number, const QString& description) {
+  return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
+}
+
+Form_main::Form_main(FormServices services) : services_(std::move(services)) {
+  setObjectName(QStringLiteral("Form_main"));
+  setWindowTitle(FromView(kTitle));
+  setFixedSize(Toolkit::ClampedPixels(kClientWidth), Toolkit::ClampedPixels(kClientHeight));
+  setAcceptDrops(true);
+  BuildControls();
+}
+
+Form_main::~Form_main() = default;
+
+void Form_main::BuildControls() {
+  std::map<std::string_view, QWidget*> built;
+  const auto build = [&](const ControlRow& row, QWidget* parent) {
+    QWidget* widget = nullptr;
+    const auto drop_filter = [this](const QMimeData* mime) { return AcceptsDrag(mime); };
+    switch (row.kind) {
+      case ControlKind::PictureBox: {
+        auto* box = new Toolkit::PictureBox(parent);
+        box->Move(row.geometry.left, row.geometry.top, row.geometry.width, row.geometry.height);
+        if (row.back_colour) box->SetBackColor(ToColour(*row.back_colour));
+        if (row.fore_colour) box->SetForeColor(ToColour(*row.fore_colour));
+        box->SetAutoSize(row.auto_size);
+        if (row.accepts_drops) box->SetDropFilter(drop_filter);
+        box->setFocusPolicy(Qt::TabFocus);
+        widget = box;
+        break;
+      }
+      case ControlKind::CommandButton:
+        widget = new QPushButton(FromView(row.caption), parent);
+        break;
+      case ControlKind::HorizontalScrollBar: {
+        auto* bar = new Toolkit::ScrollBar(parent);
+        bar->setRange(kScrollMin, kScrollMin);
+        bar->setValue(kScrollValue);
+        bar->SetLargeChange(kScrollLargeChangeAtStart);
+        bar->SetSmallChange(kScrollSmallChangeAtStart);
+        widget = bar;
+        break;
+      }
+      case ControlKind::Label: {
+        auto* label = new QLabel(FromView(row.caption), parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widget = label;
+        break;
+      }
+      case ControlKind::Image: {
+        auto* image = new Toolkit::ImageControl(parent);
+        if (row.accepts_drops) image->SetDropFilter(drop_filter);
+        widget = image;
+        break;
+      }
+    }
+    widget->setObjectName(FromView(row.name));
+    if (row.kind != ControlKind::PictureBox) widget->setGeometry(ToPixels(row.geometry));
+    if (row.font) widget->setFont(ToFont(*row.font));
+    if (!row.tooltip.empty()) widget->setToolTip(FromView(row.tooltip));
+    widget->setVisible(row.visible_at_start);
+    built[row.name] = widget;
+  };
+  // Later siblings stack above earlier ones, so build the window's own
+  // controls bottom first, then the ones that live inside a container.
+  for (auto row = kControls.rbegin(); row != kControls.rend(); ++row) {
+    if (row->container.empty()) build(*row, this);
+  }
+  for (const ControlRow& row : kControls) {
+    if (!row.container.empty()) build(row, built.at(row.container));
+  }
+
+  Progress = static_cast<Toolkit::PictureBox*>(built.at("Progress"));
+  Command2 = static_cast<QPushButton*>(built.at("Command2"));
+  Command1 = static_cast<QPushButton*>(built.at("Command1"));
+  HScroll1 = static_cast<Toolkit::ScrollBar*>(built.at("HScroll1"));
+  Picture3 = static_cast<Toolkit::PictureBox*>(built.at("Picture3"));
+  Picture1 = static_cast<Toolkit::PictureBox*>(built.at("Picture1"));
+  Picture2 = static_cast<Toolkit::PictureBox*>(built.at("Picture2"));
+  Label1 = static_cast<QLabel*>(built.at("Label1"));
+  Image1 = static_cast<Toolkit::ImageControl*>(built.at("Image1"));
+
+  std::vector<const ControlRow*> tab_rows;
+  for (const ControlRow& row : kControls) {
+    if (row.tab_index) tab_rows.push_back(&row);
+  }
+  std::sort(tab_rows.begin(), tab_rows.end(),
+            [](const ControlRow* a, const ControlRow* b) { return *a->tab_index < *b->tab_index; });
+  for (std::size_t i = 1; i < tab_rows.size(); ++i) {
+    setTabOrder(built.at(tab_rows[i - 1]->name), built.at(tab_rows[i]->name));
+  }
+
+  connect(Command1, &QPushButton::clicked, this, &Form_main::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form_main::Command2_Click);
+  connect(HScroll1, &Toolkit::ScrollBar::Change, this, &Form_main::HScroll1_Change);
+  connect(Picture1, &Toolkit::PictureBox::dropped, this,
+          [this](const Toolkit::DropData& data, float x, float y) {
+            QueueDrop([this, data, x, y] {
+              std::int32_t effect = kDropEffectCopy;
+              Picture1_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
+            });
+          });
+  connect(Picture3, &Toolkit::PictureBox::dropped, this,
+          [this](const Toolkit::DropData& data, float x, float y) {
+            QueueDrop([this, data, x, y] {
+              std::int32_t effect = kDropEffectCopy;
+              Picture3_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
+            });
+          });
+  connect(Image1, &Toolkit::ImageControl::dropped, this,
+          [this](const Toolkit::DropData& data, float x, float y) {
+            QueueDrop([this, data, x, y] {
+              std::int32_t effect = kDropEffectCopy;
+              Image1_OLEDragDrop(0, data, effect, kLeftButton, 0, x, y);
+            });
+          });
+}
+
+std::string Form_main::WorkFolder() const {
+  return services_.app_path + Toolkit::PathSeparator() + kWorkFolderName;
+}
+
+std::string Form_main::OutputPrefix(const std::string& base_name) const {
+  return WorkFolder() + Toolkit::PathSeparator() + base_name;
+}
+
+void Form_main::Form_Load() {
+  const std::string work_folder = WorkFolder();
+  if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName) {
+    Toolkit::MkDir(work_folder);
+  }
+}
+
+void Form_main::Command1_Click() {
+  hide();
+  services_.end();
+}
+
+void Form_main::Command2_Click() {
+  const std::string work_folder = WorkFolder();
+  try {
+    Toolkit::OpenInFileManager(work_folder);
+  } catch (const Toolkit::PlatformError& failure) {
+    // Losing the strip over a missing file manager would help nobody: say
+    // what went wrong and keep running.
+    services_.message_boxes->MsgBox(
+        this, QStringLiteral("Cannot open %1 in the file manager: %2")
+                  .arg(QDir::toNativeSeparators(QString::fromStdString(work_folder)),
+                       QString::fromStdString(failure.reason())));
+  }
+}
+
+void Form_main::HScroll1_Change() {
+  const std::int16_t value = HScroll1->Value();
+  const auto shift = static_cast<std::int16_t>(-value);
+  const double x = static_cast<double>(shift) * kTwipsPerScrollUnit;
+  Picture1->SetLeft(static_cast<float>(x));
+}
+
+void Form_main::Picture3_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
+                                     std::int16_t Button, std::int16_t Shift, float X, float Y) {
+  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
+}
+
+void Form_main::Image1_OLEDragDrop(std::int16_t, const Toolkit::DropData& Data,
+                                   std::int32_t& Effect, std::int16_t Button, std::int16_t Shift,
+                                   float X, float Y) {
+  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
+}
+
+void Form_main::Form_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
+                                 std::int16_t Button, std::int16_t Shift, float X, float Y) {
+  // A drop beside the strip means the same as a drop on it.
+  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
+}
+
+bool Form_main::AcceptsDrag(const QMimeData* mime) const {
+  return !Busy() && Toolkit::CarriesLocalFile(mime);
+}
+
+bool Form_main::AcceptsDropAt(const QMimeData* mime, QPoint pos) const {
+  if (!AcceptsDrag(mime)) return false;
+  // Qt hands a drag the buttons, the scroll bar or the progress strip
+  // refuse on to this window, so refuse it here for them.
+  const QWidget* refusing[] = {Command1, Command2, HScroll1, Progress};
+  for (const QWidget* child = childAt(pos); child != nullptr && child != this;
+       child = child->parentWidget()) {
+    if (std::find(std::begin(refusing), std::end(refusing), child) != std::end(refusing)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Form_main::dragEnterEvent(QDragEnterEvent* event) {
+  if (AcceptsDropAt(event->mimeData(), event->position().toPoint())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void Form_main::dragMoveEvent(QDragMoveEvent* event) {
+  if (AcceptsDropAt(event->mimeData(), event->position().toPoint())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void Form_main::dropEvent(QDropEvent* event) {
+  if (!AcceptsDropAt(event->mimeData(), event->position().toPoint())) return event->ignore();
+  event->acceptProposedAction();
+  const Toolkit::DropData data = Toolkit::DropDataFrom(event->mimeData());
+  const auto x = static_cast<float>(Toolkit::PixelsToTwips(event->position().x()));
+  const auto y = static_cast<float>(Toolkit::PixelsToTwips(event->position().y()));
+  QueueDrop([this, data, x, y] {
+    std::int32_t effect = kDropEffectCopy;
+    Form_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
+  });
+}
+
+void Form_main::QueueDrop(std::function<void()> run) {
+  drop_queued_ = true;
+  // The drag source waits for the drop to be answered; divide after that.
+  QTimer::singleShot(0, this, [this, run = std::move(run)] {
+    drop_queued_ = false;
+    run();
+  });
+}
+
+void Form_main::closeEvent(QCloseEvent* event) {
+  // Closing mid-run ends the program as "END" does; the frame files written
+  // so far are complete, since no file is open while events run.
+  if (dividing_) services_.end();
+  event->accept();
+}
+
+std::unique_ptr<Form_main> StartUp(FormServices services) {
+  Toolkit::MessageBoxes* boxes = services.message_boxes;
+  auto form = std::make_unique<Form_main>(std::move(services));
+  try {
+    form->Form_Load();
+  } catch (const Toolkit::PlatformError& failure) {
+    boxes->MsgBox(nullptr, UnhandledErrorText(failure.number(), QString::fromUtf8(failure.what())));
+    return nullptr;
+  }
+  return form;
+}
+
+}  // namespace MainWindow

@@ -1,0 +1,23 @@
+#include "toolkit/drop_data.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+namespace Toolkit {
+
+DropData DropDataFrom(const QMimeData* mime) {
+  DropData data;
+  if (mime == nullptr || !mime->hasUrls()) return data;
+  for (const QUrl& url : mime->urls()) {
+    const QString path = url.toLocalFile();
+    if (!path.isEmpty()) data.files.push_back(path.toStdString());
+  }
+  return data;
+}
+
+bool CarriesLocalFile(const QMimeData* mime) {
+  return mime != nullptr && mime->hasUrls() && !mime->urls().isEmpty() &&
+         !mime->urls().first().toLocalFile().isEmpty();
+}
+
+}  // namespace Toolkit

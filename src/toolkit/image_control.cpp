@@ -1,0 +1,44 @@
+#include "toolkit/image_control.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QPainter>
+
+#include "toolkit/units.h"
+
+namespace Toolkit {
+
+ImageControl::ImageControl(QWidget* parent) : QWidget(parent) {}
+
+void ImageControl::SetPicture(const Picture& picture) {
+  picture_ = picture;
+  update();
+}
+
+void ImageControl::SetDropFilter(std::function<bool(const QMimeData*)> filter) {
+  drop_filter_ = std::move(filter);
+  setAcceptDrops(static_cast<bool>(drop_filter_));
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+  if (picture_.IsNull()) return;
+  QPainter painter(this);
+  painter.drawImage(rect(), picture_.image());
+}
+
+void ImageControl::dragEnterEvent(QDragEnterEvent* event) {
+  if (drop_filter_ && drop_filter_(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void ImageControl::dropEvent(QDropEvent* event) {
+  if (!drop_filter_ || !drop_filter_(event->mimeData())) return event->ignore();
+  event->acceptProposedAction();
+  emit dropped(DropDataFrom(event->mimeData()), static_cast<float>(PixelsToTwips(event->position().x())),
+               static_cast<float>(PixelsToTwips(event->position().y())));
+}
+
+}  // namespace Toolkit

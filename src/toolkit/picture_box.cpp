@@ -1,0 +1,140 @@
+#include "toolkit/picture_box.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "toolkit/units.h"
+
+namespace Toolkit {
+namespace {
+
+QPointF ToPixels(float x, float y) { return QPointF(TwipsToPixels(x), TwipsToPixels(y)); }
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent), fore_colour_(palette().windowText().color()) {
+  setAutoFillBackground(true);
+}
+
+void PictureBox::SetLeft(float twips) {
+  left_ = twips;
+  ApplyGeometry();
+}
+void PictureBox::SetTop(float twips) {
+  top_ = twips;
+  ApplyGeometry();
+}
+void PictureBox::SetWidth(float twips) {
+  width_ = twips;
+  ApplyGeometry();
+}
+void PictureBox::SetHeight(float twips) {
+  height_ = twips;
+  ApplyGeometry();
+}
+void PictureBox::Move(float left, float top, float width, float height) {
+  left_ = left, top_ = top, width_ = width, height_ = height;
+  ApplyGeometry();
+}
+
+void PictureBox::ApplyGeometry() {
+  const int x = ClampedPixels(left_), y = ClampedPixels(top_);
+  const int w = std::max(0, ClampedPixels(width_)), h = std::max(0, ClampedPixels(height_));
+  setGeometry(x, y, w, h);
+}
+
+void PictureBox::SetBackColor(QColor colour) {
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, colour);
+  setPalette(colours);
+}
+
+void PictureBox::SetForeColor(QColor colour) { fore_colour_ = colour; }
+
+void PictureBox::SetPicture(const Picture& picture) {
+  picture_ = picture;
+  if (auto_size_ && !picture.IsNull()) {
+    width_ = static_cast<float>(picture.WidthTwips());
+    height_ = static_cast<float>(picture.HeightTwips());
+    ApplyGeometry();
+  }
+  update();
+}
+
+double PictureBox::ImageWidthHimetric() const { return TwipsToHimetric(width_); }
+double PictureBox::ImageHeightHimetric() const { return TwipsToHimetric(height_); }
+
+void PictureBox::Cls() {
+  drawing_.Clear();
+  CurrentX = 0;
+  CurrentY = 0;
+  update();
+}
+
+void PictureBox::Exposed(const QRectF& pixels) {
+  if (!pixels.isEmpty()) update(pixels.toAlignedRect().intersected(rect()));
+}
+
+void PictureBox::Line(float x1, float y1, float x2, float y2) {
+  Exposed(drawing_.AddLine(QLineF(ToPixels(x1, y1), ToPixels(x2, y2)), fore_colour_));
+}
+
+void PictureBox::Box(float x1, float y1, float x2, float y2) {
+  Exposed(drawing_.AddBox(QRectF(ToPixels(x1, y1), ToPixels(x2, y2)), fore_colour_));
+}
+
+void PictureBox::PaintPicture(const Picture& picture, float x, float y, float width,
+                              float height) {
+  const QRectF target(ToPixels(x, y), QSizeF(TwipsToPixels(width), TwipsToPixels(height)));
+  Exposed(drawing_.AddImage(target, picture.image()));
+}
+
+void PictureBox::Print(const QString& text) {
+  const QRectF bounds = drawing_.AddText(ToPixels(CurrentX, CurrentY), text, font(), fore_colour_);
+  Exposed(bounds);
+  CurrentX = 0;
+  CurrentY += static_cast<float>(PixelsToTwips(bounds.height()));
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.setClipRegion(event->region());
+  if (!picture_.IsNull()) painter.drawImage(QPoint(0, 0), picture_.image());
+  drawing_.Paint(painter, event->rect());
+}
+
+void PictureBox::SetDropFilter(std::function<bool(const QMimeData*)> filter) {
+  drop_filter_ = std::move(filter);
+  setAcceptDrops(static_cast<bool>(drop_filter_));
+}
+
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) {
+  if (drop_filter_ && drop_filter_(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
+  if (drop_filter_ && drop_filter_(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void PictureBox::dropEvent(QDropEvent* event) {
+  if (!drop_filter_ || !drop_filter_(event->mimeData())) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  const QPointF at = event->position();
+  emit dropped(DropDataFrom(event->mimeData()), static_cast<float>(PixelsToTwips(at.x())),
+               static_cast<float>(PixelsToTwips(at.y())));
+}
+
+}  // namespace Toolkit
