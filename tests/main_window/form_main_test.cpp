@@ -1,0 +1,234 @@
+#include "main_window/form_main.h"
+
+#include <QCoreApplication>
+#include <QDragMoveEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/form_fixture.h"
+#include "toolkit/image_control.h"
+#include "toolkit/picture_box.h"
+#include "toolkit/platform_error.h"
+#include "toolkit/scroll_bar.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using GifTest::FormTest;
+
+TEST_F(FormTest, ControlsStandWhereTheTableSaysInPixels) {
+  struct Expected {
+    const char* name;
+    QRect pixels;
+    const char* parent;
+    bool visible;
+  };
+  const Expected controls[] = {
+      {"Progress", {72, 48, 233, 17}, "Form_main", false},
+      {"Command2", {208, 144, 81, 25}, "Form_main", true},
+      {"Command1", {296, 144, 81, 25}, "Form_main", true},
+      {"HScroll1", {8, 112, 369, 17}, "Form_main", true},
+      {"Picture3", {8, 0, 369, 129}, "Form_main", true},
+      {"Picture1", {0, 0, 369, 113}, "Picture3", true},
+      {"Picture2", {288, 344, 241, 169}, "Form_main", false},
+      {"Label1", {32, 152, 153, 17}, "Form_main", true},
+      {"Image1", {120, 376, 97, 89}, "Form_main", false},
+  };
+  EXPECT_EQ(form().size(), QSize(385, 174));
+  EXPECT_EQ(form().windowTitle(), "Mervane");
+  for (const Expected& c : controls) {
+    const QWidget* widget = form().findChild<QWidget*>(c.name);
+    ASSERT_NE(widget, nullptr) << c.name;
+    EXPECT_EQ(widget->geometry(), c.pixels) << c.name;
+    EXPECT_EQ(widget->parentWidget()->objectName(), c.parent) << c.name;
+    EXPECT_EQ(widget->isVisibleTo(&form()), c.visible) << c.name;
+  }
+}
+
+TEST_F(FormTest, StackingTextsAndColoursAreAsTheUserSeesThem) {
+  // Topmost first among the window's own children: Qt paints later siblings on top.
+  const QObjectList& children = form().children();
+  const auto index = [&](QWidget* w) { return children.indexOf(w); };
+  EXPECT_GT(index(form().Progress), index(form().Command2));
+  EXPECT_GT(index(form().Command1), index(form().HScroll1));
+  EXPECT_GT(index(form().HScroll1), index(form().Picture3));
+  EXPECT_GT(index(form().Picture3), index(form().Picture2));
+  EXPECT_GT(index(form().Picture2), index(form().Label1));
+  // The scroll bar covers the viewport's bottom 255 twips.
+  EXPECT_EQ(form().childAt(100, 120), form().HScroll1);
+
+  EXPECT_EQ(form().Command1->text(), "END");
+  EXPECT_EQ(form().Command2->text(), "ShowHolder");
+  EXPECT_EQ(form().Label1->text(), "Mervane");
+  EXPECT_EQ(form().Picture1->toolTip(), "Drop AnimationGIFfile");
+  EXPECT_TRUE(form().Picture1->font().families().contains(QString::fromUtf8(u8"ＭＳ Ｐゴシック")));
+  EXPECT_EQ(form().Picture1->font().pixelSize(), 15);
+  EXPECT_EQ(form().Label1->font().pixelSize(), 13);
+  EXPECT_TRUE(form().Label1->font().bold());
+  EXPECT_EQ(form().Progress->ForeColor(), QColor(0, 0, 255));
+  EXPECT_EQ(form().HScroll1->Value(), 0);
+  EXPECT_EQ(form().HScroll1->LargeChange(), 20);
+  EXPECT_EQ(form().HScroll1->SmallChange(), 5);
+
+  const QImage shot = form().grab().toImage();
+  EXPECT_EQ(shot.pixelColor(50, 30), QColor(255, 255, 224));    // the strip
+  EXPECT_EQ(shot.pixelColor(150, 55), QColor(255, 255, 224));   // where the hidden progress lies
+  form().Progress->setVisible(true);
+  EXPECT_EQ(form().grab().toImage().pixelColor(150, 55), QColor(255, 255, 255));
+}
+
+std::unique_ptr<QMimeData> FileDrag(const QString& path = "/some/file.gif") {
+  auto mime = std::make_unique<QMimeData>();
+  mime->setUrls({QUrl::fromLocalFile(path)});
+  return mime;
+}
+
+TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
+  EXPECT_TRUE(form().acceptDrops());
+  EXPECT_TRUE(form().Picture1->acceptDrops());
+  EXPECT_TRUE(form().Picture3->acceptDrops());
+  EXPECT_TRUE(form().Image1->acceptDrops());
+  for (QWidget* w : {static_cast<QWidget*>(form().Command1), static_cast<QWidget*>(form().Command2),
+                     static_cast<QWidget*>(form().HScroll1), static_cast<QWidget*>(form().Progress),
+                     static_cast<QWidget*>(form().Picture2)}) {
+    EXPECT_FALSE(w->acceptDrops()) << w->objectName().toStdString();
+  }
+  form().show();  // drop sites register when the window is shown
+  form().Progress->setVisible(true);
+  const auto file = FileDrag();
+  struct Point {
+    QPoint at;
+    bool accepted;
+  };
+  const Point points[] = {{{10, 165}, true},   {{60, 160}, true},  {{250, 155}, false},
+                          {{330, 155}, false}, {{100, 120}, false}, {{150, 55}, false}};
+  for (const Point& p : points) {
+    EXPECT_EQ(form().AcceptsDropAt(file.get(), p.at), p.accepted) << p.at.x() << "," << p.at.y();
+  }
+  QMimeData text;
+  text.setText("not a file");
+  QMimeData remote;
+  remote.setUrls({QUrl("https://example.invalid/a.gif")});
+  EXPECT_FALSE(form().AcceptsDropAt(&text, {10, 165}));
+  EXPECT_FALSE(form().AcceptsDropAt(&remote, {10, 165}));
+}
+
+TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExists) {
+  struct Case {
+    const char* name;
+    bool make_folder, make_file;
+  };
+  for (const Case c : {Case{"present", true, false}, Case{"missing", false, false},
+                       Case{"plain file", false, true}}) {
+    SCOPED_TRACE(c.name);
+    GifTest::TempDir app;
+    if (c.make_folder) {
+      fs::create_directory(app.path() / "tmp");
+      GifTest::WriteBytes(app.path() / "tmp" / "old.gif", {1});
+    }
+    if (c.make_file) GifTest::WriteBytes(app.path() / "tmp", {1});
+    GifTest::RecordingBoxes boxes;
+    const auto form = MainWindow::StartUp({app.path().string(), &boxes, [] {}});
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_EQ(fs::is_directory(app.path() / "tmp"), !c.make_file);
+    EXPECT_EQ(fs::exists(app.path() / "tmp" / "old.gif"), c.make_folder);
+  }
+}
+
+TEST(FormLoad, AFolderThatCannotBeMadeIsReportedAndTheWindowNeverShows) {
+  GifTest::TempDir app;
+  GifTest::RecordingBoxes boxes;
+  const std::string missing = (app.path() / "gone").string();
+  const auto form = MainWindow::StartUp({missing, &boxes, [] {}});
+  EXPECT_EQ(form, nullptr);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_TRUE(boxes.texts[0].startsWith("Run-time error '")) << boxes.texts[0].toStdString();
+  EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(missing + "/tmp")));
+}
+
+TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
+  form().HScroll1->SetMax(1000);
+  for (const auto& [value, left] : {std::pair{0, 0.0f}, {1, -16.0f}, {567, -9072.0f}}) {
+    form().HScroll1->SetValue(static_cast<std::int16_t>(value));
+    EXPECT_EQ(form().Picture1->Left(), left) << value;
+  }
+  form().HScroll1->SetMax(100);  // lowered below Value
+  EXPECT_EQ(form().HScroll1->Value(), 100);
+  EXPECT_EQ(form().Picture1->Left(), -1600.0f);
+
+  // Dragging the thumb moves nothing until it is released.
+  form().HScroll1->setSliderDown(true);
+  form().HScroll1->setSliderPosition(10);
+  EXPECT_EQ(form().Picture1->Left(), -1600.0f);
+  form().HScroll1->setSliderDown(false);
+  EXPECT_EQ(form().Picture1->Left(), -160.0f);
+}
+
+TEST_F(FormTest, EndClosesTheWindowAndEndsTheProgram) {
+  form().show();
+  form().Command1->click();
+  EXPECT_EQ(ends_, 1);
+  EXPECT_FALSE(form().isVisible());
+}
+
+// A stand-in file manager first on PATH, which records its arguments.
+class ShowHolder : public FormTest {
+ protected:
+  void SetUp() override {
+    old_path_ = qgetenv("PATH");
+    FormTest::SetUp();
+  }
+  void TearDown() override { qputenv("PATH", old_path_); }
+  QByteArray old_path_;
+};
+
+TEST_F(ShowHolder, OpensTheWorkFolderAsOneArgumentWithoutAShell) {
+  GifTest::TempDir bin;
+  const fs::path record = bin.path() / "args";
+  {
+    std::ofstream script(bin.path() / "xdg-open");
+    script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << record.string()
+           << ".part'\n/bin/mv '" << record.string() << ".part' '" << record.string() << "'\n";
+  }
+  fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
+  qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+
+  // An executable folder with spaces and a shell character in its name.
+  GifTest::TempDir outer;
+  const fs::path app = outer.path() / "My Tools; echo hi";
+  fs::create_directory(app);
+  GifTest::RecordingBoxes boxes;
+  const auto spaced = MainWindow::StartUp({app.string(), &boxes, [] {}});
+  ASSERT_NE(spaced, nullptr);
+  spaced->Command2->click();
+  for (int i = 0; i < 500 && !fs::exists(record); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(fs::exists(record));
+  std::ifstream in(record);
+  std::string line, all;
+  int lines = 0;
+  while (std::getline(in, line)) ++lines, all = line;
+  EXPECT_EQ(lines, 1);
+  EXPECT_EQ(all, (app / "tmp").string());
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(ShowHolder, AMissingFileManagerIsReportedAndTheProgramGoesOn) {
+  GifTest::TempDir empty;
+  qputenv("PATH", QByteArray::fromStdString(empty.path().string()));
+  form().Command2->click();
+  ASSERT_EQ(boxes_.texts.size(), 1u);
+  EXPECT_TRUE(boxes_.texts[0].contains(QString::fromStdString(work().string())));
+  EXPECT_TRUE(boxes_.texts[0].contains("xdg-open"));
+  EXPECT_EQ(ends_, 0);
+}
+
+}  // namespace
