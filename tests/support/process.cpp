@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +51,36 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   ::waitpid(pid, &status, 0);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+}  // namespace GifTest
+
+namespace GifTest {
+
+Spawned::Spawned(const std::vector<std::string>& argv) {
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+}
+
+Spawned::~Spawned() {
+  if (pid_ > 0 && !exited_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+int Spawned::WaitForExit(double seconds) {
+  int status = 0;
+  const bool done = PollUntil(seconds, [&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
+  if (!done) return -1;
+  exited_ = true;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace GifTest

@@ -16,3 +16,40 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& working_dir = "");
 
 }  // namespace GifTest
+
+namespace GifTest {
+
+// A process started in the background; killed when the object goes unless
+// it has exited.
+class Spawned {
+ public:
+  explicit Spawned(const std::vector<std::string>& argv);
+  Spawned(const Spawned&) = delete;
+  Spawned& operator=(const Spawned&) = delete;
+  ~Spawned();
+  // Waits up to `seconds` for the exit; returns its code, or -1 on time-out.
+  int WaitForExit(double seconds);
+
+ private:
+  int pid_ = -1;
+  bool exited_ = false;
+};
+
+// Polls `condition` every 20 ms until it holds or `seconds` pass.
+template <typename Condition>
+bool PollUntil(double seconds, Condition condition);
+
+}  // namespace GifTest
+
+#include <chrono>
+#include <thread>
+
+template <typename Condition>
+bool GifTest::PollUntil(double seconds, Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return condition();
+}

@@ -1,0 +1,65 @@
+// Starts the real mervane under an X server and looks at it from outside,
+// as a user would: the work folder, the window's title and size, END.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string FindWindow() {
+  const auto found =
+      GifTest::RunProcess({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Mervane$"});
+  std::istringstream lines(found.out);
+  std::string first;
+  std::getline(lines, first);
+  return Trimmed(first);
+}
+
+int Field(const std::string& info, const std::string& name) {
+  const auto at = info.find(name);
+  return at == std::string::npos ? -1 : std::stoi(info.substr(at + name.size()));
+}
+
+TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
+  GifTest::TempDir folder;
+  const fs::path app = folder.path() / "My Mervane";
+  fs::create_directory(app);
+  fs::copy_file(MERVANE_EXE, app / "mervane");
+  fs::permissions(app / "mervane", fs::perms::owner_all);
+
+  GifTest::Spawned mervane({(app / "mervane").string()});
+  std::string window;
+  ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window = FindWindow()).empty(); }))
+      << "no window titled Mervane";
+  EXPECT_TRUE(fs::is_directory(app / "tmp"));
+
+  std::string info;
+  ASSERT_TRUE(GifTest::PollUntil(10, [&] {
+    info = GifTest::RunProcess({"/usr/bin/xwininfo", "-id", window}).out;
+    return Field(info, "Width: ") == 385 && Field(info, "Height: ") == 174;
+  })) << info;
+
+  // END sits at 4440..5655 x 2160..2535 twips: click its middle.
+  // Click again while the window has not taken the first click yet.
+  int exit_code = -1;
+  for (int attempt = 0; attempt < 20 && exit_code < 0; ++attempt) {
+    GifTest::RunProcess({"/usr/bin/xdotool", "mousemove", "--window", window, "336", "156"});
+    GifTest::RunProcess({"/usr/bin/xdotool", "click", "1"});
+    exit_code = mervane.WaitForExit(1);
+  }
+  EXPECT_EQ(exit_code, 0);
+}
+
+}  // namespace
