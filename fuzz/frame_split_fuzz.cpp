@@ -17,8 +17,8 @@ namespace {
 
 const std::string& OutputPrefix() {
   static const std::string prefix = [] {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("mervane-fuzz-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("mervane-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     return (folder / "f").string();
   }();
@@ -30,10 +30,11 @@ const std::string& OutputPrefix() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FrameSplit::NoProgress progress;
   try {
-    const int written = FrameSplit::SplitAnimation(std::span(data, size), "input", OutputPrefix(),
-                                                   progress);
+    const int written =
+        FrameSplit::SplitAnimation(std::span(data, size), "input", OutputPrefix(), progress);
     if (written < 0) std::abort();
-    if (written > 0 && !std::filesystem::exists(FrameSplit::FrameFileName(OutputPrefix(), written))) {
+    if (written > 0 &&
+        !std::filesystem::exists(FrameSplit::FrameFileName(OutputPrefix(), written))) {
       std::abort();
     }
   } catch (const FrameSplit::DivideError&) {

@@ -16,15 +16,18 @@ int main(int argc, char** argv) {
   int index = 0;
   const auto put = [&](const GifTest::Bytes& bytes) {
     std::ofstream out(folder / ("start-" + std::to_string(index++) + ".gif"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   };
   for (const int frames : {1, 2, 5}) put(GifTest::Encode(GifTest::SolidFrames(frames, 3, 2)));
   GifTest::Animation still = GifTest::SolidFrames(1, 4, 4);
   still.looping = false;
   put(GifTest::Encode(still));
   const GifTest::Rgb palette[] = {{0x21, 0xF9, 0x04}, {1, 2, 3}};
-  put(GifTest::Concat({GifTest::HeaderAndScreen(2, 2, palette), GifTest::LoopingExtension(),
-                       GifTest::GraphicControlExtension(3), {0x00, 0x3B, 'x'}}));
+  put(GifTest::Concat({GifTest::HeaderAndScreen(2, 2, palette),
+                       GifTest::LoopingExtension(),
+                       GifTest::GraphicControlExtension(3),
+                       {0x00, 0x3B, 'x'}}));
   put(GifTest::Concat({GifTest::FromText("GIF89aNETSCAPE"), GifTest::GraphicControlExtension(1)}));
   return 0;
 }

@@ -31,5 +31,6 @@ int main(int argc, char** argv) {
   painter.drawEllipse(QRectF(6, 14, 6, 6));
   painter.drawEllipse(QRectF(22, 11, 6, 6));
   painter.end();
-  return image.convertToFormat(QImage::Format_Indexed8).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+  return image.convertToFormat(QImage::Format_Indexed8).save(QString::fromLocal8Bit(argv[1])) ? 0
+                                                                                              : 1;
 }

@@ -59,9 +59,8 @@ class TerminalBar final : public FrameSplit::SplitProgress {
 };
 
 std::string DefaultPrefix(const std::string& source) {
-  const std::u8string name = std::filesystem::path(std::u8string(source.begin(), source.end()))
-                                 .filename()
-                                 .u8string();
+  const std::u8string name =
+      std::filesystem::path(std::u8string(source.begin(), source.end())).filename().u8string();
   return Toolkit::DropLastCharacters(std::string(name.begin(), name.end()), kExtensionLength);
 }
 

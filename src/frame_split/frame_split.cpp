@@ -25,7 +25,8 @@ std::size_t Find(std::span<const std::uint8_t> data, std::size_t from,
   while (from <= last_start) {
     const void* hit = std::memchr(data.data() + from, marker[0], last_start - from + 1);
     if (hit == nullptr) return kNotFound;
-    const std::size_t at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data.data());
+    const std::size_t at =
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data.data());
     if (std::memcmp(data.data() + at, marker.data(), Size) == 0) return at;
     from = at + 1;
   }

@@ -8,13 +8,13 @@
 
 namespace FrameSplit {
 
-inline constexpr std::uint8_t kExtensionIntroducer = 0x21;      // '!'
+inline constexpr std::uint8_t kExtensionIntroducer = 0x21;  // '!'
 inline constexpr std::uint8_t kApplicationExtensionLabel = 0xFF;
-inline constexpr std::uint8_t kApplicationBlockSize = 0x0B;      // 8-byte identifier + 3-byte code
+inline constexpr std::uint8_t kApplicationBlockSize = 0x0B;  // 8-byte identifier + 3-byte code
 inline constexpr std::uint8_t kGraphicControlLabel = 0xF9;
 inline constexpr std::uint8_t kGraphicControlBlockSize = 0x04;
 inline constexpr std::uint8_t kBlockTerminator = 0x00;
-inline constexpr std::uint8_t kTrailer = 0x3B;                    // ';'
+inline constexpr std::uint8_t kTrailer = 0x3B;  // ';'
 
 // "NETSCAPE": its presence anywhere makes a file divisible.
 inline constexpr std::array<std::uint8_t, 8> kLoopingSignature = {'N', 'E', 'T', 'S',

@@ -58,9 +58,9 @@ class DividingScope {
 
 double Ratio(std::int32_t width, std::int32_t height) {
   if (height == 0) {
-    throw Toolkit::PlatformError("divide", "picture width by height", "Division by zero",
-                                 width == 0 ? Toolkit::ErrorNumber::kOverflow
-                                            : Toolkit::ErrorNumber::kDivisionByZero);
+    throw Toolkit::PlatformError(
+        "divide", "picture width by height", "Division by zero",
+        width == 0 ? Toolkit::ErrorNumber::kOverflow : Toolkit::ErrorNumber::kDivisionByZero);
   }
   return static_cast<double>(width) / height;
 }
@@ -125,7 +125,8 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
   }
 
   Guarded([&] { progress_step = static_cast<double>(progress_width) / frame_count; });
-  Guarded([&] { Label1->setText(QString::number(frame_count) + QString::fromUtf8(kImagesSuffix)); });
+  Guarded(
+      [&] { Label1->setText(QString::number(frame_count) + QString::fromUtf8(kImagesSuffix)); });
   Guarded([&] { strip_width = (thumbnail_width + kSlotPadding) * frame_count + kSlotPadding; });
   Guarded([&] { viewport_width = Picture3->Width(); });
   Guarded([&] { Picture1->SetWidth(static_cast<float>(strip_width)); });
@@ -134,7 +135,8 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
       HScroll1->SetMax(Toolkit::CInt((strip_width - viewport_width) / kTwipsPerScrollUnit));
     });
     Guarded([&] {
-      HScroll1->SetLargeChange(Toolkit::CInt((thumbnail_width + kSlotPadding) / kTwipsPerScrollUnit));
+      HScroll1->SetLargeChange(
+          Toolkit::CInt((thumbnail_width + kSlotPadding) / kTwipsPerScrollUnit));
     });
     Guarded([&] {
       HScroll1->SetSmallChange(
@@ -148,7 +150,8 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
     for (int n = 1; n <= frame_count; ++n) {
       double thumbnail_left = 0;
       std::string frame_path;
-      Guarded([&] { thumbnail_left = (n - 1) * (thumbnail_width + kSlotPadding) + kThumbnailInset; });
+      Guarded(
+          [&] { thumbnail_left = (n - 1) * (thumbnail_width + kSlotPadding) + kThumbnailInset; });
       Guarded([&] { frame_path = FrameSplit::FrameFileName(OutputPrefix(base_name), n); });
       Guarded([&] {
         Picture1->PaintPicture(Toolkit::LoadPicture(frame_path), static_cast<float>(thumbnail_left),
@@ -160,10 +163,12 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
       });
       Guarded([&] { Picture1->CurrentX = static_cast<float>(thumbnail_left); });
       Guarded([&] { Picture1->CurrentY = strip_height + kNumberGap; });
-      Guarded([&] { Picture1->Print(QString::fromStdString(Toolkit::Format(n, FrameSplit::kFrameNumberPicture))); });
       Guarded([&] {
-        Progress->Box(0, 0, static_cast<float>(n * progress_step), kProgressBoxHeight);
+        Picture1->Print(
+            QString::fromStdString(Toolkit::Format(n, FrameSplit::kFrameNumberPicture)));
       });
+      Guarded(
+          [&] { Progress->Box(0, 0, static_cast<float>(n * progress_step), kProgressBoxHeight); });
       Guarded([&] { Toolkit::DoEvents(); });
     }
   }

@@ -9,18 +9,18 @@ namespace MainWindow {
 inline constexpr char kWorkFolderName[] = "tmp";
 
 // Strip layout, in twips.
-inline constexpr float kNumberBand = 300;     // strip height = Picture1's height less this
-inline constexpr double kSlotPadding = 60;    // slot = thumbnail width + this; strip = slots + this
+inline constexpr float kNumberBand = 300;   // strip height = Picture1's height less this
+inline constexpr double kSlotPadding = 60;  // slot = thumbnail width + this; strip = slots + this
 inline constexpr double kThumbnailInset = 30;  // thumbnail's left edge inside its slot
-inline constexpr float kNumberGap = 20;       // number's top edge below the thumbnail
+inline constexpr float kNumberGap = 20;        // number's top edge below the thumbnail
 inline constexpr float kProgressBoxHeight = 200;
 inline constexpr double kTwipsPerScrollUnit = 16;
-inline constexpr int kSmallChangeDivisor = 4;  // SmallChange = LargeChange / 4
+inline constexpr int kSmallChangeDivisor = 4;       // SmallChange = LargeChange / 4
 inline constexpr std::size_t kExtensionLength = 4;  // characters cut from the file name
 
 // Frame counts.
-inline constexpr int kFrameLimit = 128;        // from here on a division is refused
-inline constexpr int kFewestPainted = 2;       // thumbnails are painted from this count up
+inline constexpr int kFrameLimit = 128;   // from here on a division is refused
+inline constexpr int kFewestPainted = 2;  // thumbnails are painted from this count up
 
 // Texts.
 inline constexpr char kCantDivide[] = "Con't Divide";

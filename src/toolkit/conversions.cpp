@@ -29,8 +29,8 @@ std::int32_t CLng(double value) { return RoundToEven<std::int32_t>(value, "32-bi
 std::string Format(long long number, std::string_view picture) {
   const bool negative = number < 0;
   // Work on the magnitude as unsigned so that the smallest long long is safe.
-  unsigned long long magnitude =
-      negative ? 0ULL - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
+  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(number)
+                                          : static_cast<unsigned long long>(number);
   std::string digits = std::to_string(magnitude);
   if (digits.size() < picture.size()) digits.insert(0, picture.size() - digits.size(), '0');
   return negative ? "-" + digits : digits;

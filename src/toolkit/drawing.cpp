@@ -58,7 +58,8 @@ QRectF DrawingList::AddImage(QRectF target, const QImage& source) {
 QRectF DrawingList::AddText(QPointF top_left, QString text, const QFont& font, QColor colour) {
   const QFontMetricsF metrics(font);
   const QRectF bounds(top_left, QSizeF(metrics.horizontalAdvance(text), metrics.height()));
-  operations_.emplace_back(Text{top_left, std::move(text), font, colour, bounds.adjusted(-1, -1, 1, 1)});
+  operations_.emplace_back(
+      Text{top_left, std::move(text), font, colour, bounds.adjusted(-1, -1, 1, 1)});
   return bounds;
 }
 

@@ -86,10 +86,11 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
 #if defined(_WIN32)
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(ToPath(path).c_str(), L"rb"),
-                                                        &std::fclose);
+                                                       &std::fclose);
   if (!file) throw ErrnoError("open", path, errno);
   if (std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size()) {
-    throw PlatformError("read", path, "file changed while it was read", ErrorNumber::kPathFileAccessError);
+    throw PlatformError("read", path, "file changed while it was read",
+                        ErrorNumber::kPathFileAccessError);
   }
 #else
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -116,7 +117,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
 #if defined(_WIN32)
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(ToPath(path).c_str(), L"wb"),
-                                                        &std::fclose);
+                                                       &std::fclose);
   if (!file) throw ErrnoError("create", path, errno);
   for (const auto piece : {first, second, third}) {
     if (!piece.empty() && std::fwrite(piece.data(), 1, piece.size(), file.get()) != piece.size()) {
@@ -175,7 +176,8 @@ void MkDir(const std::string& path) {
     throw ErrnoError("create folder", path, EEXIST);
   }
   if (!fs::create_directory(native, code)) {
-    throw CodeError("create folder", path, code ? code : std::make_error_code(std::errc::file_exists));
+    throw CodeError("create folder", path,
+                    code ? code : std::make_error_code(std::errc::file_exists));
   }
 }
 

@@ -37,7 +37,8 @@ void ImageControl::dragEnterEvent(QDragEnterEvent* event) {
 void ImageControl::dropEvent(QDropEvent* event) {
   if (!drop_filter_ || !drop_filter_(event->mimeData())) return event->ignore();
   event->acceptProposedAction();
-  emit dropped(DropDataFrom(event->mimeData()), static_cast<float>(PixelsToTwips(event->position().x())),
+  emit dropped(DropDataFrom(event->mimeData()),
+               static_cast<float>(PixelsToTwips(event->position().x())),
                static_cast<float>(PixelsToTwips(event->position().y())));
 }
 

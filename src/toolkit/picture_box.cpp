@@ -14,7 +14,8 @@ QPointF ToPixels(float x, float y) { return QPointF(TwipsToPixels(x), TwipsToPix
 
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent), fore_colour_(palette().windowText().color()) {
+PictureBox::PictureBox(QWidget* parent)
+    : QWidget(parent), fore_colour_(palette().windowText().color()) {
   setAutoFillBackground(true);
 }
 
@@ -85,8 +86,7 @@ void PictureBox::Box(float x1, float y1, float x2, float y2) {
   Exposed(drawing_.AddBox(QRectF(ToPixels(x1, y1), ToPixels(x2, y2)), fore_colour_));
 }
 
-void PictureBox::PaintPicture(const Picture& picture, float x, float y, float width,
-                              float height) {
+void PictureBox::PaintPicture(const Picture& picture, float x, float y, float width, float height) {
   const QRectF target(ToPixels(x, y), QSizeF(TwipsToPixels(width), TwipsToPixels(height)));
   Exposed(drawing_.AddImage(target, picture.image()));
 }

@@ -4,7 +4,7 @@
 
 namespace Toolkit {
 
-inline constexpr double kTwipsPerPixel = 15.0;     // 1440 twips per inch at 96 pixels per inch
+inline constexpr double kTwipsPerPixel = 15.0;  // 1440 twips per inch at 96 pixels per inch
 inline constexpr double kTwipsPerInch = 1440.0;
 inline constexpr double kHimetricPerInch = 2540.0;  // pictures measure themselves in 0.01 mm
 inline constexpr double kPointsPerInch = 72.0;

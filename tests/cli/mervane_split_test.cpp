@@ -33,9 +33,12 @@ TEST_F(MervaneSplit, WritesFramesBesideTheDefaultPrefixInTheCurrentFolder) {
   const auto result = RunProcess({MERVANE_SPLIT, source}, cwd_.path().string());
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(LastLine(result.out), "3 frames written");
-  EXPECT_EQ(GifTest::ListNames(cwd_.path()),
-            (std::vector<std::string>{"my anim \xE3\x82\xA2" "001.gif", "my anim \xE3\x82\xA2" "002.gif",
-                                      "my anim \xE3\x82\xA2" "003.gif"}));
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"my anim \xE3\x82\xA2"
+                                                                       "001.gif",
+                                                                       "my anim \xE3\x82\xA2"
+                                                                       "002.gif",
+                                                                       "my anim \xE3\x82\xA2"
+                                                                       "003.gif"}));
   EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / fs::u8path("my anim \xE3\x82\xA2.gif")), gif);
 }
 
@@ -43,9 +46,9 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
   GifTest::Animation still = GifTest::SolidFrames(1, 2, 2);
   still.looping = false;
   const std::string still_path = Put("still.gif", GifTest::Encode(still));
-  const std::string no_header =
-      Put("bad.gif", GifTest::Concat({GifTest::FromText("GIF89aNETSCAPE"),
-                                      GifTest::GraphicControlExtension(1), {0x00, 0x3B}}));
+  const std::string no_header = Put("bad.gif", GifTest::Concat({GifTest::FromText("GIF89aNETSCAPE"),
+                                                                GifTest::GraphicControlExtension(1),
+                                                                {0x00, 0x3B}}));
   const std::string good = Put("good.gif", GifTest::Encode(GifTest::SolidFrames(5, 2, 2)));
   fs::create_directory(cwd_.path() / "f003.gif");  // blocks the third frame
 

@@ -126,12 +126,15 @@ TEST_F(Divider, OddLayoutsAreCutAtEveryMarker) {
        {Concat({Header(), Gce(1), Image(1), {0x3B, 'x', 0x00, 0x3B}})}},
       {"marker inside image data",
        Concat({Header(), loop, Gce(1), marked_image, GifTest::Trailer()}),
-       {Concat({Header(), Gce(1), Bytes(marked_image.begin(), marked_image.end() - 5), {0x00, 0x3B}}),
+       {Concat(
+            {Header(), Gce(1), Bytes(marked_image.begin(), marked_image.end() - 5), {0x00, 0x3B}}),
         Concat({Header(), {0x21, 0xF9, 0x04, 0x00, 0x3B}})}},
       {"marker inside the colour table",
        Concat({odd_header, loop, Gce(1), Image(1), GifTest::Trailer()}),
-       {Concat({odd_header, Bytes(odd_header.begin() + 13, odd_header.end()),
-                Bytes(loop.begin(), loop.end() - 1), {0x00, 0x3B}}),
+       {Concat({odd_header,
+                Bytes(odd_header.begin() + 13, odd_header.end()),
+                Bytes(loop.begin(), loop.end() - 1),
+                {0x00, 0x3B}}),
         Concat({odd_header, Gce(1), Image(1), GifTest::Trailer()})}},
       {"loop extension placed after the frames' first marker",
        Concat({Header(), Bytes{0x21, 0xFE, 0x01, 'c', 0x00}, loop, Gce(2), Image(2), Gce(3),
@@ -159,7 +162,9 @@ TEST_F(Divider, FilesWithoutTheLoopingSignatureGiveZeroAndTouchNothing) {
   still.looping = false;
   GifTest::Animation unlooped = GifTest::SolidFrames(4, 3, 3);
   unlooped.looping = false;
-  const std::vector<Bytes> sources = {GifTest::Encode(still), GifTest::Encode(unlooped), {'G'},
+  const std::vector<Bytes> sources = {GifTest::Encode(still),
+                                      GifTest::Encode(unlooped),
+                                      {'G'},
                                       GifTest::FromText("NETSCAP"),
                                       GifTest::FromText("\x89PNG\r\n\x1a\n")};
   for (const Bytes& source : sources) {

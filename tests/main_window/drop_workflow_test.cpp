@@ -19,7 +19,8 @@ class Drop : public GifTest::FormTest {
     GifTest::WriteBytes(inputs_.path() / name, bytes);
     return inputs_.File(name);
   }
-  std::string Animation(int frames, int width = 10, int height = 10, const std::string& name = "anim.gif") {
+  std::string Animation(int frames, int width = 10, int height = 10,
+                        const std::string& name = "anim.gif") {
     return Put(name, GifTest::Encode(GifTest::SolidFrames(frames, width, height)));
   }
   void DropFile(const std::string& path) {
@@ -85,9 +86,9 @@ TEST_F(Drop, OneHundredAndTwentyEightFramesAreRefusedButTheirFilesStay) {
 TEST_F(Drop, FilesThatCannotBeDividedEmptyTheFolderAndSayConTDivide) {
   GifTest::Animation still = GifTest::SolidFrames(1, 4, 4);
   still.looping = false;
-  const std::vector<std::string> sources = {
-      Put("still.gif", GifTest::Encode(still)), Put("text.gif", GifTest::FromText("hello")),
-      inputs_.File("missing.gif"), Put("empty.gif", {}), ""};
+  const std::vector<std::string> sources = {Put("still.gif", GifTest::Encode(still)),
+                                            Put("text.gif", GifTest::FromText("hello")),
+                                            inputs_.File("missing.gif"), Put("empty.gif", {}), ""};
   for (const std::string& source : sources) {
     SCOPED_TRACE(source);
     DropFile(Animation(3));
@@ -114,7 +115,8 @@ TEST_F(Drop, AFileFromTheWorkFolderIsReadBeforeTheFolderIsEmptied) {
   fs::copy_file(inputs_.path() / "clip.gif", work() / "again.gif");
   DropFile((work() / "again.gif").string());
   EXPECT_TRUE(boxes_.texts.empty());
-  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"again001.gif", "again002.gif", "again003.gif"}));
+  EXPECT_EQ(WorkFiles(),
+            (std::vector<std::string>{"again001.gif", "again002.gif", "again003.gif"}));
 }
 
 TEST_F(Drop, ViewportPreviewAndBareWindowDropsRunTheSameWorkflow) {

@@ -77,8 +77,8 @@ TEST_F(FormTest, StackingTextsAndColoursAreAsTheUserSeesThem) {
   EXPECT_EQ(form().HScroll1->SmallChange(), 5);
 
   const QImage shot = form().grab().toImage();
-  EXPECT_EQ(shot.pixelColor(50, 30), QColor(255, 255, 224));    // the strip
-  EXPECT_EQ(shot.pixelColor(150, 55), QColor(255, 255, 224));   // where the hidden progress lies
+  EXPECT_EQ(shot.pixelColor(50, 30), QColor(255, 255, 224));   // the strip
+  EXPECT_EQ(shot.pixelColor(150, 55), QColor(255, 255, 224));  // where the hidden progress lies
   form().Progress->setVisible(true);
   EXPECT_EQ(form().grab().toImage().pixelColor(150, 55), QColor(255, 255, 255));
 }
@@ -106,7 +106,7 @@ TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
     QPoint at;
     bool accepted;
   };
-  const Point points[] = {{{10, 165}, true},   {{60, 160}, true},  {{250, 155}, false},
+  const Point points[] = {{{10, 165}, true},   {{60, 160}, true},   {{250, 155}, false},
                           {{330, 155}, false}, {{100, 120}, false}, {{150, 55}, false}};
   for (const Point& p : points) {
     EXPECT_EQ(form().AcceptsDropAt(file.get(), p.at), p.accepted) << p.at.x() << "," << p.at.y();

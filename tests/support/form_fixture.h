@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <gtest/gtest.h>
+#include <QString>
 #include <memory>
 #include <vector>
 

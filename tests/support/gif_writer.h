@@ -43,12 +43,13 @@ Bytes Encode(const Animation& animation);
 Animation SolidFrames(int count, int width, int height);
 
 // Pieces, for hand-made layouts.
-Bytes HeaderAndScreen(int width, int height, std::span<const Rgb> palette);  // "GIF89a" ... colour table
-Bytes LoopingExtension();                              // 21 FF 0B "NETSCAPE2.0" 03 01 00 00 00
-Bytes GraphicControlExtension(std::uint16_t delay);    // 21 F9 04 ... 00
-Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);  // 2C ... data ... 00
+Bytes HeaderAndScreen(int width, int height,
+                      std::span<const Rgb> palette);  // "GIF89a" ... colour table
+Bytes LoopingExtension();                             // 21 FF 0B "NETSCAPE2.0" 03 01 00 00 00
+Bytes GraphicControlExtension(std::uint16_t delay);   // 21 F9 04 ... 00
+Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);             // 2C ... data ... 00
 Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size);  // without the 00
-Bytes Trailer();                                       // 3B
+Bytes Trailer();                                                               // 3B
 
 Bytes Concat(std::initializer_list<Bytes> pieces);
 Bytes FromText(const std::string& text);

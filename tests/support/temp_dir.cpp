@@ -14,8 +14,8 @@ TempDir::TempDir() {
   static std::atomic<int> counter{0};
   const auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto candidate = base / ("mervane-test-" + std::to_string(::getpid()) + "-" +
-                                   std::to_string(counter++));
+    const auto candidate =
+        base / ("mervane-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;
@@ -48,7 +48,8 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 

@@ -42,15 +42,15 @@ TEST(FileOps, FailuresNameTheOperationThePathAndTheReason) {
   const auto not_found = FailureOf([&] { Toolkit::ReadWholeFile(missing); });
   EXPECT_EQ(not_found.path(), missing);
   EXPECT_EQ(not_found.number(), Toolkit::ErrorNumber::kFileNotFound);
-  EXPECT_EQ(std::string(not_found.what()), "Cannot get the length of " + missing +
-                                               ": No such file or directory");
+  EXPECT_EQ(std::string(not_found.what()),
+            "Cannot get the length of " + missing + ": No such file or directory");
 
-  EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(dir.File("empty")); }).reason(), "file is empty");
+  EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(dir.File("empty")); }).reason(),
+            "file is empty");
   EXPECT_EQ(FailureOf([&] { Toolkit::FileLen(dir.path().string()); }).operation(),
             "get the length of");
-  const auto no_folder = FailureOf([&] {
-    Toolkit::WriteFileInPieces(dir.File("no/such/folder.gif"), {}, {}, {});
-  });
+  const auto no_folder =
+      FailureOf([&] { Toolkit::WriteFileInPieces(dir.File("no/such/folder.gif"), {}, {}, {}); });
   EXPECT_EQ(no_folder.operation(), "create");
 }
 
@@ -64,9 +64,12 @@ TEST(FileOps, DirFindsFilesAlwaysAndFoldersOnlyWithMask16) {
     std::string expected;
   };
   const Case cases[] = {
-      {dir.File("a.gif"), 0, "a.gif"},  {dir.File("a.gif"), 16, "a.gif"},
-      {dir.File("tmp"), 0, ""},         {dir.File("tmp"), 16, "tmp"},
-      {dir.File("tmp") + "/", 16, "tmp"}, {dir.File("missing"), 16, ""},
+      {dir.File("a.gif"), 0, "a.gif"},
+      {dir.File("a.gif"), 16, "a.gif"},
+      {dir.File("tmp"), 0, ""},
+      {dir.File("tmp"), 16, "tmp"},
+      {dir.File("tmp") + "/", 16, "tmp"},
+      {dir.File("missing"), 16, ""},
       {"", 0, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Toolkit::Dir(c.path, c.mask), c.expected) << c.path;
