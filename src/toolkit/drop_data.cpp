@@ -1,5 +1,6 @@
 #include "toolkit/drop_data.h"
 
+#include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -18,6 +19,15 @@ DropData DropDataFrom(const QMimeData* mime) {
 bool CarriesLocalFile(const QMimeData* mime) {
   return mime != nullptr && mime->hasUrls() && !mime->urls().isEmpty() &&
          !mime->urls().first().toLocalFile().isEmpty();
+}
+
+bool AnswerDrag(const std::function<bool(const QMimeData*)>& filter, QDropEvent* event) {
+  if (filter && filter(event->mimeData())) {
+    event->acceptProposedAction();
+    return true;
+  }
+  event->ignore();
+  return false;
 }
 
 }  // namespace Toolkit

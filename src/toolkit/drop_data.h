@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
+class QDropEvent;
 class QMimeData;
 
 namespace Toolkit {
@@ -17,6 +20,11 @@ struct DropData {
 DropData DropDataFrom(const QMimeData* mime);
 // True when the drag carries a local file as its first item.
 bool CarriesLocalFile(const QMimeData* mime);
+
+// Accepts `event` (a drag enter, move or drop) with its proposed action when
+// `filter` approves its data, and ignores it otherwise. Returns whether it
+// was accepted.
+bool AnswerDrag(const std::function<bool(const QMimeData*)>& filter, QDropEvent* event);
 
 }  // namespace Toolkit
 

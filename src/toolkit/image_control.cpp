@@ -26,17 +26,10 @@ void ImageControl::paintEvent(QPaintEvent*) {
   painter.drawImage(rect(), picture_.image());
 }
 
-void ImageControl::dragEnterEvent(QDragEnterEvent* event) {
-  if (drop_filter_ && drop_filter_(event->mimeData())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void ImageControl::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(drop_filter_, event); }
 
 void ImageControl::dropEvent(QDropEvent* event) {
-  if (!drop_filter_ || !drop_filter_(event->mimeData())) return event->ignore();
-  event->acceptProposedAction();
+  if (!AnswerDrag(drop_filter_, event)) return;
   emit dropped(DropDataFrom(event->mimeData()),
                static_cast<float>(PixelsToTwips(event->position().x())),
                static_cast<float>(PixelsToTwips(event->position().y())));

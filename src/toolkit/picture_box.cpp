@@ -110,28 +110,12 @@ void PictureBox::SetDropFilter(std::function<bool(const QMimeData*)> filter) {
   setAcceptDrops(static_cast<bool>(drop_filter_));
 }
 
-void PictureBox::dragEnterEvent(QDragEnterEvent* event) {
-  if (drop_filter_ && drop_filter_(event->mimeData())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(drop_filter_, event); }
 
-void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
-  if (drop_filter_ && drop_filter_(event->mimeData())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(drop_filter_, event); }
 
 void PictureBox::dropEvent(QDropEvent* event) {
-  if (!drop_filter_ || !drop_filter_(event->mimeData())) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
+  if (!AnswerDrag(drop_filter_, event)) return;
   const QPointF at = event->position();
   emit dropped(DropDataFrom(event->mimeData()), static_cast<float>(PixelsToTwips(at.x())),
                static_cast<float>(PixelsToTwips(at.y())));
