@@ -81,7 +81,7 @@ void Form_main::BuildControls() {
   std::map<std::string_view, QWidget*> built;
   const auto build = [&](const ControlRow& row, QWidget* parent) {
     QWidget* widget = nullptr;
-    const auto drop_filter = [this](const QMimeData* mime) { return AcceptsDrag(mime); };
+    const auto drop_filter = [this](const Toolkit::DropData& data) { return AcceptsDrag(data); };
     switch (row.kind) {
       case ControlKind::PictureBox: {
         auto* box = new Toolkit::PictureBox(parent);
@@ -239,12 +239,12 @@ void Form_main::Form_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Ef
   Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
 }
 
-bool Form_main::AcceptsDrag(const QMimeData* mime) const {
-  return !Busy() && Toolkit::CarriesLocalFile(mime);
+bool Form_main::AcceptsDrag(const Toolkit::DropData& data) const {
+  return !Busy() && !data.files.empty();
 }
 
-bool Form_main::AcceptsDropAt(const QMimeData* mime, QPoint pos) const {
-  if (!AcceptsDrag(mime)) return false;
+bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
+  if (!AcceptsDrag(data)) return false;
   // Qt hands a drag the buttons, the scroll bar or the progress strip
   // refuse on to this window, so refuse it here for them.
   const QWidget* refusing[] = {Command1, Command2, HScroll1, Progress};
@@ -257,26 +257,18 @@ bool Form_main::AcceptsDropAt(const QMimeData* mime, QPoint pos) const {
   return true;
 }
 
-void Form_main::dragEnterEvent(QDragEnterEvent* event) {
-  if (AcceptsDropAt(event->mimeData(), event->position().toPoint())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void Form_main::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void Form_main::dragMoveEvent(QDragMoveEvent* event) {
-  if (AcceptsDropAt(event->mimeData(), event->position().toPoint())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
+  const QPoint at = event->position().toPoint();
+  drag_.Answer([&](const Toolkit::DropData& data) { return AcceptsDropAt(data, at); }, event);
 }
 
 void Form_main::dropEvent(QDropEvent* event) {
-  if (!AcceptsDropAt(event->mimeData(), event->position().toPoint())) return event->ignore();
-  event->acceptProposedAction();
-  const Toolkit::DropData data = Toolkit::DropDataFrom(event->mimeData());
+  const QPoint at = event->position().toPoint();
+  const Toolkit::DropData data = drag_.AnswerDrop(
+      [&](const Toolkit::DropData& dropped) { return AcceptsDropAt(dropped, at); }, event);
+  if (data.files.empty()) return;
   const auto x = static_cast<float>(Toolkit::PixelsToTwips(event->position().x()));
   const auto y = static_cast<float>(Toolkit::PixelsToTwips(event->position().y()));
   QueueDrop([this, data, x, y] {

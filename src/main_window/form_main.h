@@ -71,7 +71,7 @@ class Form_main : public QWidget {
   // True while a drop is queued or being worked on.
   bool Busy() const { return dividing_ || drop_queued_; }
   // True when a drag at `pos` (window pixels) may be dropped there.
-  bool AcceptsDropAt(const QMimeData* mime, QPoint pos) const;
+  bool AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -81,7 +81,7 @@ class Form_main : public QWidget {
 
  private:
   void BuildControls();
-  bool AcceptsDrag(const QMimeData* mime) const;
+  bool AcceptsDrag(const Toolkit::DropData& data) const;
   // Runs a drop once the drag source has been answered.
   void QueueDrop(std::function<void()> run);
   std::string OutputPrefix(const std::string& base_name) const;
@@ -90,6 +90,7 @@ class Form_main : public QWidget {
   FormServices services_;
   bool dividing_ = false;
   bool drop_queued_ = false;
+  Toolkit::DragAnswer drag_;
 };
 
 // Text of the box that reports a failure nothing handled: its number and description.

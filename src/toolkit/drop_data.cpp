@@ -16,18 +16,27 @@ DropData DropDataFrom(const QMimeData* mime) {
   return data;
 }
 
-bool CarriesLocalFile(const QMimeData* mime) {
-  return mime != nullptr && mime->hasUrls() && !mime->urls().isEmpty() &&
-         !mime->urls().first().toLocalFile().isEmpty();
-}
-
-bool AnswerDrag(const std::function<bool(const QMimeData*)>& filter, QDropEvent* event) {
-  if (filter && filter(event->mimeData())) {
+bool DragAnswer::Answer(const DropFilter& filter, QDropEvent* event) {
+  DropData data = DropDataFrom(event->mimeData());
+  if (!data.files.empty()) entered_ = std::move(data);
+  if (filter && filter(entered_)) {
     event->acceptProposedAction();
     return true;
   }
   event->ignore();
   return false;
+}
+
+DropData DragAnswer::AnswerDrop(const DropFilter& filter, QDropEvent* event) {
+  DropData data = DropDataFrom(event->mimeData());
+  if (data.files.empty()) data = std::move(entered_);
+  entered_ = {};
+  if (filter && filter(data)) {
+    event->acceptProposedAction();
+    return data;
+  }
+  event->ignore();
+  return {};
 }
 
 }  // namespace Toolkit

@@ -18,13 +18,23 @@ struct DropData {
 };
 
 DropData DropDataFrom(const QMimeData* mime);
-// True when the drag carries a local file as its first item.
-bool CarriesLocalFile(const QMimeData* mime);
 
-// Accepts `event` (a drag enter, move or drop) with its proposed action when
-// `filter` approves its data, and ignores it otherwise. Returns whether it
-// was accepted.
-bool AnswerDrag(const std::function<bool(const QMimeData*)>& filter, QDropEvent* event);
+using DropFilter = std::function<bool(const DropData&)>;
+
+// Answers the drag events of one control. Some drag sources hand their data
+// over only while the drag moves, and a drop's own data then reads empty;
+// the files seen when the drag entered stand in for them.
+class DragAnswer {
+ public:
+  // Accepts `event` (drag enter or move) with its proposed action when
+  // `filter` approves its files, and ignores it otherwise.
+  bool Answer(const DropFilter& filter, QDropEvent* event);
+  // The same for the drop; returns the dropped files, or none when refused.
+  DropData AnswerDrop(const DropFilter& filter, QDropEvent* event);
+
+ private:
+  DropData entered_;
+};
 
 }  // namespace Toolkit
 

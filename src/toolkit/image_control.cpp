@@ -15,7 +15,7 @@ void ImageControl::SetPicture(const Picture& picture) {
   update();
 }
 
-void ImageControl::SetDropFilter(std::function<bool(const QMimeData*)> filter) {
+void ImageControl::SetDropFilter(DropFilter filter) {
   drop_filter_ = std::move(filter);
   setAcceptDrops(static_cast<bool>(drop_filter_));
 }
@@ -26,12 +26,12 @@ void ImageControl::paintEvent(QPaintEvent*) {
   painter.drawImage(rect(), picture_.image());
 }
 
-void ImageControl::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(drop_filter_, event); }
+void ImageControl::dragEnterEvent(QDragEnterEvent* event) { drag_.Answer(drop_filter_, event); }
 
 void ImageControl::dropEvent(QDropEvent* event) {
-  if (!AnswerDrag(drop_filter_, event)) return;
-  emit dropped(DropDataFrom(event->mimeData()),
-               static_cast<float>(PixelsToTwips(event->position().x())),
+  const DropData data = drag_.AnswerDrop(drop_filter_, event);
+  if (data.files.empty()) return;
+  emit dropped(data, static_cast<float>(PixelsToTwips(event->position().x())),
                static_cast<float>(PixelsToTwips(event->position().y())));
 }
 

@@ -16,7 +16,7 @@ class ImageControl : public QWidget {
   explicit ImageControl(QWidget* parent);
   void SetPicture(const Picture& picture);
   const Picture& GetPicture() const { return picture_; }
-  void SetDropFilter(std::function<bool(const QMimeData*)> filter);
+  void SetDropFilter(DropFilter filter);
 
  signals:
   void dropped(const Toolkit::DropData& data, float x, float y);
@@ -28,7 +28,8 @@ class ImageControl : public QWidget {
 
  private:
   Picture picture_;
-  std::function<bool(const QMimeData*)> drop_filter_;
+  DropFilter drop_filter_;
+  DragAnswer drag_;
 };
 
 }  // namespace Toolkit

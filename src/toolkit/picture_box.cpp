@@ -105,19 +105,20 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   drawing_.Paint(painter, event->rect());
 }
 
-void PictureBox::SetDropFilter(std::function<bool(const QMimeData*)> filter) {
+void PictureBox::SetDropFilter(DropFilter filter) {
   drop_filter_ = std::move(filter);
   setAcceptDrops(static_cast<bool>(drop_filter_));
 }
 
-void PictureBox::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(drop_filter_, event); }
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) { drag_.Answer(drop_filter_, event); }
 
-void PictureBox::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(drop_filter_, event); }
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) { drag_.Answer(drop_filter_, event); }
 
 void PictureBox::dropEvent(QDropEvent* event) {
-  if (!AnswerDrag(drop_filter_, event)) return;
+  DropData data = drag_.AnswerDrop(drop_filter_, event);
+  if (data.files.empty()) return;
   const QPointF at = event->position();
-  emit dropped(DropDataFrom(event->mimeData()), static_cast<float>(PixelsToTwips(at.x())),
+  emit dropped(data, static_cast<float>(PixelsToTwips(at.x())),
                static_cast<float>(PixelsToTwips(at.y())));
 }
 

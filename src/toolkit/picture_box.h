@@ -60,7 +60,7 @@ class PictureBox : public QWidget {
 
   // Drops: when a filter is set, the box accepts drags the filter approves
   // and reports each drop through `dropped`.
-  void SetDropFilter(std::function<bool(const QMimeData*)> filter);
+  void SetDropFilter(DropFilter filter);
 
  signals:
   void dropped(const Toolkit::DropData& data, float x, float y);
@@ -80,7 +80,8 @@ class PictureBox : public QWidget {
   bool auto_size_ = false;
   Picture picture_;
   DrawingList drawing_;
-  std::function<bool(const QMimeData*)> drop_filter_;
+  DropFilter drop_filter_;
+  DragAnswer drag_;
 };
 
 }  // namespace Toolkit

@@ -101,7 +101,7 @@ TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
   }
   form().show();  // drop sites register when the window is shown
   form().Progress->setVisible(true);
-  const auto file = FileDrag();
+  const Toolkit::DropData file{{"/some/file.gif"}};
   struct Point {
     QPoint at;
     bool accepted;
@@ -109,14 +109,16 @@ TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
   const Point points[] = {{{10, 165}, true},   {{60, 160}, true},   {{250, 155}, false},
                           {{330, 155}, false}, {{100, 120}, false}, {{150, 55}, false}};
   for (const Point& p : points) {
-    EXPECT_EQ(form().AcceptsDropAt(file.get(), p.at), p.accepted) << p.at.x() << "," << p.at.y();
+    EXPECT_EQ(form().AcceptsDropAt(file, p.at), p.accepted) << p.at.x() << "," << p.at.y();
   }
   QMimeData text;
   text.setText("not a file");
   QMimeData remote;
   remote.setUrls({QUrl("https://example.invalid/a.gif")});
-  EXPECT_FALSE(form().AcceptsDropAt(&text, {10, 165}));
-  EXPECT_FALSE(form().AcceptsDropAt(&remote, {10, 165}));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&text), {10, 165}));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), {10, 165}));
+  EXPECT_EQ(Toolkit::DropDataFrom(FileDrag("/a b/c.gif").get()).files,
+            std::vector<std::string>{"/a b/c.gif"});
 }
 
 TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExists) {

@@ -1,0 +1,97 @@
+// A real XDND drop onto the running mervane: a drag source in another
+// process, the mouse moved by xdotool from it onto the strip.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "frame_split/frame_split.h"
+#include "support/gif_writer.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string FindWindow(const std::string& title) {
+  const auto found = GifTest::RunProcess(
+      {"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
+  std::istringstream lines(found.out);
+  std::string first;
+  std::getline(lines, first);
+  return first;
+}
+
+void Xdotool(std::vector<std::string> args) {
+  args.insert(args.begin(), "/usr/bin/xdotool");
+  GifTest::RunProcess(args);
+}
+
+class DropE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = folder_.path() / "app";
+    fs::create_directory(app_);
+    fs::copy_file(MERVANE_EXE, app_ / "mervane");
+    fs::permissions(app_ / "mervane", fs::perms::owner_all);
+    mervane_ =
+        std::make_unique<GifTest::Spawned>(std::vector<std::string>{(app_ / "mervane").string()});
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));
+  }
+
+  // Drags `file` from the source window onto the strip and lets go.
+  void DragOntoStrip(const fs::path& file) {
+    GifTest::Spawned source({DRAG_SOURCE, file.string()});
+    std::string source_window;
+    ASSERT_TRUE(GifTest::PollUntil(
+        30, [&] { return !(source_window = FindWindow("DragSource")).empty(); }));
+    Xdotool({"mousemove", "660", "460"});
+    Xdotool({"mousedown", "1"});
+    // Move in steps, as a hand does, so that every step is an XDND position.
+    for (int step = 1; step <= 20; ++step) {
+      Xdotool({"mousemove", std::to_string(660 - step * 28), std::to_string(460 - step * 20)});
+    }
+    Xdotool({"mousemove", "100", "50"});
+    Xdotool({"mousemove", "102", "52"});
+    Xdotool({"mouseup", "1"});
+    source.WaitForExit(20);
+  }
+
+  GifTest::TempDir folder_, inputs_;
+  fs::path app_;
+  std::unique_ptr<GifTest::Spawned> mervane_;
+  std::string window_;
+};
+
+TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
+  const fs::path gif = inputs_.path() / "walk.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
+  DragOntoStrip(gif);
+  const fs::path work = app_ / "tmp";
+  ASSERT_TRUE(GifTest::PollUntil(30, [&] { return fs::exists(work / "walk003.gif"); }))
+      << "no frame files appeared";
+  GifTest::TempDir expected;
+  FrameSplit::NoProgress quiet;
+  FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
+  EXPECT_EQ(GifTest::ListNames(work), GifTest::ListNames(expected.path()));
+  for (const auto& name : GifTest::ListNames(expected.path())) {
+    EXPECT_EQ(GifTest::ReadBytes(work / name), GifTest::ReadBytes(expected.path() / name)) << name;
+  }
+  EXPECT_EQ(GifTest::ReadBytes(gif), GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
+}
+
+TEST_F(DropE2E, AFileThatCannotBeDividedEndsInAMessageBox) {
+  const fs::path text = inputs_.path() / "notes.gif";
+  GifTest::WriteBytes(text, GifTest::FromText("not a picture"));
+  DragOntoStrip(text);
+  // The box carries the program's name as its title, beside the main window.
+  EXPECT_TRUE(GifTest::PollUntil(30, [&] {
+    const auto found =
+        GifTest::RunProcess({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Mervane$"});
+    return std::count(found.out.begin(), found.out.end(), '\n') >= 2;
+  }));
+}
+
+}  // namespace
