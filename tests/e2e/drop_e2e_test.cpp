@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "e2e/x_server.h"
 #include "frame_split/frame_split.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
@@ -36,6 +37,7 @@ class DropE2E : public ::testing::Test {
     fs::create_directory(app_);
     fs::copy_file(MERVANE_EXE, app_ / "mervane");
     fs::permissions(app_ / "mervane", fs::perms::owner_all);
+    ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
     mervane_ =
         std::make_unique<GifTest::Spawned>(std::vector<std::string>{(app_ / "mervane").string()});
     ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "e2e/x_server.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -39,6 +40,7 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
   fs::copy_file(MERVANE_EXE, app / "mervane");
   fs::permissions(app / "mervane", fs::perms::owner_all);
 
+  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
   GifTest::Spawned mervane({(app / "mervane").string()});
   std::string window;
   ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window = FindWindow()).empty(); }))

@@ -1,0 +1,84 @@
+// drop_bench GIF [ROUNDS]: times a drop on the window, from the handler's
+// start to a finished strip, against the baseline of dividing the same file
+// and decoding each frame file once, in alternation; prints medians and the
+// ratio. Runs offscreen.
+
+#include <QApplication>
+#include <QImageReader>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "frame_split/frame_split.h"
+#include "main_window/form_main.h"
+#include "toolkit/file_ops.h"
+#include "toolkit/platform.h"
+
+namespace {
+
+class QuietBoxes final : public Toolkit::MessageBoxes {
+ public:
+  void MsgBox(QWidget*, const QString& text) override {
+    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+  }
+};
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: drop_bench GIF [ROUNDS]\n");
+    return 2;
+  }
+  const std::string source = argv[1];
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+  const auto folder = std::filesystem::temp_directory_path() / "mervane-drop-bench";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "base");
+  QuietBoxes boxes;
+  MainWindow::Form_main form({folder.string(), &boxes, [] {}});
+  form.Form_Load();
+  form.show();
+
+  std::vector<double> drops, baselines;
+  int frames = 0;
+  for (int round = 0; round < rounds; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    std::int32_t effect = 1;
+    form.Picture1_OLEDragDrop({{source}}, effect, 1, 0, 0, 0);
+    drops.push_back(Seconds(start));
+
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "base"))
+      std::filesystem::remove(entry.path(), ignored);
+    start = std::chrono::steady_clock::now();
+    FrameSplit::NoProgress quiet;
+    const std::string prefix = (folder / "base" / "f").string();
+    frames = FrameSplit::SplitAnimation(source, prefix, quiet);
+    for (int n = 1; n <= frames; ++n) {
+      QImageReader reader(QString::fromStdString(FrameSplit::FrameFileName(prefix, n)));
+      if (reader.read().isNull()) std::fprintf(stderr, "frame %d did not decode\n", n);
+    }
+    baselines.push_back(Seconds(start));
+  }
+  const double drop = Median(drops), baseline = Median(baselines);
+  std::printf(
+      "%d frames: drop to finished strip %.1f ms, divide + decode once %.1f ms, ratio %.2f (bar "
+      "1.50)\n",
+      frames, drop * 1e3, baseline * 1e3, drop / baseline);
+  std::filesystem::remove_all(folder);
+  return 0;
+}

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Times a drop of a 127-frame 640x360 GIF against dividing it with the
+# divider and decoding its frame files once.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh" ffmpeg
+"$root/scripts/build.sh" "$root/build-bench" -DMERVANE_BENCH=ON -DMERVANE_TESTS=OFF
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 127 -loop 0 "$work/anim.gif"
+"$root/build-bench/bench/drop_bench" "$work/anim.gif" "${1:-7}"
