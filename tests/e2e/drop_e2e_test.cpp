@@ -49,16 +49,21 @@ class DropE2E : public ::testing::Test {
     std::string source_window;
     ASSERT_TRUE(GifTest::PollUntil(
         30, [&] { return !(source_window = FindWindow("DragSource")).empty(); }));
-    Xdotool({"mousemove", "660", "460"});
-    Xdotool({"mousedown", "1"});
-    // Move in steps, as a hand does, so that every step is an XDND position.
-    for (int step = 1; step <= 20; ++step) {
-      Xdotool({"mousemove", std::to_string(660 - step * 28), std::to_string(460 - step * 20)});
+    // A press that comes before the source takes input starts no drag: the
+    // source then keeps running, and the gesture is made again.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      Xdotool({"mousemove", "660", "460"});
+      Xdotool({"mousedown", "1"});
+      // Move in steps, as a hand does, so that every step is an XDND position.
+      for (int step = 1; step <= 20; ++step) {
+        Xdotool({"mousemove", std::to_string(660 - step * 28), std::to_string(460 - step * 20)});
+      }
+      Xdotool({"mousemove", "100", "50"});
+      Xdotool({"mousemove", "102", "52"});
+      Xdotool({"mouseup", "1"});
+      if (source.WaitForExit(3) >= 0) return;
     }
-    Xdotool({"mousemove", "100", "50"});
-    Xdotool({"mousemove", "102", "52"});
-    Xdotool({"mouseup", "1"});
-    source.WaitForExit(20);
+    ADD_FAILURE() << "the drag source never started a drag";
   }
 
   GifTest::TempDir folder_, inputs_;
