@@ -80,7 +80,8 @@ int Spawned::WaitForExit(double seconds) {
   const bool done = PollUntil(seconds, [&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
   if (!done) return -1;
   exited_ = true;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // A process ended by a signal (a sanitizer's abort, say) has still exited.
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace GifTest

@@ -27,7 +27,8 @@ class Spawned {
   Spawned(const Spawned&) = delete;
   Spawned& operator=(const Spawned&) = delete;
   ~Spawned();
-  // Waits up to `seconds` for the exit; returns its code, or -1 on time-out.
+  // Waits up to `seconds` for the exit; returns its code (128 + the signal
+  // when a signal ended it), or -1 on time-out.
   int WaitForExit(double seconds);
 
  private:
