@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -158,27 +159,17 @@ void Form_main::BuildControls() {
   connect(Command1, &QPushButton::clicked, this, &Form_main::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form_main::Command2_Click);
   connect(HScroll1, &Toolkit::ScrollBar::Change, this, &Form_main::HScroll1_Change);
+  const auto forward = [this](DropHandler handler) {
+    return [this, handler](const Toolkit::DropData& data, float x, float y) {
+      QueueDrop(handler, data, x, y);
+    };
+  };
   connect(Picture1, &Toolkit::PictureBox::dropped, this,
-          [this](const Toolkit::DropData& data, float x, float y) {
-            QueueDrop([this, data, x, y] {
-              std::int32_t effect = kDropEffectCopy;
-              Picture1_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
-            });
-          });
+          forward(std::bind_front(&Form_main::Picture1_OLEDragDrop, this)));
   connect(Picture3, &Toolkit::PictureBox::dropped, this,
-          [this](const Toolkit::DropData& data, float x, float y) {
-            QueueDrop([this, data, x, y] {
-              std::int32_t effect = kDropEffectCopy;
-              Picture3_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
-            });
-          });
+          forward(std::bind_front(&Form_main::Picture3_OLEDragDrop, this)));
   connect(Image1, &Toolkit::ImageControl::dropped, this,
-          [this](const Toolkit::DropData& data, float x, float y) {
-            QueueDrop([this, data, x, y] {
-              std::int32_t effect = kDropEffectCopy;
-              Image1_OLEDragDrop(0, data, effect, kLeftButton, 0, x, y);
-            });
-          });
+          forward(std::bind_front(&Form_main::Image1_OLEDragDrop, this, std::int16_t{0})));
 }
 
 std::string Form_main::WorkFolder() const {
@@ -271,18 +262,16 @@ void Form_main::dropEvent(QDropEvent* event) {
   if (data.files.empty()) return;
   const auto x = static_cast<float>(Toolkit::PixelsToTwips(event->position().x()));
   const auto y = static_cast<float>(Toolkit::PixelsToTwips(event->position().y()));
-  QueueDrop([this, data, x, y] {
-    std::int32_t effect = kDropEffectCopy;
-    Form_OLEDragDrop(data, effect, kLeftButton, 0, x, y);
-  });
+  QueueDrop(std::bind_front(&Form_main::Form_OLEDragDrop, this), data, x, y);
 }
 
-void Form_main::QueueDrop(std::function<void()> run) {
+void Form_main::QueueDrop(DropHandler handler, Toolkit::DropData data, float x, float y) {
   drop_queued_ = true;
   // The drag source waits for the drop to be answered; divide after that.
-  QTimer::singleShot(0, this, [this, run = std::move(run)] {
+  QTimer::singleShot(0, this, [this, handler = std::move(handler), data = std::move(data), x, y] {
     drop_queued_ = false;
-    run();
+    std::int32_t effect = kDropEffectCopy;
+    handler(data, effect, kLeftButton, 0, x, y);
   });
 }
 

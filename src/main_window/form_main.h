@@ -82,8 +82,10 @@ class Form_main : public QWidget {
  private:
   void BuildControls();
   bool AcceptsDrag(const Toolkit::DropData& data) const;
-  // Runs a drop once the drag source has been answered.
-  void QueueDrop(std::function<void()> run);
+  using DropHandler = std::function<void(const Toolkit::DropData&, std::int32_t&, std::int16_t,
+                                         std::int16_t, float, float)>;
+  // Runs `handler` on a drop once the drag source has been answered.
+  void QueueDrop(DropHandler handler, Toolkit::DropData data, float x, float y);
   std::string OutputPrefix(const std::string& base_name) const;
   void ResetAfterRefusal();
 

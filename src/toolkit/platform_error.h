@@ -32,7 +32,6 @@ inline constexpr int kOverflow = 6;
 inline constexpr int kSubscriptOutOfRange = 9;
 inline constexpr int kDivisionByZero = 11;
 inline constexpr int kFileNotFound = 53;
-inline constexpr int kFileAlreadyOpen = 55;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccessError = 75;
