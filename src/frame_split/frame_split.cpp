@@ -1,6 +1,6 @@
 #include "frame_split/frame_split.h"
 
-#include <cstring>
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -11,27 +11,6 @@
 
 namespace FrameSplit {
 namespace {
-
-constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
-
-// First occurrence of `marker` at or after `from`, or kNotFound. memchr on
-// the first byte keeps the scan linear for these short, non-self-overlapping
-// markers.
-template <std::size_t Size>
-std::size_t Find(std::span<const std::uint8_t> data, std::size_t from,
-                 const std::array<std::uint8_t, Size>& marker) {
-  if (data.size() < Size) return kNotFound;
-  const std::size_t last_start = data.size() - Size;
-  while (from <= last_start) {
-    const void* hit = std::memchr(data.data() + from, marker[0], last_start - from + 1);
-    if (hit == nullptr) return kNotFound;
-    const std::size_t at =
-        static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data.data());
-    if (std::memcmp(data.data() + at, marker.data(), Size) == 0) return at;
-    from = at + 1;
-  }
-  return kNotFound;
-}
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -62,61 +41,76 @@ int SplitAnimation(const std::string& source_path, const std::string& output_pre
   return SplitAnimation(source, source_path, output_prefix, progress);
 }
 
-int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
-                   const std::string& output_prefix, SplitProgress& progress) {
+std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
+                                const std::string& source_name) {
   if (source.empty()) {
     throw DivideError(source_name, 0, "file is empty", Toolkit::ErrorNumber::kSubscriptOutOfRange);
   }
   if (source.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw DivideError(source_name, 0, "file is 2 GiB or larger", Toolkit::ErrorNumber::kOverflow);
   }
+  if (FindMarker(source, 0, kLoopingSignature) == kNoMatch) return std::nullopt;
 
-  if (Find(source, 0, kLoopingSignature) == kNotFound) return 0;
-
-  const std::size_t header_end = Find(source, 0, kApplicationExtensionMarker);
-  if (header_end == kNotFound) {
+  BlockWalk walk = WalkBlocks(source);
+  const std::vector<std::size_t> application =
+      CountingMatches(source, walk, kApplicationExtensionMarker, 1);
+  if (application.empty()) {
     throw DivideError(source_name, static_cast<std::int64_t>(source.size()),
                       "no application extension (" + Hex(kApplicationExtensionMarker) +
-                          ") before the end of the file, so there are no header bytes",
+                          ") at a block start, so there are no header bytes",
                       Toolkit::ErrorNumber::kSubscriptOutOfRange);
   }
-  if (header_end == 0) {
+  if (application.front() == 0) {
     throw DivideError(source_name, 0,
                       "application extension at the start of the file leaves no header bytes",
                       Toolkit::ErrorNumber::kSubscriptOutOfRange);
   }
-  const std::span<const std::uint8_t> header = source.first(header_end);
 
-  int expected = 0;
-  for (std::size_t at = Find(source, header_end, kGraphicControlExtensionMarker); at != kNotFound;
-       at = Find(source, at + 1, kGraphicControlExtensionMarker)) {
-    ++expected;
-  }
-  if (expected == 0) {
-    throw DivideError(source_name, static_cast<std::int64_t>(header_end),
+  CutPlan plan;
+  plan.header_end = application.front();
+  plan.frame_starts = CountingMatches(source, walk, kGraphicControlExtensionMarker);
+  plan.expected = static_cast<int>(
+      plan.frame_starts.end() -
+      std::lower_bound(plan.frame_starts.begin(), plan.frame_starts.end(), plan.header_end));
+  if (plan.expected == 0) {
+    throw DivideError(source_name, static_cast<std::int64_t>(plan.header_end),
                       "no graphic control extension (" + Hex(kGraphicControlExtensionMarker) +
                           ") after the application extension",
                       Toolkit::ErrorNumber::kDivisionByZero);
   }
+  plan.damage = std::move(walk.stop);
+  return plan;
+}
 
-  const float step = progress.Width() / static_cast<float>(expected);
-  int written = 0;
-  std::size_t start = Find(source, 0, kGraphicControlExtensionMarker);
-  while (start != kNotFound) {
-    const std::size_t next = Find(source, start + 1, kGraphicControlExtensionMarker);
-    // A body ends one byte before the next marker (that byte is the frame's
-    // own block terminator, written back in the tail), or two bytes before
-    // the end of the file, where the source's terminator and trailer stand.
-    const std::size_t end = next != kNotFound ? next - 1 : source.size() - kFrameTail.size();
-    ++written;
-    Toolkit::WriteFileInPieces(FrameFileName(output_prefix, written), header,
-                               source.subspan(start, end - start), kFrameTail);
-    progress.DrawBox(static_cast<float>(written) * step);
+SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
+                           const std::string& output_prefix, SplitProgress& progress) {
+  const std::optional<CutPlan> plan = PlanCuts(source, source_name);
+  if (!plan) return {};
+
+  const std::span<const std::uint8_t> header = source.first(plan->header_end);
+  const std::vector<std::size_t>& starts = plan->frame_starts;
+  const float step = progress.Width() / static_cast<float>(plan->expected);
+  SplitReport report{0, plan->damage};
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    // A body ends one byte before the next frame's marker (that byte is the
+    // frame's own block terminator, written back in the tail), or two bytes
+    // before the end of the file, where the source's terminator and trailer
+    // stand.
+    const std::size_t end =
+        k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - kFrameTail.size();
+    ++report.frames;
+    Toolkit::WriteFileInPieces(FrameFileName(output_prefix, report.frames), header,
+                               source.subspan(starts[k], end - starts[k]), kFrameTail);
+    progress.DrawBox(static_cast<float>(report.frames) * step);
     progress.DoEvents();
-    start = next;
   }
   progress.Clear();
-  return written;
+  return report;
+}
+
+int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
+                   const std::string& output_prefix, SplitProgress& progress) {
+  return SplitAndReport(source, source_name, output_prefix, progress).frames;
 }
 
 }  // namespace FrameSplit

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "frame_split/gif_blocks.h"
 #include "frame_split/split_progress.h"
 
 namespace FrameSplit {
@@ -41,19 +44,45 @@ std::string FrameFileName(const std::string& output_prefix, int number);
 int SplitAnimation(const std::string& source_path, const std::string& output_prefix,
                    SplitProgress& progress);
 
-// Divides `source` (bytes 0 .. L-1), which the caller already holds.
-// `source_name` only names the source in messages. The cut:
-//   A  = offset of the first application extension marker 21 FF 0B;
-//        header bytes = source[0 .. A-1]. A missing marker, or A = 0, fails.
-//   N  = number of graphic control extension markers 21 F9 04 at or after
-//        A; it only scales the progress strip. N = 0 fails.
-//   G1 < ... < Gm: every graphic control extension marker from offset 0.
+// Where a source is cut. Offsets are into the source, bytes 0 .. L-1.
+struct CutPlan {
+  std::size_t header_end = 0;             // A: header bytes are source[0 .. A-1]
+  int expected = 0;                       // N: frame markers at or after A; scales the progress
+  std::vector<std::size_t> frame_starts;  // G1 < ... < Gm: where frames 1 .. m start
+  std::optional<WalkStop> damage;         // where the block walk stopped short of the trailer
+};
+
+// Plans the cut of `source`. Only marker matches that count under
+// WalkBlocks/CountingMatches are used: those at a block start the walk found,
+// and, where the walk stopped early, every match from there on.
+//   A  = first counting application extension marker 21 FF 0B.
+//   N  = counting graphic control extension markers 21 F9 04 at or after A.
+//   G1 < ... < Gm: every counting graphic control extension marker.
+// Returns nothing when the source holds no looping signature ("NETSCAPE",
+// searched anywhere). Throws DivideError when it is empty, 2 GiB or larger,
+// has no counting application extension marker or one at offset 0 (no header
+// bytes), or when N = 0. REQUIRES: nothing.
+std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
+                                const std::string& source_name);
+
+struct SplitReport {
+  int frames = 0;                  // frame files written; 0: no looping signature
+  std::optional<WalkStop> damage;  // set when the last frame may be incomplete
+};
+
+// Divides `source`, which the caller already holds, as planned by PlanCuts:
 //   frame k < m: header + source[Gk .. G(k+1)-2] + 00 3B
 //   frame m:     header + source[Gm .. L-3]      + 00 3B
 // After frame k the progress box is drawn to k * (Width() / N) and events
 // run; after the last frame the strip is cleared. Files are created or
-// truncated, and closed before events run and on every failure.
-// REQUIRES: the folder named in `output_prefix` exists. L < 2^31.
+// truncated, and closed before events run and on every failure. With no
+// looping signature nothing is written and `progress` is not touched.
+// `source_name` only names the source in messages.
+// REQUIRES: the folder named in `output_prefix` exists.
+SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
+                           const std::string& output_prefix, SplitProgress& progress);
+
+// SplitAndReport, returning only the number of frame files written.
 int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
                    const std::string& output_prefix, SplitProgress& progress);
 

@@ -4,6 +4,7 @@
 // block structure they belong to.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace FrameSplit {
@@ -14,7 +15,23 @@ inline constexpr std::uint8_t kApplicationBlockSize = 0x0B;  // 8-byte identifie
 inline constexpr std::uint8_t kGraphicControlLabel = 0xF9;
 inline constexpr std::uint8_t kGraphicControlBlockSize = 0x04;
 inline constexpr std::uint8_t kBlockTerminator = 0x00;
-inline constexpr std::uint8_t kTrailer = 0x3B;  // ';'
+inline constexpr std::uint8_t kTrailer = 0x3B;         // ';'
+inline constexpr std::uint8_t kImageSeparator = 0x2C;  // ','
+
+// The stream's fixed start: "GIF" + version, then the logical screen
+// descriptor, whose packed byte says whether a global colour table follows.
+inline constexpr std::array<std::uint8_t, 3> kSignature = {'G', 'I', 'F'};
+inline constexpr std::size_t kHeaderSize = 6;  // signature + version
+inline constexpr std::size_t kLogicalScreenDescriptorSize = 7;
+inline constexpr std::size_t kScreenPackedOffset = 10;  // packed byte of the screen descriptor
+// Image descriptor after its separator: left, top, width, height, packed.
+inline constexpr std::size_t kImageDescriptorSize = 9;
+inline constexpr std::size_t kImagePackedOffset = 9;  // from the separator
+inline constexpr std::size_t kLzwMinimumCodeSizeLength = 1;
+// Packed fields of both descriptors: table present, and its size as 2^(n+1) entries.
+inline constexpr std::uint8_t kColourTableFlag = 0x80;
+inline constexpr std::uint8_t kColourTableSizeMask = 0x07;
+inline constexpr std::size_t kBytesPerColour = 3;
 
 // "NETSCAPE": its presence anywhere makes a file divisible.
 inline constexpr std::array<std::uint8_t, 8> kLoopingSignature = {'N', 'E', 'T', 'S',

@@ -103,57 +103,85 @@ TEST_F(Divider, PathFormReadsTheFileAndMatchesTheInMemoryForm) {
   EXPECT_EQ(GifTest::ReadBytes(other.path() / "out_002.gif"), from_path);
 }
 
-// Hand-made layouts: what the byte search makes of them.
+// Hand-made layouts: marker bytes count only where a block starts, unless
+// the block walk stopped early.
 struct LayoutCase {
   const char* name;
   Bytes source;
-  std::vector<Bytes> frames;  // expected frame files, in order
+  std::vector<Bytes> frames;          // expected frame files, in order
+  std::optional<std::size_t> damage;  // where the walk stopped, if it did
 };
 
-TEST_F(Divider, OddLayoutsAreCutAtEveryMarker) {
+TEST_F(Divider, OddLayoutsAreCutOnlyWhereBlocksStart) {
+  using GifTest::kChanceApp;
+  using GifTest::kChanceGce;
   const Bytes loop = GifTest::LoopingExtension();
-  const Bytes colour_table_marker = {0x21, 0xF9, 0x04};
-  // A colour table whose first entry and a half hold a marker.
-  Bytes odd_header = Header();
-  std::copy(colour_table_marker.begin(), colour_table_marker.end(), odd_header.begin() + 13);
-  // Image data that happens to contain a marker.
-  Bytes marked_image = Image(1);
+  const Bytes end = GifTest::Trailer();
+  const GifTest::Rgb marker_palette[] = {{0x21, 0xF9, 0x04}, {0x21, 0xFF, 0x0B}, {1, 2, 3}};
+  const Bytes marker_header = GifTest::HeaderAndScreen(2, 2, marker_palette);
+  const Bytes comment = GifTest::CommentExtension("a" + kChanceGce + "b" + kChanceApp);
+  Bytes marked_image = Image(1);  // a sub-block of image data holding a marker
   marked_image.insert(marked_image.end() - 1, {0x03, 0x21, 0xF9, 0x04});
+  const Bytes two = Concat({Header(), loop, Gce(1), Image(1), Gce(2), Image(2), end});
+  const std::size_t second_image =
+      Header().size() + loop.size() + 2 * Gce(1).size() + Image(1).size();
+  const Bytes truncated(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(second_image + 12));
+  Bytes not_gif = Header();  // damaged signature: the plain search decides alone
+  not_gif[0] = 'X';
+  std::copy(kChanceGce.begin(), kChanceGce.end(), not_gif.begin() + 13);
 
   const std::vector<LayoutCase> cases = {
-      {"bytes after the trailer",
-       Concat({Header(), loop, Gce(1), Image(1), GifTest::Trailer(), {'x', 'y', 'z'}}),
-       {Concat({Header(), Gce(1), Image(1), {0x3B, 'x', 0x00, 0x3B}})}},
+      {"colour table entries that spell both markers",
+       Concat({marker_header, loop, Gce(1), Image(1), Gce(2), Image(2), end}),
+       {Concat({marker_header, Gce(1), Image(1), end}),
+        Concat({marker_header, Gce(2), Image(2), end})},
+       std::nullopt},
+      {"comment holding both markers",
+       Concat({Header(), comment, loop, Gce(1), Image(1), comment, Gce(2), Image(2), end}),
+       {Concat({Header(), comment, Gce(1), Image(1), comment, end}),
+        Concat({Header(), comment, Gce(2), Image(2), end})},
+       std::nullopt},
       {"marker inside image data",
-       Concat({Header(), loop, Gce(1), marked_image, GifTest::Trailer()}),
-       {Concat(
-            {Header(), Gce(1), Bytes(marked_image.begin(), marked_image.end() - 5), {0x00, 0x3B}}),
-        Concat({Header(), {0x21, 0xF9, 0x04, 0x00, 0x3B}})}},
-      {"marker inside the colour table",
-       Concat({odd_header, loop, Gce(1), Image(1), GifTest::Trailer()}),
-       {Concat({odd_header,
-                Bytes(odd_header.begin() + 13, odd_header.end()),
+       Concat({Header(), loop, Gce(1), marked_image, end}),
+       {Concat({Header(), Gce(1), marked_image, end})},
+       std::nullopt},
+      {"bytes after the trailer, a marker among them",
+       Concat({Header(), loop, Gce(1), Image(1), end, GifTest::FromText("x" + kChanceGce + "yz")}),
+       {Concat({Header(), Gce(1), Image(1), {0x3B, 'x', 0x21, 0xF9, 0x04, 0x00, 0x3B}})},
+       std::nullopt},
+      {"truncated inside the second image",
+       truncated,
+       {Concat({Header(), Gce(1), Image(1), end}),
+        Concat({Header(),
+                Bytes(truncated.end() - 12 - static_cast<std::ptrdiff_t>(Gce(2).size()),
+                      truncated.end() - 2),
+                {0x00, 0x3B}})},
+       second_image},
+      {"no GIF signature",
+       Concat({not_gif, loop, Gce(1), Image(1), end}),
+       {Concat({not_gif,
+                Bytes(not_gif.begin() + 13, not_gif.end()),
                 Bytes(loop.begin(), loop.end() - 1),
                 {0x00, 0x3B}}),
-        Concat({odd_header, Gce(1), Image(1), GifTest::Trailer()})}},
-      {"loop extension placed after the frames' first marker",
-       Concat({Header(), Bytes{0x21, 0xFE, 0x01, 'c', 0x00}, loop, Gce(2), Image(2), Gce(3),
-               Image(3), GifTest::Trailer()}),
-       {Concat({Header(), {0x21, 0xFE, 0x01, 'c', 0x00}, Gce(2), Image(2), GifTest::Trailer()}),
-        Concat({Header(), {0x21, 0xFE, 0x01, 'c', 0x00}, Gce(3), Image(3), GifTest::Trailer()})}},
+        Concat({not_gif, Gce(1), Image(1), end})},
+       0},
   };
   for (const LayoutCase& layout : cases) {
     SCOPED_TRACE(layout.name);
     GifTest::TempDir fresh;
     RecordingProgress progress;
     const std::string prefix = fresh.File("f");
-    ASSERT_EQ(SplitAnimation(layout.source, "s", prefix, progress),
-              static_cast<int>(layout.frames.size()));
+    const FrameSplit::SplitReport report =
+        FrameSplit::SplitAndReport(layout.source, "s", prefix, progress);
+    ASSERT_EQ(report.frames, static_cast<int>(layout.frames.size()));
+    EXPECT_EQ(GifTest::ListNames(fresh.path()).size(), layout.frames.size());
     for (std::size_t k = 0; k < layout.frames.size(); ++k) {
       EXPECT_EQ(GifTest::ReadBytes(FrameSplit::FrameFileName(prefix, static_cast<int>(k + 1))),
                 layout.frames[k])
           << "frame " << k + 1;
     }
+    ASSERT_EQ(report.damage.has_value(), layout.damage.has_value());
+    if (layout.damage) EXPECT_EQ(report.damage->offset, *layout.damage);
   }
 }
 
@@ -231,8 +259,9 @@ TEST_F(Divider, ProgressBoxesGrowByOneStepPerFrameThenTheStripIsCleared) {
   EXPECT_EQ(progress.events, "BEBEBEBEC");
 }
 
-TEST_F(Divider, MarkersBeforeTheHeaderEndDrawBoxesPastTheStrip) {
+TEST_F(Divider, MarkersBeforeTheHeaderEndOfAnUnwalkableFileDrawBoxesPastTheStrip) {
   Bytes header = Header();
+  header[0] = 'X';
   header[13] = 0x21, header[14] = 0xF9, header[15] = 0x04;
   const Bytes source =
       Concat({header, GifTest::LoopingExtension(), Gce(1), Image(1), GifTest::Trailer()});
@@ -299,7 +328,9 @@ TEST_F(Divider, EveryTruncatedPrefixOfAnAnimationIsHandled) {
     RecordingProgress progress;
     GifTest::TempDir fresh;
     try {
-      const int written = SplitAnimation(prefix, "s", fresh.File("t"), progress);
+      const auto [written, damage] =
+          FrameSplit::SplitAndReport(prefix, "s", fresh.File("t"), progress);
+      EXPECT_EQ(damage.has_value(), written > 0 && length < whole.size()) << length;
       EXPECT_EQ(GifTest::ListNames(fresh.path()).size(), static_cast<std::size_t>(written));
       for (int k = 1; k <= written; ++k) {
         const Bytes frame = GifTest::ReadBytes(FrameSplit::FrameFileName(fresh.File("t"), k));

@@ -72,6 +72,17 @@ Bytes GraphicControlExtension(std::uint16_t delay) {
   return out;
 }
 
+Bytes CommentExtension(const std::string& text) {
+  Bytes out = {0x21, 0xFE};
+  for (std::size_t at = 0; at < text.size(); at += 255) {
+    const std::string piece = text.substr(at, 255);
+    out.push_back(static_cast<std::uint8_t>(piece.size()));
+    Append(out, FromText(piece));
+  }
+  out.push_back(0x00);
+  return out;
+}
+
 Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size) {
   const int clear = 1 << min_code_size;
   const int end_of_information = clear + 1;

@@ -47,12 +47,17 @@ Bytes HeaderAndScreen(int width, int height,
                       std::span<const Rgb> palette);  // "GIF89a" ... colour table
 Bytes LoopingExtension();                             // 21 FF 0B "NETSCAPE2.0" 03 01 00 00 00
 Bytes GraphicControlExtension(std::uint16_t delay);   // 21 F9 04 ... 00
+Bytes CommentExtension(const std::string& text);      // 21 FE, text in sub-blocks, 00
 Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);             // 2C ... data ... 00
 Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size);  // without the 00
 Bytes Trailer();                                                               // 3B
 
 Bytes Concat(std::initializer_list<Bytes> pieces);
 Bytes FromText(const std::string& text);
+
+// Marker bytes as they turn up by chance inside blocks.
+inline const std::string kChanceGce = "\x21\xF9\x04";
+inline const std::string kChanceApp = "\x21\xFF\x0B";
 
 // Number of bits the palette needs, at least 1 (GIF tables hold 2^bits entries).
 int ColourBits(std::size_t palette_size);
