@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame_split/frame_split.h"
 #include "toolkit/conversions.h"
@@ -82,13 +83,20 @@ int main(int argc, char** argv) {
   const std::string source = argv[1];
   const std::string prefix = argc == 3 ? argv[2] : DefaultPrefix(source);
   try {
-    int written = 0;
+    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(source);
+    FrameSplit::SplitReport report;
     if (Toolkit::StderrIsTerminal()) {
       TerminalBar bar;
-      written = FrameSplit::SplitAnimation(source, prefix, bar);
+      report = FrameSplit::SplitAndReport(bytes, source, prefix, bar);
     } else {
       FrameSplit::NoProgress quiet;
-      written = FrameSplit::SplitAnimation(source, prefix, quiet);
+      report = FrameSplit::SplitAndReport(bytes, source, prefix, quiet);
+    }
+    const int written = report.frames;
+    if (report.damage) {
+      std::fprintf(stderr,
+                   "mervane-split: warning: %s: byte %zu: %s; the last frame may be incomplete\n",
+                   source.c_str(), report.damage->offset, report.damage->reason.c_str());
     }
     if (written == 0) {
       std::fprintf(stderr,

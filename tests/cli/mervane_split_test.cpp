@@ -50,6 +50,9 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
                                                                 GifTest::GraphicControlExtension(1),
                                                                 {0x00, 0x3B}}));
   const std::string good = Put("good.gif", GifTest::Encode(GifTest::SolidFrames(5, 2, 2)));
+  GifTest::Bytes cut_short = GifTest::Encode(GifTest::SolidFrames(2, 2, 2));
+  cut_short.resize(cut_short.size() - 3);
+  const std::string truncated = Put("short.gif", cut_short);
   fs::create_directory(cwd_.path() / "f003.gif");  // blocks the third frame
 
   struct Case {
@@ -65,6 +68,9 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
       {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
       {{}, 2, "Usage"},
       {{good, "a", "b"}, 2, "Usage"},
+      {{truncated, inputs_.File("t")},
+       0,
+       "byte 75: an image runs past the end of the file; the last frame may be incomplete"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {MERVANE_SPLIT};
