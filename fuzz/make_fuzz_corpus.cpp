@@ -29,5 +29,17 @@ int main(int argc, char** argv) {
                        GifTest::GraphicControlExtension(3),
                        {0x00, 0x3B, 'x'}}));
   put(GifTest::Concat({GifTest::FromText("GIF89aNETSCAPE"), GifTest::GraphicControlExtension(1)}));
+  // Marker bytes by chance: in a colour table, a comment, image data, after the trailer.
+  const GifTest::Rgb markers[] = {{0x21, 0xF9, 0x04}, {0x21, 0xFF, 0x0B}};
+  const GifTest::Bytes frames = GifTest::Encode(GifTest::SolidFrames(2, 2, 2));
+  const GifTest::Bytes body(frames.begin() + 13 + 12, frames.end());  // past header and table
+  put(GifTest::Concat({GifTest::HeaderAndScreen(2, 2, markers), body}));
+  put(GifTest::Concat({GifTest::HeaderAndScreen(2, 2, markers),
+                       GifTest::CommentExtension(GifTest::kChanceGce + GifTest::kChanceApp), body,
+                       GifTest::FromText(GifTest::kChanceGce)}));
+  GifTest::Bytes data_marker = frames;
+  data_marker.insert(data_marker.end() - 2, {0x03, 0x21, 0xF9, 0x04});
+  put(data_marker);
+  put(GifTest::Bytes(frames.begin(), frames.end() - 5));
   return 0;
 }
