@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times mervane-split against the floor of the file system (split -b writing
-# the same number of files and bytes) and against gifsicle --explode, in
+# the same number of files and bytes), against gifsicle --explode, and against
+# the plain-search divider it replaced (built from BASELINE_REV), in
 # alternation, and prints medians, ratios and mervane-split's peak memory.
-# usage: bench/split_bench.sh [BUILD_DIR] [ROUNDS]
+# usage: bench/split_bench.sh [BUILD_DIR] [ROUNDS] [BASELINE_REV]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -10,9 +11,17 @@ rounds=${2:-7}
 "$root/scripts/setup.sh" ffmpeg gifsicle time
 [ -x "$build/src/cli/mervane-split" ] || "$root/scripts/build.sh" "$build"
 splitter="$build/src/cli/mervane-split"
+baseline_rev=${3:-4decc45}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+mkdir "$work/base-src"
+git -C "$root" archive "$baseline_rev" | tar -x -C "$work/base-src"
+cmake -S "$work/base-src" -B "$work/base-build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMERVANE_TESTS=OFF >/dev/null
+cmake --build "$work/base-build" -j2 --target mervane-split >/dev/null
+baseline="$work/base-build/src/cli/mervane-split"
 
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
@@ -25,9 +34,9 @@ bench_one() {
   total=$(cat "$work"/m/* | wc -c)
   chunk=$(( (total + frames - 1) / frames ))
   head -c "$total" /dev/urandom > "$work/flat.bin"
-  : > "$work/t_m"; : > "$work/t_s"; : > "$work/t_g"
+  : > "$work/t_m"; : > "$work/t_s"; : > "$work/t_g"; : > "$work/t_b"
   for _ in $(seq "$rounds"); do
-    for tool in m s g; do
+    for tool in m s g b; do
       rm -rf "$work/$tool" && mkdir "$work/$tool" && sync
       local start end
       start=$(now)
@@ -35,17 +44,20 @@ bench_one() {
         m) "$splitter" "$source" "$work/m/f" >/dev/null ;;
         s) split -b "$chunk" -a 6 "$work/flat.bin" "$work/s/f" ;;
         g) gifsicle --explode "$source" -o "$work/g/f" 2>/dev/null ;;
+        b) "$baseline" "$source" "$work/b/f" >/dev/null ;;
       esac
       end=$(now)
       echo $(( (end - start) / 1000 )) >> "$work/t_$tool"
     done
   done
-  local tm ts tg peak_kb size
+  local tm ts tg tb peak_kb size
   tm=$(median < "$work/t_m"); ts=$(median < "$work/t_s"); tg=$(median < "$work/t_g")
+  tb=$(median < "$work/t_b")
   peak_kb=$(/usr/bin/time -f %M "$splitter" "$source" "$work/m/f" 2>&1 >/dev/null | tail -1)
   size=$(stat -c %s "$source")
-  echo "== $label: $frames frames, source $size bytes, output $total bytes in $(ls "$work/s" | wc -l) split files"
-  printf '  median us: mervane-split %d, split -b %d, gifsicle --explode %d\n' "$tm" "$ts" "$tg"
+  echo "== $label: $frames frames (plain search: $(ls "$work/b" | wc -l)), source $size bytes, output $total bytes in $(ls "$work/s" | wc -l) split files"
+  printf '  median us: mervane-split %d, split -b %d, gifsicle --explode %d, plain search %d\n' "$tm" "$ts" "$tg" "$tb"
+  awk -v m="$tm" -v b="$tb" 'BEGIN {printf "  ratio to the plain-search divider: %.3f (bar 1.10)\n", m/b}'
   awk -v m="$tm" -v s="$ts" -v g="$tg" 'BEGIN {printf "  ratio to split -b: %.2f (bar 1.30)   ratio to gifsicle: %.3f (bar 0.20)\n", m/s, m/g}'
   awk -v p="$peak_kb" -v s="$size" 'BEGIN {printf "  peak memory: %.1f MiB = source + %.1f MiB (bar source + 16 MiB)\n", p/1024, p/1024 - s/1048576}'
 }
