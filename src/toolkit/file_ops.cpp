@@ -33,6 +33,11 @@ std::string FromPath(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+PlatformError LinkError(const std::string& operation, const std::string& path) {
+  return PlatformError(operation, path, "a symbolic link stands at that name",
+                       ErrorNumber::kPathFileAccessError);
+}
+
 PlatformError CodeError(const std::string& operation, const std::string& path,
                         const std::error_code& code) {
   return ErrnoError(operation, path, code.value());
@@ -68,7 +73,12 @@ std::int32_t FileLen(const std::string& path) {
   const fs::path native = ToPath(path);
   const auto status = fs::status(native, code);
   if (code) throw CodeError("get the length of", path, code);
-  if (fs::is_directory(status)) throw ErrnoError("get the length of", path, EISDIR);
+  // A folder, pipe or device has no length to read in one go; a pipe would
+  // even block the read.
+  if (!fs::is_regular_file(status)) {
+    throw PlatformError("get the length of", path, "not a regular file",
+                        ErrorNumber::kPathFileAccessError);
+  }
   const std::uintmax_t size = fs::file_size(native, code);
   if (code) throw CodeError("get the length of", path, code);
   if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -116,6 +126,8 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
 #if defined(_WIN32)
+  // No O_NOFOLLOW here: refuse a link at the name before opening it.
+  if (IsSymbolicLink(path)) throw LinkError("create", path);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(ToPath(path).c_str(), L"wb"),
                                                        &std::fclose);
   if (!file) throw ErrnoError("create", path, errno);
@@ -126,8 +138,12 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   }
   if (std::fclose(file.release()) != 0) throw ErrnoError("write", path, errno);
 #else
-  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (fd.get() < 0) throw ErrnoError("create", path, errno);
+  // A link planted at a frame name must not carry the frame elsewhere.
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (fd.get() < 0) {
+    if (errno == ELOOP) throw LinkError("create", path);
+    throw ErrnoError("create", path, errno);
+  }
   iovec pieces[3] = {
       {const_cast<std::uint8_t*>(first.data()), first.size()},
       {const_cast<std::uint8_t*>(second.data()), second.size()},
@@ -181,7 +197,33 @@ void MkDir(const std::string& path) {
   }
 }
 
+bool IsSymbolicLink(const std::string& path) {
+  std::error_code code;
+  return fs::is_symlink(fs::symlink_status(ToPath(path), code));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code code;
+  const bool same = fs::equivalent(ToPath(a), ToPath(b), code);
+  return !code && same;
+}
+
+void RequireRealFolder(const std::string& path) {
+  std::error_code code;
+  const auto status = fs::symlink_status(ToPath(path), code);
+  if (code) throw CodeError("use", path, code);
+  if (fs::is_symlink(status)) {
+    throw PlatformError("use", path, "it is a symbolic link, not a folder",
+                        ErrorNumber::kPathFileAccessError);
+  }
+  if (!fs::is_directory(status)) {
+    throw PlatformError("use", path, "it is not a folder", ErrorNumber::kPathFileAccessError);
+  }
+}
+
 void KillEveryFile(const std::string& folder) {
+  // Listing through a link would delete the files of whatever it points to.
+  RequireRealFolder(folder);
   std::error_code code;
   fs::directory_iterator entries(ToPath(folder), code);
   if (code) throw CodeError("list", folder, code);

@@ -15,8 +15,9 @@ inline constexpr int kAttrNormal = 0;
 inline constexpr int kAttrDirectory = 16;
 
 // Size in bytes of the file at `path`.
-// Throws PlatformError when it does not exist, is a folder, or is 2 GiB or
-// larger (lengths are 32-bit signed throughout the program).
+// Throws PlatformError when it does not exist, is not a regular file (a
+// folder, a pipe, a device), or is 2 GiB or larger (lengths are 32-bit
+// signed throughout the program).
 std::int32_t FileLen(const std::string& path);
 
 // Reads the whole file with a single read into a buffer of exactly FileLen
@@ -27,8 +28,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 
 // Creates `path`, or truncates it when it exists, and writes `first`, `second`
 // and `third` one after the other from byte 0, as one gathered write. No
-// bytes of an older, longer file of the same name can remain. The descriptor
-// is closed on every path out; on failure the partly written file stays.
+// bytes of an older, longer file of the same name can remain. A symbolic
+// link at `path` is never followed: that is a failure. The descriptor is
+// closed on every path out; on failure the partly written file stays.
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
 
@@ -41,10 +43,22 @@ std::string Dir(const std::string& path, int attributes);
 // a file or a folder), when its parent is missing, or when it cannot be made.
 void MkDir(const std::string& path);
 
+// True when the entry at `path` is a symbolic link, dangling or not.
+bool IsSymbolicLink(const std::string& path);
+
+// True when `a` and `b` both exist and are the same file (same device and
+// inode, however they are named).
+bool SameFile(const std::string& a, const std::string& b);
+
+// Throws PlatformError("use", path, reason) unless the entry at `path` is
+// itself a folder: a symbolic link, even to a folder, is refused.
+void RequireRealFolder(const std::string& path);
+
 // Deletes every plain file (and every symbolic link, never its target)
 // directly inside `folder`; sub-folders are kept. Throws PlatformError when
-// the folder holds no such file or cannot be listed, or when one file cannot
-// be deleted (the others are still tried).
+// `folder` is not a real folder (see RequireRealFolder), holds no such file
+// or cannot be listed, or when one file cannot be deleted (the others are
+// still tried).
 void KillEveryFile(const std::string& folder);
 
 // The folder of the running executable, without a trailing separator except

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "support/gif_writer.h"
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
@@ -103,6 +105,30 @@ TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
   EXPECT_EQ(FailureOf([&] { Toolkit::KillEveryFile(work.path().string()); }).reason(),
             "no file found");
   FailureOf([&] { Toolkit::KillEveryFile(work.File("missing")); });
+}
+
+TEST(FileOps, LinksAreNeverFollowedOutOfTheFolder) {
+  GifTest::TempDir outside, work;
+  GifTest::WriteBytes(outside.path() / "victim.txt", {7});
+  fs::create_symlink(outside.path() / "victim.txt", work.path() / "x002.gif");
+  fs::create_symlink(outside.path() / "new.gif", work.path() / "x003.gif");  // dangling
+  fs::create_symlink(outside.path(), work.path() / "tmp");
+
+  for (const char* name : {"x002.gif", "x003.gif"}) {
+    const auto refused =
+        FailureOf([&] { Toolkit::WriteFileInPieces(work.File(name), {}, {}, {}); });
+    EXPECT_EQ(refused.reason(), "a symbolic link stands at that name");
+  }
+  EXPECT_EQ(FailureOf([&] { Toolkit::KillEveryFile(work.File("tmp")); }).reason(),
+            "it is a symbolic link, not a folder");
+  EXPECT_EQ(GifTest::ListNames(outside.path()), std::vector<std::string>{"victim.txt"});
+  EXPECT_EQ(GifTest::ReadBytes(outside.path() / "victim.txt"), Bytes{7});
+
+  EXPECT_TRUE(Toolkit::SameFile(work.File("x002.gif"), outside.File("victim.txt")));
+  EXPECT_FALSE(Toolkit::SameFile(work.File("x003.gif"), outside.File("victim.txt")));
+  ASSERT_EQ(::mkfifo(work.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(work.File("pipe")); }).reason(),
+            "not a regular file");
 }
 
 TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
