@@ -79,6 +79,12 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
   // would empty the work folder under the running division.
   if (dividing_) return;
   const DividingScope dividing(dividing_);
+  // Emptying or writing through a link named like the work folder would
+  // destroy whatever it points to: refuse the drop and touch nothing.
+  if (const QString refusal = WorkFolderRefusal(); !refusal.isEmpty()) {
+    Guarded([&] { services_.message_boxes->MsgBox(this, refusal); });
+    return;
+  }
 
   std::string source_path, file_name, base_name;
   std::int32_t picture_height = 0, picture_width = 0;
@@ -100,17 +106,18 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
   Guarded([&] { strip_height = Picture1->Height() - kNumberBand; });
   Guarded([&] { thumbnail_width = aspect_ratio * strip_height; });
   Guarded([&] { Image1->SetPicture(Picture2->GetPicture()); });
-  // Read the source before the work folder is emptied: it may be one of
-  // the work folder's own files.
+  // Read the source before the work folder is emptied: it may be one of the
+  // work folder's own files, and a source that cannot be read must not cost
+  // the user the frames of the previous drop.
   Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
-  Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
-  Guarded([&] {
-    WindowProgress progress(*Progress);
-    const std::string prefix = OutputPrefix(base_name);
-    frame_count = source_bytes.empty()
-                      ? FrameSplit::SplitAnimation(source_path, prefix, progress)
-                      : FrameSplit::SplitAnimation(source_bytes, source_path, prefix, progress);
-  });
+  if (!source_bytes.empty()) {
+    Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
+    Guarded([&] {
+      WindowProgress progress(*Progress);
+      frame_count =
+          FrameSplit::SplitAnimation(source_bytes, source_path, OutputPrefix(base_name), progress);
+    });
+  }
   std::vector<std::uint8_t>().swap(source_bytes);
 
   if (frame_count == 0) {
@@ -130,17 +137,18 @@ void Form_main::Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t
   Guarded([&] { strip_width = (thumbnail_width + kSlotPadding) * frame_count + kSlotPadding; });
   Guarded([&] { viewport_width = Picture3->Width(); });
   Guarded([&] { Picture1->SetWidth(static_cast<float>(strip_width)); });
+  // The range is 32-bit: a wide strip must scroll to its last frame.
   if (strip_width > viewport_width) {
     Guarded([&] {
-      HScroll1->SetMax(Toolkit::CInt((strip_width - viewport_width) / kTwipsPerScrollUnit));
+      HScroll1->SetMax(Toolkit::CLng((strip_width - viewport_width) / kTwipsPerScrollUnit));
     });
     Guarded([&] {
       HScroll1->SetLargeChange(
-          Toolkit::CInt((thumbnail_width + kSlotPadding) / kTwipsPerScrollUnit));
+          Toolkit::CLng((thumbnail_width + kSlotPadding) / kTwipsPerScrollUnit));
     });
     Guarded([&] {
       HScroll1->SetSmallChange(
-          Toolkit::CInt(static_cast<double>(HScroll1->LargeChange()) / kSmallChangeDivisor));
+          Toolkit::CLng(static_cast<double>(HScroll1->LargeChange()) / kSmallChangeDivisor));
     });
   } else {
     Guarded([&] { HScroll1->SetMax(0); });

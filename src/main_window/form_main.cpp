@@ -182,8 +182,26 @@ std::string Form_main::OutputPrefix(const std::string& base_name) const {
 
 void Form_main::Form_Load() {
   const std::string work_folder = WorkFolder();
-  if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName) {
+  if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName &&
+      !Toolkit::IsSymbolicLink(work_folder)) {
     Toolkit::MkDir(work_folder);
+  }
+  // A link or a file named like the work folder is never used; say so now,
+  // and again at every drop, but keep the window.
+  if (const QString refusal = WorkFolderRefusal(); !refusal.isEmpty()) {
+    services_.message_boxes->MsgBox(this, refusal);
+  }
+}
+
+QString Form_main::WorkFolderRefusal() const {
+  const std::string work_folder = WorkFolder();
+  try {
+    Toolkit::RequireRealFolder(work_folder);
+    return {};
+  } catch (const Toolkit::PlatformError& failure) {
+    return QString::fromUtf8(kWorkFolderRefused)
+        .arg(QDir::toNativeSeparators(QString::fromStdString(work_folder)),
+             QString::fromStdString(failure.reason()));
   }
 }
 
@@ -207,9 +225,8 @@ void Form_main::Command2_Click() {
 }
 
 void Form_main::HScroll1_Change() {
-  const std::int16_t value = HScroll1->Value();
-  const auto shift = static_cast<std::int16_t>(-value);
-  const double x = static_cast<double>(shift) * kTwipsPerScrollUnit;
+  const std::int32_t value = HScroll1->Value();
+  const double x = -static_cast<double>(value) * kTwipsPerScrollUnit;
   Picture1->SetLeft(static_cast<float>(x));
 }
 

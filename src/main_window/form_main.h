@@ -47,7 +47,9 @@ class Form_main : public QWidget {
   Toolkit::ImageControl* Image1 = nullptr;
 
   // Makes sure the work folder exists. Runs once, before the window is
-  // shown. Throws Toolkit::PlatformError when the folder cannot be made.
+  // shown. Throws Toolkit::PlatformError when the folder cannot be made. An
+  // entry of that name that is no real folder (a symbolic link, a file) is
+  // reported in a box and left alone; the window still opens.
   void Form_Load();
 
   // Drop handlers. Only the drop data is used: its first file is divided
@@ -87,6 +89,8 @@ class Form_main : public QWidget {
   // Runs `handler` on a drop once the drag source has been answered.
   void QueueDrop(DropHandler handler, Toolkit::DropData data, float x, float y);
   std::string OutputPrefix(const std::string& base_name) const;
+  // Empty when the work folder is a real folder; else the message that says why not.
+  QString WorkFolderRefusal() const;
   void ResetAfterRefusal();
 
   FormServices services_;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "support/form_fixture.h"
+#include "support/gif_writer.h"
 #include "toolkit/image_control.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform_error.h"
@@ -119,28 +120,49 @@ TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
   EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), {10, 165}));
   EXPECT_EQ(Toolkit::DropDataFrom(FileDrag("/a b/c.gif").get()).files,
             std::vector<std::string>{"/a b/c.gif"});
+  // A name that is no UTF-8 arrives as its own bytes.
+  QMimeData latin1;
+  latin1.setUrls({QUrl::fromEncoded("file:///a%20b/caf%E9.gif")});
+  EXPECT_EQ(Toolkit::DropDataFrom(&latin1).files, std::vector<std::string>{"/a b/caf\xE9.gif"});
 }
 
-TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExists) {
-  struct Case {
-    const char* name;
-    bool make_folder, make_file;
-  };
-  for (const Case c : {Case{"present", true, false}, Case{"missing", false, false},
-                       Case{"plain file", false, true}}) {
-    SCOPED_TRACE(c.name);
-    GifTest::TempDir app;
-    if (c.make_folder) {
-      fs::create_directory(app.path() / "tmp");
-      GifTest::WriteBytes(app.path() / "tmp" / "old.gif", {1});
+TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExistsAndReportsOneThatIsNoFolder) {
+  enum class Entry { kFolder, kNone, kFile, kLinkToFolder, kDanglingLink };
+  for (const Entry entry :
+       {Entry::kFolder, Entry::kNone, Entry::kFile, Entry::kLinkToFolder, Entry::kDanglingLink}) {
+    SCOPED_TRACE(static_cast<int>(entry));
+    GifTest::TempDir app, elsewhere;
+    const fs::path tmp = app.path() / "tmp";
+    GifTest::WriteBytes(elsewhere.path() / "thesis.doc", {1});
+    if (entry == Entry::kFolder) {
+      fs::create_directory(tmp);
+      GifTest::WriteBytes(tmp / "old.gif", {1});
     }
-    if (c.make_file) GifTest::WriteBytes(app.path() / "tmp", {1});
+    if (entry == Entry::kFile) GifTest::WriteBytes(tmp, {1});
+    if (entry == Entry::kLinkToFolder) fs::create_directory_symlink(elsewhere.path(), tmp);
+    if (entry == Entry::kDanglingLink) fs::create_directory_symlink(elsewhere.path() / "gone", tmp);
+
     GifTest::RecordingBoxes boxes;
     const auto form = MainWindow::StartUp({app.path().string(), &boxes, [] {}});
     ASSERT_NE(form, nullptr);
-    EXPECT_TRUE(boxes.texts.empty());
-    EXPECT_EQ(fs::is_directory(app.path() / "tmp"), !c.make_file);
-    EXPECT_EQ(fs::exists(app.path() / "tmp" / "old.gif"), c.make_folder);
+    const bool usable = entry == Entry::kFolder || entry == Entry::kNone;
+    EXPECT_EQ(fs::is_directory(fs::symlink_status(tmp)), usable);
+    EXPECT_EQ(fs::exists(tmp / "old.gif"), entry == Entry::kFolder);
+    if (usable) {
+      EXPECT_TRUE(boxes.texts.empty());
+      continue;
+    }
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].startsWith("Cannot use " + QString::fromStdString(tmp.string())))
+        << boxes.texts[0].toStdString();
+
+    // A drop says the same and deletes nothing anywhere.
+    GifTest::WriteBytes(app.path() / "a.gif", GifTest::Encode(GifTest::SolidFrames(2, 2, 2)));
+    std::int32_t effect = 1;
+    form->Picture1_OLEDragDrop({{(app.path() / "a.gif").string()}}, effect, 1, 0, 0, 0);
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_EQ(boxes.texts[1], boxes.texts[0]);
+    EXPECT_EQ(GifTest::ListNames(elsewhere.path()), std::vector<std::string>{"thesis.doc"});
   }
 }
 
@@ -158,7 +180,7 @@ TEST(FormLoad, AFolderThatCannotBeMadeIsReportedAndTheWindowNeverShows) {
 TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
   form().HScroll1->SetMax(1000);
   for (const auto& [value, left] : {std::pair{0, 0.0f}, {1, -16.0f}, {567, -9072.0f}}) {
-    form().HScroll1->SetValue(static_cast<std::int16_t>(value));
+    form().HScroll1->SetValue(value);
     EXPECT_EQ(form().Picture1->Left(), left) << value;
   }
   form().HScroll1->SetMax(100);  // lowered below Value
