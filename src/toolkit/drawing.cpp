@@ -17,7 +17,9 @@ QRectF Bounds(const DrawingList::Operation& operation) {
       [](const auto& op) -> QRectF {
         using T = std::decay_t<decltype(op)>;
         if constexpr (std::is_same_v<T, DrawingList::Line>) return LineBounds(op.line);
-        if constexpr (std::is_same_v<T, DrawingList::Box>) return op.rect;
+        if constexpr (std::is_same_v<T, DrawingList::Box>) {
+          return op.filled ? op.rect : op.rect.adjusted(-1, -1, 1, 1);
+        }
         if constexpr (std::is_same_v<T, DrawingList::Image>) return op.target;
         if constexpr (std::is_same_v<T, DrawingList::Text>) return op.bounds;
       },
@@ -44,10 +46,17 @@ QRectF DrawingList::AddBox(QRectF rect, QColor colour) {
   return rect;
 }
 
-QRectF DrawingList::AddImage(QRectF target, const QImage& source) {
+QRectF DrawingList::AddFrame(QRectF rect, QColor colour) {
+  rect = rect.normalized();
+  operations_.emplace_back(Box{rect, colour, false});
+  return rect.adjusted(-1, -1, 1, 1);
+}
+
+QRectF DrawingList::AddImage(QRectF target, const QImage& source, double device_pixel_ratio) {
   if (source.isNull() || !(target.width() > 0) || !(target.height() > 0)) return {};
-  const int width = KeptPixels(target.width(), source.width());
-  const int height = KeptPixels(target.height(), source.height());
+  const double scale = std::max(1.0, device_pixel_ratio);
+  const int width = KeptPixels(target.width() * scale, source.width());
+  const int height = KeptPixels(target.height() * scale, source.height());
   QImage kept = (width == source.width() && height == source.height())
                     ? source
                     : source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -73,7 +82,13 @@ void DrawingList::Paint(QPainter& painter, const QRectF& exposed) const {
             painter.setPen(QPen(op.colour, 0));
             painter.drawLine(op.line);
           } else if constexpr (std::is_same_v<T, Box>) {
-            painter.fillRect(op.rect, op.colour);
+            if (op.filled) {
+              painter.fillRect(op.rect, op.colour);
+            } else {
+              painter.setPen(QPen(op.colour, 0));
+              painter.setBrush(Qt::NoBrush);
+              painter.drawRect(op.rect);
+            }
           } else if constexpr (std::is_same_v<T, Image>) {
             // Draw only the part of the picture that falls in the exposed
             // region, so a thumbnail millions of pixels wide costs what shows.

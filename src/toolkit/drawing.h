@@ -26,10 +26,11 @@ class DrawingList {
   struct Box {
     QRectF rect;
     QColor colour;
+    bool filled = true;  // else only its outline
   };
   struct Image {
     QRectF target;
-    QImage image;  // at most the target's size in pixels, or the source's when smaller
+    QImage image;  // at most the target's size in device pixels, or the source's when smaller
   };
   struct Text {
     QPointF top_left;
@@ -45,7 +46,12 @@ class DrawingList {
   // A box that covers earlier operations at the end of the list replaces
   // them, so a strip that grows box over box holds one box.
   QRectF AddBox(QRectF rect, QColor colour);
-  QRectF AddImage(QRectF target, const QImage& source);
+  // An outlined box, which covers nothing.
+  QRectF AddFrame(QRectF rect, QColor colour);
+  // Keeps the source at most at the target's size in device pixels
+  // (`device_pixel_ratio` per pixel), so it is sharp on scaled screens and its
+  // memory follows what is drawn.
+  QRectF AddImage(QRectF target, const QImage& source, double device_pixel_ratio = 1.0);
   QRectF AddText(QPointF top_left, QString text, const QFont& font, QColor colour);
   void Clear() { operations_.clear(); }
 

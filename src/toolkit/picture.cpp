@@ -1,14 +1,31 @@
 #include "toolkit/picture.h"
 
+#include <QBuffer>
 #include <QImageReader>
+#include <vector>
 
+#include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
 #include "toolkit/units.h"
 
 namespace Toolkit {
+namespace {
 
-double Picture::WidthTwips() const { return PixelsToTwips(image_.width()); }
-double Picture::HeightTwips() const { return PixelsToTwips(image_.height()); }
+// The size the decoder must allocate: a GIF is decoded onto its whole logical
+// screen, which may be far larger than its first frame.
+QSize CanvasSize(const std::vector<std::uint8_t>& bytes, QSize reported) {
+  constexpr std::size_t kScreenSizeEnd = 10;  // "GIF89a", then width and height, little-endian
+  if (bytes.size() < kScreenSizeEnd || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F') {
+    return reported;
+  }
+  const QSize screen(bytes[6] | (bytes[7] << 8), bytes[8] | (bytes[9] << 8));
+  return reported.isValid() ? reported.expandedTo(screen) : screen;
+}
+
+}  // namespace
+
+double Picture::WidthTwips() const { return PixelsToTwips(Size().width()); }
+double Picture::HeightTwips() const { return PixelsToTwips(Size().height()); }
 
 int ClampedPixels(double twips) {
   const double pixels = TwipsToPixels(twips);
@@ -18,14 +35,24 @@ int ClampedPixels(double twips) {
 }
 
 Picture LoadPicture(const std::string& path) {
-  QImageReader reader(QString::fromStdString(path));
+  // Read the bytes ourselves: the name need not be UTF-8, and a pipe or a
+  // device, which would block a reader and the window with it, is refused.
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  QImageReader reader(&buffer);
   // Only the first frame is wanted; the reader decodes frames on demand.
   QImage first = reader.read();
+  const QSize size = CanvasSize(bytes, reader.size());
+  const qint64 limit = static_cast<qint64>(QImageReader::allocationLimit()) * 1024 * 1024;
+  if (first.isNull() && size.isValid() && limit > 0 &&
+      static_cast<qint64>(size.width()) * size.height() * 4 > limit) {
+    return Picture::TooLargeToDecode(size);
+  }
   if (first.isNull()) {
-    const int number = reader.error() == QImageReader::FileNotFoundError
-                           ? ErrorNumber::kFileNotFound
-                           : ErrorNumber::kInvalidPicture;
-    throw PlatformError("load", path, reader.errorString().toStdString(), number);
+    throw PlatformError("load", path, reader.errorString().toStdString(),
+                        ErrorNumber::kInvalidPicture);
   }
   return Picture(std::move(first));
 }

@@ -88,7 +88,16 @@ void PictureBox::Box(float x1, float y1, float x2, float y2) {
 
 void PictureBox::PaintPicture(const Picture& picture, float x, float y, float width, float height) {
   const QRectF target(ToPixels(x, y), QSizeF(TwipsToPixels(width), TwipsToPixels(height)));
-  Exposed(drawing_.AddImage(target, picture.image()));
+  if (picture.IsPlaceholder()) {
+    // Better a frame that says what is there than a blank slot.
+    Exposed(drawing_.AddFrame(target, fore_colour_));
+    const QSize size = picture.Size();
+    Exposed(drawing_.AddText(target.topLeft() + QPointF(3, 3),
+                             QStringLiteral("%1 \u00D7 %2").arg(size.width()).arg(size.height()),
+                             font(), fore_colour_));
+    return;
+  }
+  Exposed(drawing_.AddImage(target, picture.image(), devicePixelRatioF()));
 }
 
 void PictureBox::Print(const QString& text) {

@@ -5,7 +5,8 @@
 
 namespace Toolkit {
 
-// A horizontal scroll bar with 16-bit properties. `Change` is raised for
+// A horizontal scroll bar with 32-bit properties, so that its range reaches
+// the end of any strip a widget can hold. `Change` is raised for
 // every change of Value: arrows, track clicks, the thumb released after a
 // drag (not while it is dragged), and Max lowered below Value.
 class ScrollBar : public QScrollBar {
@@ -14,14 +15,14 @@ class ScrollBar : public QScrollBar {
  public:
   explicit ScrollBar(QWidget* parent);
 
-  std::int16_t Value() const { return static_cast<std::int16_t>(value()); }
-  std::int16_t Max() const { return static_cast<std::int16_t>(maximum()); }
-  std::int16_t LargeChange() const { return static_cast<std::int16_t>(pageStep()); }
-  std::int16_t SmallChange() const { return static_cast<std::int16_t>(singleStep()); }
-  void SetValue(std::int16_t v) { setValue(v); }
-  void SetMax(std::int16_t v) { setMaximum(v); }
-  void SetLargeChange(std::int16_t v) { setPageStep(v); }
-  void SetSmallChange(std::int16_t v) { setSingleStep(v); }
+  std::int32_t Value() const { return value(); }
+  std::int32_t Max() const { return maximum(); }
+  std::int32_t LargeChange() const { return pageStep(); }
+  std::int32_t SmallChange() const { return singleStep(); }
+  void SetValue(std::int32_t v) { setValue(v); }
+  void SetMax(std::int32_t v) { setMaximum(v); }
+  void SetLargeChange(std::int32_t v) { setPageStep(v); }
+  void SetSmallChange(std::int32_t v) { setSingleStep(v); }
 
  signals:
   void Change();

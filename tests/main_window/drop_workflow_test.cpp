@@ -2,6 +2,8 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "frame_split/frame_split.h"
 #include "support/form_fixture.h"
 #include "support/gif_writer.h"
@@ -83,20 +85,26 @@ TEST_F(Drop, OneHundredAndTwentyEightFramesAreRefusedButTheirFilesStay) {
   EXPECT_EQ(WorkFiles().size(), 128u);
 }
 
-TEST_F(Drop, FilesThatCannotBeDividedEmptyTheFolderAndSayConTDivide) {
+TEST_F(Drop, UndividableFilesSayConTDivideAndOnlyReadableOnesEmptyTheFolder) {
   GifTest::Animation still = GifTest::SolidFrames(1, 4, 4);
   still.looping = false;
-  const std::vector<std::string> sources = {Put("still.gif", GifTest::Encode(still)),
-                                            Put("text.gif", GifTest::FromText("hello")),
-                                            inputs_.File("missing.gif"), Put("empty.gif", {}), ""};
-  for (const std::string& source : sources) {
+  ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
+  const std::vector<std::pair<std::string, bool>> sources = {
+      {Put("still.gif", GifTest::Encode(still)), true},
+      {Put("text.gif", GifTest::FromText("hello")), true},
+      {inputs_.File("missing.gif"), false},
+      {Put("empty.gif", {}), false},
+      {inputs_.File("pipe.gif"), false},
+      {inputs_.path().string(), false},
+      {"", false}};
+  for (const auto& [source, emptied] : sources) {
     SCOPED_TRACE(source);
     DropFile(Animation(3));
     boxes_.texts.clear();
     DropFile(source);
     ASSERT_EQ(boxes_.texts.size(), 1u);
     EXPECT_EQ(boxes_.texts[0], "Con't Divide");
-    EXPECT_TRUE(WorkFiles().empty());
+    EXPECT_EQ(WorkFiles().size(), emptied ? 0u : 3u);
     EXPECT_EQ(form().Label1->text(), "Mervane");
     EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
   }
@@ -105,9 +113,26 @@ TEST_F(Drop, FilesThatCannotBeDividedEmptyTheFolderAndSayConTDivide) {
   EXPECT_EQ(boxes_.texts.back(), "Con't Divide");
 }
 
-TEST_F(Drop, ShortNamesGiveFramesNamedByTheirNumberAlone) {
+TEST_F(Drop, ShortAndNonUtf8NamesGiveFramesNamedByTheirBytes) {
   DropFile(Animation(2, 4, 4, "a.gi"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"001.gif", "002.gif"}));
+  DropFile(Animation(2, 4, 4, "caf\xE9.gif"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"caf\xE9"
+                                                   "001.gif",
+                                                   "caf\xE9"
+                                                   "002.gif"}));
+  EXPECT_EQ(form().Picture1->drawing().size(), 6u);
+}
+
+TEST_F(Drop, PicturesTooLargeToDecodeAreShownAsFramedPlaceholders) {
+  GifTest::Animation huge = GifTest::SolidFrames(2, 1, 1);
+  huge.width = huge.height = 9000;  // a screen over the decoder's allocation limit
+  DropFile(Put("huge.gif", GifTest::Encode(huge)));
+  EXPECT_TRUE(boxes_.texts.empty());
+  EXPECT_EQ(form().Picture1->Width(), 1455.0f * 2 + 60);  // square, as the screen is
+  // Per frame: frame, size text, separator, number.
+  ASSERT_EQ(form().Picture1->drawing().size(), 8u);
+  EXPECT_EQ(form().Picture1->drawing().PixelBytes(), 0u);
 }
 
 TEST_F(Drop, AFileFromTheWorkFolderIsReadBeforeTheFolderIsEmptied) {
@@ -167,6 +192,18 @@ TEST_F(Drop, AFrameFileDeletedWhilePaintingLeavesItsSlotNumberedAndSeparated) {
   DropFile(Animation(4));
   // Four separators and numbers, three thumbnails.
   EXPECT_EQ(form().Picture1->drawing().size(), 11u);
+}
+
+TEST_F(Drop, WideStripsScrollToTheirLastFrame) {
+  for (const auto& [frames, width, height] : {std::tuple{127, 300, 100}, {2, 65535, 1}}) {
+    SCOPED_TRACE(width);
+    DropFile(Animation(frames, width, height));
+    form().HScroll1->SetValue(form().HScroll1->Max());
+    // The strip's right end, with the last frame, lies at the viewport's right edge.
+    const float right = form().Picture1->Left() + form().Picture1->Width();
+    EXPECT_GT(right, form().Picture3->Width() - 16 * 2);
+    EXPECT_LE(right, form().Picture3->Width() + 16 * 2);
+  }
 }
 
 TEST_F(Drop, ExtremeAspectRatiosStayBounded) {

@@ -47,6 +47,10 @@ TEST(PictureBox, AVeryWideStripHoldsNoMoreThanItsSourcePictures) {
   big.fill(Qt::blue);
   small.PaintPicture(Toolkit::Picture(big), 0, 0, 1500, 900);
   EXPECT_EQ(small.drawing().PixelBytes(), 100u * 60u * 4u);
+  // On a screen of two device pixels per pixel they keep twice as many each way.
+  Toolkit::DrawingList sharp;
+  sharp.AddImage(QRectF(0, 0, 100, 60), big, 2.0);
+  EXPECT_EQ(sharp.PixelBytes(), 200u * 120u * 4u);
 }
 
 TEST(PictureBox, GrowingBoxesReplaceTheOnesTheyCover) {
