@@ -3,36 +3,39 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "frame_split/frame_split.h"
-#include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
 
 namespace {
 
+constexpr char kProgram[] = "mervane-split";
 constexpr int kExitWritten = 0;
 constexpr int kExitNotDivisible = 1;
 constexpr int kExitFailure = 2;
-constexpr std::size_t kExtensionLength = 4;  // characters cut from the name for the prefix
 
 constexpr char kUsage[] =
-    "Usage: mervane-split SOURCE [OUTPUT_PREFIX]\n"
-    "Divide the animated GIF SOURCE into one GIF file per frame.\n"
+    "Usage: mervane-split [OPTION]... SOURCE [OUTPUT_PREFIX]\n"
+    "Divide the animated GIF SOURCE into one GIF file per frame, losslessly.\n"
     "\n"
     "Frame files are named OUTPUT_PREFIX, the frame number with at least three\n"
     "digits (001, 002, ...) and \".gif\". The default prefix is SOURCE's file name\n"
-    "without its last four characters, in the current folder.\n"
+    "without a final \".gif\", in the current folder.\n"
+    "\n"
+    "  -h, --help     show this text and exit\n"
+    "      --version  show the version and exit\n"
+    "      --         end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
+    "\n"
+    "A damaged or truncated SOURCE is divided as far as it goes; a warning on\n"
+    "standard error gives the byte offset where its blocks stop.\n"
     "\n"
     "Exit status: 0 frames were written; 1 SOURCE has no looping signature\n"
     "(\"NETSCAPE\") and nothing was written; 2 any other failure (frame files\n"
-    "written before it stay).\n"
-    "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+    "written before it stay). Nothing is written when a frame name would be\n"
+    "SOURCE itself or is a symbolic link.\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
 class TerminalBar final : public FrameSplit::SplitProgress {
@@ -59,56 +62,78 @@ class TerminalBar final : public FrameSplit::SplitProgress {
   int shown_ = -1;
 };
 
-std::string DefaultPrefix(const std::string& source) {
-  const std::u8string name =
-      std::filesystem::path(std::u8string(source.begin(), source.end())).filename().u8string();
-  return Toolkit::DropLastCharacters(std::string(name.begin(), name.end()), kExtensionLength);
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  return kExitFailure;
+}
+
+// Why no frame may be written under `prefix`, or empty text: a frame name
+// that is the source itself, or a symbolic link, would lose a file.
+std::string Obstacle(const std::string& source, const std::string& prefix, std::size_t frames) {
+  for (int k = 1; k <= static_cast<int>(frames); ++k) {
+    const std::string name = FrameSplit::FrameFileName(prefix, k);
+    if (Toolkit::SameFile(name, source)) {
+      return name + ": frame " + std::to_string(k) + " would overwrite the source; nothing written";
+    }
+    if (Toolkit::IsSymbolicLink(name)) {
+      return name + ": a symbolic link stands at this frame name; nothing written";
+    }
+  }
+  return {};
+}
+
+int Divide(const std::string& source, const std::string& prefix) {
+  const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(source);
+  const std::optional<FrameSplit::CutPlan> plan = FrameSplit::PlanCuts(bytes, source);
+  if (!plan) {
+    std::fprintf(stderr,
+                 "%s: %s: no looping signature (\"NETSCAPE\"), so it cannot be divided; nothing "
+                 "written\n",
+                 kProgram, source.c_str());
+    return kExitNotDivisible;
+  }
+  if (const std::string obstacle = Obstacle(source, prefix, plan->frame_starts.size());
+      !obstacle.empty()) {
+    return Fail(obstacle);
+  }
+  int written = 0;
+  if (Toolkit::StderrIsTerminal()) {
+    TerminalBar bar;
+    written = FrameSplit::WriteFrames(bytes, *plan, prefix, bar);
+  } else {
+    FrameSplit::NoProgress quiet;
+    written = FrameSplit::WriteFrames(bytes, *plan, prefix, quiet);
+  }
+  if (plan->damage) {
+    std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; the last frame may be incomplete\n",
+                 kProgram, source.c_str(), plan->damage->offset, plan->damage->reason.c_str());
+  }
+  std::printf("%d frame%s written\n", written, written == 1 ? "" : "s");
+  return kExitWritten;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::string_view(argv[1]) == "--help") {
+  Cli::ArgumentError error;
+  const std::optional<Cli::Arguments> args =
+      Cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!args) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                 error.message.c_str(), kProgram);
+    return kExitFailure;
+  }
+  if (args->help) {
     std::fputs(kUsage, stdout);
     return kExitWritten;
   }
-  if (argc >= 2 && std::string_view(argv[1]) == "--version") {
-    std::printf("mervane-split %s\n", MERVANE_VERSION);
+  if (args->version) {
+    std::printf("%s %s\n", kProgram, MERVANE_VERSION);
     return kExitWritten;
   }
-  if (argc < 2 || argc > 3) {
-    std::fputs(kUsage, stderr);
-    return kExitFailure;
-  }
-  const std::string source = argv[1];
-  const std::string prefix = argc == 3 ? argv[2] : DefaultPrefix(source);
   try {
-    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(source);
-    FrameSplit::SplitReport report;
-    if (Toolkit::StderrIsTerminal()) {
-      TerminalBar bar;
-      report = FrameSplit::SplitAndReport(bytes, source, prefix, bar);
-    } else {
-      FrameSplit::NoProgress quiet;
-      report = FrameSplit::SplitAndReport(bytes, source, prefix, quiet);
-    }
-    const int written = report.frames;
-    if (report.damage) {
-      std::fprintf(stderr,
-                   "mervane-split: warning: %s: byte %zu: %s; the last frame may be incomplete\n",
-                   source.c_str(), report.damage->offset, report.damage->reason.c_str());
-    }
-    if (written == 0) {
-      std::fprintf(stderr,
-                   "mervane-split: %s: no looping signature (\"NETSCAPE\"), so it cannot be "
-                   "divided; nothing written\n",
-                   source.c_str());
-      return kExitNotDivisible;
-    }
-    std::printf("%d frame%s written\n", written, written == 1 ? "" : "s");
-    return kExitWritten;
+    return Divide(args->source, args->prefix.value_or(Cli::DefaultPrefix(args->source)));
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "mervane-split: %s\n", failure.what());
-    return kExitFailure;
+    return Fail(failure.what());
   }
 }

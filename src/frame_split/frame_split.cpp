@@ -82,15 +82,12 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
   return plan;
 }
 
-SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const std::string& output_prefix, SplitProgress& progress) {
-  const std::optional<CutPlan> plan = PlanCuts(source, source_name);
-  if (!plan) return {};
-
-  const std::span<const std::uint8_t> header = source.first(plan->header_end);
-  const std::vector<std::size_t>& starts = plan->frame_starts;
-  const float step = progress.Width() / static_cast<float>(plan->expected);
-  SplitReport report{0, plan->damage};
+int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
+                const std::string& output_prefix, SplitProgress& progress) {
+  const std::span<const std::uint8_t> header = source.first(plan.header_end);
+  const std::vector<std::size_t>& starts = plan.frame_starts;
+  const float step = progress.Width() / static_cast<float>(plan.expected);
+  int written = 0;
   for (std::size_t k = 0; k < starts.size(); ++k) {
     // A body ends one byte before the next frame's marker (that byte is the
     // frame's own block terminator, written back in the tail), or two bytes
@@ -98,14 +95,21 @@ SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::stri
     // stand.
     const std::size_t end =
         k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - kFrameTail.size();
-    ++report.frames;
-    Toolkit::WriteFileInPieces(FrameFileName(output_prefix, report.frames), header,
+    ++written;
+    Toolkit::WriteFileInPieces(FrameFileName(output_prefix, written), header,
                                source.subspan(starts[k], end - starts[k]), kFrameTail);
-    progress.DrawBox(static_cast<float>(report.frames) * step);
+    progress.DrawBox(static_cast<float>(written) * step);
     progress.DoEvents();
   }
   progress.Clear();
-  return report;
+  return written;
+}
+
+SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
+                           const std::string& output_prefix, SplitProgress& progress) {
+  const std::optional<CutPlan> plan = PlanCuts(source, source_name);
+  if (!plan) return {};
+  return {WriteFrames(source, *plan, output_prefix, progress), plan->damage};
 }
 
 int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,

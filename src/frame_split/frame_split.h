@@ -65,20 +65,25 @@ struct CutPlan {
 std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
                                 const std::string& source_name);
 
+// Writes the frame files of `plan`, which PlanCuts made from this `source`:
+//   frame k < m: header + source[Gk .. G(k+1)-2] + 00 3B
+//   frame m:     header + source[Gm .. L-3]      + 00 3B
+// After frame k the progress box is drawn to k * (Width() / N) and events
+// run; after the last frame the strip is cleared. Files are created or
+// truncated, never through a symbolic link, and closed before events run and
+// on every failure. Returns the number of files written (m).
+// REQUIRES: the folder named in `output_prefix` exists.
+int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
+                const std::string& output_prefix, SplitProgress& progress);
+
 struct SplitReport {
   int frames = 0;                  // frame files written; 0: no looping signature
   std::optional<WalkStop> damage;  // set when the last frame may be incomplete
 };
 
-// Divides `source`, which the caller already holds, as planned by PlanCuts:
-//   frame k < m: header + source[Gk .. G(k+1)-2] + 00 3B
-//   frame m:     header + source[Gm .. L-3]      + 00 3B
-// After frame k the progress box is drawn to k * (Width() / N) and events
-// run; after the last frame the strip is cleared. Files are created or
-// truncated, and closed before events run and on every failure. With no
-// looping signature nothing is written and `progress` is not touched.
-// `source_name` only names the source in messages.
-// REQUIRES: the folder named in `output_prefix` exists.
+// PlanCuts, then WriteFrames. With no looping signature nothing is written
+// and `progress` is not touched. `source_name` only names the source in
+// messages.
 SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
                            const std::string& output_prefix, SplitProgress& progress);
 

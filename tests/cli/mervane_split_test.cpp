@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "support/gif_writer.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -66,8 +68,8 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
       {{no_header}, 2, "application extension"},
       {{good, cwd_.File("no folder/f")}, 2, cwd_.File("no folder/f001.gif")},
       {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
-      {{}, 2, "Usage"},
-      {{good, "a", "b"}, 2, "Usage"},
+      {{}, 2, "Try 'mervane-split --help'"},
+      {{good, "a", "b"}, 2, "extra operand 'b'"},
       {{truncated, inputs_.File("t")},
        0,
        "byte 75: an image runs past the end of the file; the last frame may be incomplete"},
@@ -84,12 +86,51 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
             (std::vector<std::string>{"f001.gif", "f002.gif", "f003.gif"}));
 }
 
-TEST_F(MervaneSplit, HelpAndVersionExitZero) {
-  for (const char* flag : {"--help", "--version"}) {
-    const auto result = RunProcess({MERVANE_SPLIT, flag});
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_NE(result.out.find("mervane-split"), std::string::npos);
+TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
+  const GifTest::Bytes gif = GifTest::Encode(GifTest::SolidFrames(2, 2, 2));
+  const std::string a = Put("a.gif", gif);
+  Put("-odd.gif", gif);
+  Put("clip.GIF", gif);
+  Put("noext", gif);
+  Put("victim.txt", {7});
+  fs::create_directory(inputs_.path() / "self");
+  const std::string self = Put("self/s001.gif", gif);
+  ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
+
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string in_output;             // in standard output or error
+    std::vector<std::string> written;  // in the current folder
+    bool plant_link = false;           // x002.gif -> victim.txt first
+  };
+  const std::vector<Case> cases = {
+      {{a, "--help"}, 0, "Usage: mervane-split", {}},
+      {{"-h"}, 0, "Usage: mervane-split", {}},
+      {{"--version", "--bogus"}, 0, "mervane-split 1.", {}},
+      {{"--bogus", a}, 2, "unrecognized option '--bogus'\nTry 'mervane-split --help'", {}},
+      {{"-x", a}, 2, "invalid option '-x'", {}},
+      {{"--", inputs_.File("-odd.gif"), "--p"}, 0, "2 frames", {"--p001.gif", "--p002.gif"}},
+      {{inputs_.File("clip.GIF")}, 0, "2 frames", {"clip001.gif", "clip002.gif"}},
+      {{inputs_.File("noext")}, 0, "2 frames", {"noext001.gif", "noext002.gif"}},
+      {{inputs_.File("pipe.gif")}, 2, "not a regular file", {}},
+      {{self, inputs_.File("self/s")}, 2, "frame 1 would overwrite the source", {}},
+      {{a, "x"}, 2, "x002.gif: a symbolic link stands at this frame name", {"x002.gif"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    GifTest::TempDir cwd;
+    if (c.plant_link) fs::create_symlink(inputs_.path() / "victim.txt", cwd.path() / "x002.gif");
+    std::vector<std::string> argv = {MERVANE_SPLIT};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto result = RunProcess(argv, cwd.path().string());
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
+        << result.out << result.err;
+    EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
   }
+  EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / "victim.txt"), GifTest::Bytes{7});
+  EXPECT_EQ(GifTest::ReadBytes(self), gif);
 }
 
 }  // namespace
