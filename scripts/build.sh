@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# build.sh [BUILD_DIR] [extra cmake arguments...]: configures and builds one tree.
+# build.sh [BUILD_DIR] [extra cmake arguments...]: configures and builds one
+# tree; all of it, or only the target named in MERVANE_TARGET.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build}
 shift || true
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" -j2
+cmake --build "$dir" -j2 ${MERVANE_TARGET:+--target "$MERVANE_TARGET"}

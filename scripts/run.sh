@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Mervane.
+# Installs what is missing, builds the window (not the tests), and starts Mervane.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
+MERVANE_TARGET=mervane "$root/scripts/build.sh" "$root/build"
 exec "$root/build/src/app/mervane" "$@"

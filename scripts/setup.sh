@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils
   fonts-ipafont-gothic
+  xdg-utils
   "$@"
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal
 # tree, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the divider's fuzzer for about a minute.
+# and the two fuzz targets for about a minute each.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -17,10 +17,18 @@ LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j2
 
-echo "== fuzzing the divider"
+echo "== fuzzing the divider, and the thumbnails' decoder behind it"
 "$root/scripts/build.sh" "$root/build-fuzz" -DMERVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
-corpus="$root/build-fuzz/corpus"
-rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
-"$root/build-fuzz/fuzz/frame_split_fuzz" -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" \
-  -max_len=8192 -timeout=10 -print_final_stats=1 "$corpus"
-echo "fuzz: no crash, leak or out-of-bounds access"
+for target in frame_split_fuzz thumbnail_fuzz; do
+  corpus="$root/build-fuzz/corpus-$target"
+  rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
+  log="$root/build-fuzz/$target.log"
+  if ! QT_QPA_PLATFORM=offscreen "$root/build-fuzz/fuzz/$target" \
+      -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" -max_len=8192 -timeout=10 \
+      -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    exit 1
+  fi
+  grep -E '^#[0-9]+ +DONE|^stat::(number_of_executed_units|new_units_added)' "$log"
+  echo "fuzz $target: no crash, leak or out-of-bounds access"
+done
