@@ -29,6 +29,6 @@ for target in frame_split_fuzz thumbnail_fuzz; do
     tail -n 60 "$log"
     exit 1
   fi
-  grep -E '^#[0-9]+ +DONE|^stat::(number_of_executed_units|new_units_added)' "$log"
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|new_units_added)' "$log"
   echo "fuzz $target: no crash, leak or out-of-bounds access"
 done
