@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QUrl>
+#include <QWidget>
 
 namespace Toolkit {
 
@@ -23,27 +24,27 @@ DropData DropDataFrom(const QMimeData* mime) {
   return data;
 }
 
-bool DragAnswer::Answer(const DropFilter& filter, QDropEvent* event) {
-  DropData data = DropDataFrom(event->mimeData());
-  if (!data.files.empty()) entered_ = std::move(data);
-  if (filter && filter(entered_)) {
-    event->acceptProposedAction();
-    return true;
-  }
-  event->ignore();
-  return false;
+DropSite::DropSite(QWidget* widget, DropFilter filter)
+    : QObject(widget), filter_(std::move(filter)) {
+  widget->setAcceptDrops(true);
+  widget->installEventFilter(this);
 }
 
-DropData DragAnswer::AnswerDrop(const DropFilter& filter, QDropEvent* event) {
-  DropData data = DropDataFrom(event->mimeData());
-  if (data.files.empty()) data = std::move(entered_);
-  entered_ = {};
-  if (filter && filter(data)) {
-    event->acceptProposedAction();
-    return data;
+bool DropSite::eventFilter(QObject*, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  DropData data = DropDataFrom(drag->mimeData());
+  if (!data.files.empty() && type != QEvent::Drop) entered_ = data;
+  if (data.files.empty()) data = entered_;
+  if (type == QEvent::Drop) entered_ = {};
+  if (!filter_(data, drag->position().toPoint())) {
+    drag->ignore();
+    return true;
   }
-  event->ignore();
-  return {};
+  drag->acceptProposedAction();
+  if (type == QEvent::Drop) emit dropped(data);
+  return true;
 }
 
 }  // namespace Toolkit

@@ -1,38 +1,48 @@
 #pragma once
 
 #include <QMetaType>
+#include <QObject>
+#include <QPoint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include <functional>
-
 class QDropEvent;
 class QMimeData;
+class QWidget;
 
 namespace Toolkit {
 
-// The files of a drop, as full local paths in UTF-8, in the order the drag
-// source listed them. Items that are not local files are left out.
+// The files of a drop, as full local paths (the file names' own bytes), in
+// the order the drag source listed them. Items that are not local files are
+// left out.
 struct DropData {
   std::vector<std::string> files;
 };
 
 DropData DropDataFrom(const QMimeData* mime);
 
-using DropFilter = std::function<bool(const DropData&)>;
+// Whether a drag carrying `data` may be dropped at `at` (pixels of the widget).
+using DropFilter = std::function<bool(const DropData& data, QPoint at)>;
 
-// Answers the drag events of one control. Some drag sources hand their data
-// over only while the drag moves, and a drop's own data then reads empty;
-// the files seen when the drag entered stand in for them.
-class DragAnswer {
+// Makes `widget` a drop target: it answers the widget's drag events with
+// `filter`, and after a drop it approves, raises `dropped`. Owned by the
+// widget. Some drag sources hand their data over only while the drag moves,
+// and a drop's own data then reads empty; the files seen on entry stand in.
+class DropSite : public QObject {
+  Q_OBJECT
+
  public:
-  // Accepts `event` (drag enter or move) with its proposed action when
-  // `filter` approves its files, and ignores it otherwise.
-  bool Answer(const DropFilter& filter, QDropEvent* event);
-  // The same for the drop; returns the dropped files, or none when refused.
-  DropData AnswerDrop(const DropFilter& filter, QDropEvent* event);
+  DropSite(QWidget* widget, DropFilter filter);
+
+ signals:
+  void dropped(const Toolkit::DropData& data);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  DropFilter filter_;
   DropData entered_;
 };
 

@@ -3,12 +3,12 @@
 #include <QWidget>
 #include <functional>
 
-#include "toolkit/drop_data.h"
 #include "toolkit/picture.h"
 
 namespace Toolkit {
 
-// An image control: shows its picture stretched to its own size.
+// An image control: shows its picture stretched to its own size (the only
+// way the window uses one).
 class ImageControl : public QWidget {
   Q_OBJECT
 
@@ -16,20 +16,12 @@ class ImageControl : public QWidget {
   explicit ImageControl(QWidget* parent);
   void SetPicture(const Picture& picture);
   const Picture& GetPicture() const { return picture_; }
-  void SetDropFilter(DropFilter filter);
-
- signals:
-  void dropped(const Toolkit::DropData& data, float x, float y);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
 
  private:
   Picture picture_;
-  DropFilter drop_filter_;
-  DragAnswer drag_;
 };
 
 }  // namespace Toolkit

@@ -1,7 +1,5 @@
 #include "toolkit/picture_box.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -19,22 +17,6 @@ PictureBox::PictureBox(QWidget* parent)
   setAutoFillBackground(true);
 }
 
-void PictureBox::SetLeft(float twips) {
-  left_ = twips;
-  ApplyGeometry();
-}
-void PictureBox::SetTop(float twips) {
-  top_ = twips;
-  ApplyGeometry();
-}
-void PictureBox::SetWidth(float twips) {
-  width_ = twips;
-  ApplyGeometry();
-}
-void PictureBox::SetHeight(float twips) {
-  height_ = twips;
-  ApplyGeometry();
-}
 void PictureBox::Move(float left, float top, float width, float height) {
   left_ = left, top_ = top, width_ = width, height_ = height;
   ApplyGeometry();
@@ -112,23 +94,6 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.setClipRegion(event->region());
   if (!picture_.IsNull()) painter.drawImage(QPoint(0, 0), picture_.image());
   drawing_.Paint(painter, event->rect());
-}
-
-void PictureBox::SetDropFilter(DropFilter filter) {
-  drop_filter_ = std::move(filter);
-  setAcceptDrops(static_cast<bool>(drop_filter_));
-}
-
-void PictureBox::dragEnterEvent(QDragEnterEvent* event) { drag_.Answer(drop_filter_, event); }
-
-void PictureBox::dragMoveEvent(QDragMoveEvent* event) { drag_.Answer(drop_filter_, event); }
-
-void PictureBox::dropEvent(QDropEvent* event) {
-  DropData data = drag_.AnswerDrop(drop_filter_, event);
-  if (data.files.empty()) return;
-  const QPointF at = event->position();
-  emit dropped(data, static_cast<float>(PixelsToTwips(at.x())),
-               static_cast<float>(PixelsToTwips(at.y())));
 }
 
 }  // namespace Toolkit

@@ -4,31 +4,32 @@
 #include <functional>
 
 #include "toolkit/drawing.h"
-#include "toolkit/drop_data.h"
 #include "toolkit/picture.h"
 
 namespace Toolkit {
 
-// A picture box: a control with a persistent drawn picture, measured in
-// twips. What is drawn on it stays when it is moved, covered or repainted,
-// also where it lies outside its container when drawn.
+// A picture box: a control with a persistent drawn picture. What is drawn
+// on it stays when it is moved, covered or repainted, also where it lies
+// outside its container when drawn.
+//
+// Units: every capitalised member (Left, Width, Line, CurrentX, ...) is in
+// twips, as single-precision values; QWidget's own lower-case members (x(),
+// width(), ...) stay in pixels. The widget follows the twips in whole
+// pixels, held inside what Qt can lay out; the twips values read back as set.
 class PictureBox : public QWidget {
   Q_OBJECT
 
  public:
   explicit PictureBox(QWidget* parent);
 
-  // Geometry in twips, as single-precision values. The widget follows in
-  // whole pixels, held inside what Qt can lay out; the twips values read
-  // back as set.
   float Left() const { return left_; }
   float Top() const { return top_; }
   float Width() const { return width_; }
   float Height() const { return height_; }
-  void SetLeft(float twips);
-  void SetTop(float twips);
-  void SetWidth(float twips);
-  void SetHeight(float twips);
+  void SetLeft(float twips) { Move(twips, top_, width_, height_); }
+  void SetTop(float twips) { Move(left_, twips, width_, height_); }
+  void SetWidth(float twips) { Move(left_, top_, twips, height_); }
+  void SetHeight(float twips) { Move(left_, top_, width_, twips); }
   void Move(float left, float top, float width, float height);
 
   void SetBackColor(QColor colour);
@@ -58,18 +59,8 @@ class PictureBox : public QWidget {
 
   const DrawingList& drawing() const { return drawing_; }
 
-  // Drops: when a filter is set, the box accepts drags the filter approves
-  // and reports each drop through `dropped`.
-  void SetDropFilter(DropFilter filter);
-
- signals:
-  void dropped(const Toolkit::DropData& data, float x, float y);
-
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
 
  private:
   void ApplyGeometry();
@@ -80,8 +71,6 @@ class PictureBox : public QWidget {
   bool auto_size_ = false;
   Picture picture_;
   DrawingList drawing_;
-  DropFilter drop_filter_;
-  DragAnswer drag_;
 };
 
 }  // namespace Toolkit

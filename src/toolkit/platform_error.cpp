@@ -15,28 +15,19 @@ PlatformError::PlatformError(std::string operation, std::string path, std::strin
       number_(number) {}
 
 PlatformError ErrnoError(std::string operation, std::string path, int errno_value) {
+  struct Mapping {
+    int errno_value;
+    int number;
+  };
+  static constexpr Mapping kNumbers[] = {
+      {ENOENT, ErrorNumber::kFileNotFound},     {ENOTDIR, ErrorNumber::kPathNotFound},
+      {EACCES, ErrorNumber::kPermissionDenied}, {EPERM, ErrorNumber::kPermissionDenied},
+      {EROFS, ErrorNumber::kPermissionDenied},  {ENOSPC, ErrorNumber::kDiskFull},
+      {EFBIG, ErrorNumber::kOverflow},          {EOVERFLOW, ErrorNumber::kOverflow},
+  };
   int number = ErrorNumber::kPathFileAccessError;
-  switch (errno_value) {
-    case ENOENT:
-      number = ErrorNumber::kFileNotFound;
-      break;
-    case ENOTDIR:
-      number = ErrorNumber::kPathNotFound;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      number = ErrorNumber::kPermissionDenied;
-      break;
-    case ENOSPC:
-      number = ErrorNumber::kDiskFull;
-      break;
-    case EFBIG:
-    case EOVERFLOW:
-      number = ErrorNumber::kOverflow;
-      break;
-    default:
-      break;
+  for (const Mapping& mapping : kNumbers) {
+    if (mapping.errno_value == errno_value) number = mapping.number;
   }
   return PlatformError(std::move(operation), std::move(path), std::strerror(errno_value), number);
 }
