@@ -43,11 +43,14 @@ int SplitAnimation(const std::string& source_path, const std::string& output_pre
 
 std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
                                 const std::string& source_name) {
+  // The same refusals, with the same type, as reading the file from its path.
   if (source.empty()) {
-    throw DivideError(source_name, 0, "file is empty", Toolkit::ErrorNumber::kSubscriptOutOfRange);
+    throw Toolkit::PlatformError("read", source_name, "file is empty",
+                                 Toolkit::ErrorNumber::kSubscriptOutOfRange);
   }
   if (source.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw DivideError(source_name, 0, "file is 2 GiB or larger", Toolkit::ErrorNumber::kOverflow);
+    throw Toolkit::PlatformError("read", source_name, "file is 2 GiB or larger",
+                                 Toolkit::ErrorNumber::kOverflow);
   }
   if (FindMarker(source, 0, kLoopingSignature) == kNoMatch) return std::nullopt;
 

@@ -12,7 +12,8 @@
 
 namespace FrameSplit {
 
-// A source that carries the looping signature but cannot be cut. `offset` is
+// A source that carries the looping signature but cannot be cut; thrown by
+// both forms of the divider alike. `offset` is
 // the byte offset the message refers to; `number` the run-time error number
 // the failure has in the window's terms (9: no header bytes, 11: no frame to
 // scale the progress by).
@@ -59,8 +60,9 @@ struct CutPlan {
 //   N  = counting graphic control extension markers 21 F9 04 at or after A.
 //   G1 < ... < Gm: every counting graphic control extension marker.
 // Returns nothing when the source holds no looping signature ("NETSCAPE",
-// searched anywhere). Throws DivideError when it is empty, 2 GiB or larger,
-// has no counting application extension marker or one at offset 0 (no header
+// searched anywhere). Throws Toolkit::PlatformError, as reading the file
+// would, when it is empty or 2 GiB or larger; DivideError when it has no
+// counting application extension marker or one at offset 0 (no header
 // bytes), or when N = 0. REQUIRES: nothing.
 std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
                                 const std::string& source_name);

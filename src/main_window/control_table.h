@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "toolkit/platform.h"
+
 namespace MainWindow {
 
 enum class ControlKind { PictureBox, CommandButton, HorizontalScrollBar, Label, Image };
@@ -21,11 +23,12 @@ struct ColourSetting {
   std::optional<int> system_index;  // 8 = window text
 };
 
+// The stored font is a Japanese one (character set Shift-JIS), which Qt has
+// no setting for: the family fallbacks below stand in for it.
 struct FontSetting {
   std::u8string_view family;  // the name the font is stored under
   double points;
-  int weight;   // 700 = bold
-  int charset;  // 128 = Shift-JIS
+  int weight;  // 700 = bold
 };
 
 struct TwipsRect {
@@ -45,18 +48,14 @@ struct ControlRow {
   std::optional<ColourSetting> fore_colour = {};
   std::optional<FontSetting> font = {};
   std::string_view tooltip = {};
-  bool accepts_drops = false;
-  bool auto_size = false;  // picture box: takes its picture's size
-  bool stretch = false;    // image: stretches its picture
-  std::optional<int> array_index = {};
+  bool accepts_drops = false;  // raises its control's drop handler
+  bool auto_size = false;      // picture box: takes its picture's size
 };
 
 inline constexpr int kSystemColourWindowText = 8;
-inline constexpr int kCharsetShiftJis = 128;
 inline constexpr int kFontWeightBold = 700;
 inline constexpr std::u8string_view kPGothicStoredName = u8"ＭＳ Ｐゴシック";
 
-inline constexpr std::string_view kTitle = "Mervane";
 inline constexpr float kClientWidth = 5775;   // twips
 inline constexpr float kClientHeight = 2610;  // twips
 
@@ -72,83 +71,51 @@ inline constexpr ColourSetting kPaleYellow{Rgb{255, 255, 224}, std::nullopt};
 inline constexpr ColourSetting kWindowText{std::nullopt, kSystemColourWindowText};
 
 // Listed topmost first; Label1 and Image1 lie beneath all the others.
+// clang-format off
 inline constexpr std::array<ControlRow, 9> kControls = {{
-    {.name = "Progress",
-     .kind = ControlKind::PictureBox,
-     .container = "",
-     .geometry = {1080, 720, 3495, 255},
-     .tab_index = 7,
-     .visible_at_start = false,
-     .back_colour = kWhite,
-     .fore_colour = kBlue},
-    {.name = "Command2",
-     .kind = ControlKind::CommandButton,
-     .container = "",
-     .geometry = {3120, 2160, 1215, 375},
-     .tab_index = 5,
-     .visible_at_start = true,
+    // Progress strip: fills while the divider writes
+    {.name = "Progress", .kind = ControlKind::PictureBox, .container = "",
+     .geometry = {1080, 720, 3495, 255}, .tab_index = 7, .visible_at_start = false,
+     .back_colour = kWhite, .fore_colour = kBlue},
+    // ShowHolder button
+    {.name = "Command2", .kind = ControlKind::CommandButton, .container = "",
+     .geometry = {3120, 2160, 1215, 375}, .tab_index = 5, .visible_at_start = true,
      .caption = "ShowHolder"},
-    {.name = "Command1",
-     .kind = ControlKind::CommandButton,
-     .container = "",
-     .geometry = {4440, 2160, 1215, 375},
-     .tab_index = 4,
-     .visible_at_start = true,
+    // END button
+    {.name = "Command1", .kind = ControlKind::CommandButton, .container = "",
+     .geometry = {4440, 2160, 1215, 375}, .tab_index = 4, .visible_at_start = true,
      .caption = "END"},
-    {.name = "HScroll1",
-     .kind = ControlKind::HorizontalScrollBar,
-     .container = "",
-     .geometry = {120, 1680, 5535, 255},
-     .tab_index = 3,
-     .visible_at_start = true},
-    {.name = "Picture3",
-     .kind = ControlKind::PictureBox,
-     .container = "",
-     .geometry = {120, 0, 5535, 1935},
-     .tab_index = 1,
-     .visible_at_start = true,
+    // Scrolls the strip
+    {.name = "HScroll1", .kind = ControlKind::HorizontalScrollBar, .container = "",
+     .geometry = {120, 1680, 5535, 255}, .tab_index = 3, .visible_at_start = true},
+    // Viewport onto the strip
+    {.name = "Picture3", .kind = ControlKind::PictureBox, .container = "",
+     .geometry = {120, 0, 5535, 1935}, .tab_index = 1, .visible_at_start = true,
      .accepts_drops = true},
-    {.name = "Picture1",
-     .kind = ControlKind::PictureBox,
-     .container = "Picture3",
-     .geometry = {0, 0, 5535, 1695},
-     .tab_index = 2,
-     .visible_at_start = true,
-     .back_colour = kPaleYellow,
-     .fore_colour = kWindowText,
-     .font = FontSetting{kPGothicStoredName, 11.25, kFontWeightBold, kCharsetShiftJis},
-     .tooltip = "Drop AnimationGIFfile",
-     .accepts_drops = true},
-    {.name = "Picture2",
-     .kind = ControlKind::PictureBox,
-     .container = "",
-     .geometry = {4320, 5160, 3615, 2535},
-     .tab_index = 0,
-     .visible_at_start = false,
+    // Strip: the thumbnails
+    {.name = "Picture1", .kind = ControlKind::PictureBox, .container = "Picture3",
+     .geometry = {0, 0, 5535, 1695}, .tab_index = 2, .visible_at_start = true,
+     .back_colour = kPaleYellow, .fore_colour = kWindowText,
+     .font = FontSetting{kPGothicStoredName, 11.25, kFontWeightBold},
+     .tooltip = "Drop AnimationGIFfile", .accepts_drops = true},
+    // Hidden picture measurer
+    {.name = "Picture2", .kind = ControlKind::PictureBox, .container = "",
+     .geometry = {4320, 5160, 3615, 2535}, .tab_index = 0, .visible_at_start = false,
      .auto_size = true},
-    {.name = "Label1",
-     .kind = ControlKind::Label,
-     .container = "",
-     .geometry = {480, 2280, 2295, 255},
-     .tab_index = 6,
-     .visible_at_start = true,
-     .caption = "Mervane",
-     .font = FontSetting{kPGothicStoredName, 9.75, kFontWeightBold, kCharsetShiftJis}},
-    {.name = "Image1",
-     .kind = ControlKind::Image,
-     .container = "",
-     .geometry = {1800, 5640, 1455, 1335},
-     .tab_index = std::nullopt,
-     .visible_at_start = false,
-     .accepts_drops = true,
-     .stretch = true,
-     .array_index = 0},
+    // Count label
+    {.name = "Label1", .kind = ControlKind::Label, .container = "",
+     .geometry = {480, 2280, 2295, 255}, .tab_index = 6, .visible_at_start = true,
+     .caption = Toolkit::kProgramName,
+     .font = FontSetting{kPGothicStoredName, 9.75, kFontWeightBold}},
+    // Hidden preview; first of a control array
+    {.name = "Image1", .kind = ControlKind::Image, .container = "",
+     .geometry = {1800, 5640, 1455, 1335}, .tab_index = std::nullopt, .visible_at_start = false,
+     .accepts_drops = true},
 }};
+// clang-format on
 
 // Families tried in turn for the stored Japanese name.
 inline constexpr std::array<std::u8string_view, 3> kPGothicFallbacks = {
     kPGothicStoredName, u8"MS PGothic", u8"IPAPGothic"};
-
-const ControlRow& Row(std::string_view name);
 
 }  // namespace MainWindow

@@ -36,8 +36,10 @@ QString FromView(std::string_view text) {
 
 QColor ToColour(const ColourSetting& setting) {
   if (setting.rgb) return QColor(setting.rgb->r, setting.rgb->g, setting.rgb->b);
-  // The only system colour the window uses is the window text colour.
-  return QApplication::palette().color(QPalette::WindowText);
+  // Window text is the only system colour the window description uses.
+  const QPalette::ColorRole role =
+      setting.system_index == kSystemColourWindowText ? QPalette::WindowText : QPalette::Window;
+  return QApplication::palette().color(role);
 }
 
 QFont ToFont(const FontSetting& setting) {
@@ -70,9 +72,8 @@ QString UnhandledErrorText(int number, const QString& description) {
 
 Form_main::Form_main(FormServices services) : services_(std::move(services)) {
   setObjectName(QStringLiteral("Form_main"));
-  setWindowTitle(FromView(kTitle));
+  setWindowTitle(QString::fromUtf8(Toolkit::kProgramName));
   setFixedSize(Toolkit::ClampedPixels(kClientWidth), Toolkit::ClampedPixels(kClientHeight));
-  setAcceptDrops(true);
   BuildControls();
 }
 
@@ -82,7 +83,6 @@ void Form_main::BuildControls() {
   std::map<std::string_view, QWidget*> built;
   const auto build = [&](const ControlRow& row, QWidget* parent) {
     QWidget* widget = nullptr;
-    const auto drop_filter = [this](const Toolkit::DropData& data) { return AcceptsDrag(data); };
     switch (row.kind) {
       case ControlKind::PictureBox: {
         auto* box = new Toolkit::PictureBox(parent);
@@ -90,7 +90,6 @@ void Form_main::BuildControls() {
         if (row.back_colour) box->SetBackColor(ToColour(*row.back_colour));
         if (row.fore_colour) box->SetForeColor(ToColour(*row.fore_colour));
         box->SetAutoSize(row.auto_size);
-        if (row.accepts_drops) box->SetDropFilter(drop_filter);
         box->setFocusPolicy(Qt::TabFocus);
         widget = box;
         break;
@@ -114,9 +113,7 @@ void Form_main::BuildControls() {
         break;
       }
       case ControlKind::Image: {
-        auto* image = new Toolkit::ImageControl(parent);
-        if (row.accepts_drops) image->SetDropFilter(drop_filter);
-        widget = image;
+        widget = new Toolkit::ImageControl(parent);
         break;
       }
     }
@@ -159,17 +156,23 @@ void Form_main::BuildControls() {
   connect(Command1, &QPushButton::clicked, this, &Form_main::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form_main::Command2_Click);
   connect(HScroll1, &Toolkit::ScrollBar::Change, this, &Form_main::HScroll1_Change);
-  const auto forward = [this](DropHandler handler) {
-    return [this, handler](const Toolkit::DropData& data, float x, float y) {
-      QueueDrop(handler, data, x, y);
-    };
+  // A drop runs once the drag source has been answered, for it waits for
+  // that; the window itself takes what its other controls pass on.
+  using Entry = void (Form_main::*)(const Toolkit::DropData&);
+  const auto take_drops = [this](QWidget* control, Entry entry) {
+    auto* site =
+        new Toolkit::DropSite(control, [this, control](const Toolkit::DropData& data, QPoint at) {
+          return AcceptsDropAt(data, control->mapTo(this, at));
+        });
+    connect(site, &Toolkit::DropSite::dropped, this, entry, Qt::QueuedConnection);
   };
-  connect(Picture1, &Toolkit::PictureBox::dropped, this,
-          forward(std::bind_front(&Form_main::Picture1_OLEDragDrop, this)));
-  connect(Picture3, &Toolkit::PictureBox::dropped, this,
-          forward(std::bind_front(&Form_main::Picture3_OLEDragDrop, this)));
-  connect(Image1, &Toolkit::ImageControl::dropped, this,
-          forward(std::bind_front(&Form_main::Image1_OLEDragDrop, this, std::int16_t{0})));
+  const std::map<std::string_view, Entry> entries = {{"Picture1", &Form_main::Picture1_OLEDragDrop},
+                                                     {"Picture3", &Form_main::Picture3_OLEDragDrop},
+                                                     {"Image1", &Form_main::Image1_OLEDragDrop}};
+  for (const ControlRow& row : kControls) {
+    if (row.accepts_drops) take_drops(built.at(row.name), entries.at(row.name));
+  }
+  take_drops(this, &Form_main::Form_OLEDragDrop);
 }
 
 std::string Form_main::WorkFolder() const {
@@ -230,29 +233,8 @@ void Form_main::HScroll1_Change() {
   Picture1->SetLeft(static_cast<float>(x));
 }
 
-void Form_main::Picture3_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
-                                     std::int16_t Button, std::int16_t Shift, float X, float Y) {
-  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
-}
-
-void Form_main::Image1_OLEDragDrop(std::int16_t, const Toolkit::DropData& Data,
-                                   std::int32_t& Effect, std::int16_t Button, std::int16_t Shift,
-                                   float X, float Y) {
-  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
-}
-
-void Form_main::Form_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
-                                 std::int16_t Button, std::int16_t Shift, float X, float Y) {
-  // A drop beside the strip means the same as a drop on it.
-  Picture1_OLEDragDrop(Data, Effect, Button, Shift, X, Y);
-}
-
-bool Form_main::AcceptsDrag(const Toolkit::DropData& data) const {
-  return !Busy() && !data.files.empty();
-}
-
 bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
-  if (!AcceptsDrag(data)) return false;
+  if (Busy() || data.files.empty()) return false;
   // Qt hands a drag the buttons, the scroll bar or the progress strip
   // refuse on to this window, so refuse it here for them.
   const QWidget* refusing[] = {Command1, Command2, HScroll1, Progress};
@@ -263,33 +245,6 @@ bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
     }
   }
   return true;
-}
-
-void Form_main::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
-
-void Form_main::dragMoveEvent(QDragMoveEvent* event) {
-  const QPoint at = event->position().toPoint();
-  drag_.Answer([&](const Toolkit::DropData& data) { return AcceptsDropAt(data, at); }, event);
-}
-
-void Form_main::dropEvent(QDropEvent* event) {
-  const QPoint at = event->position().toPoint();
-  const Toolkit::DropData data = drag_.AnswerDrop(
-      [&](const Toolkit::DropData& dropped) { return AcceptsDropAt(dropped, at); }, event);
-  if (data.files.empty()) return;
-  const auto x = static_cast<float>(Toolkit::PixelsToTwips(event->position().x()));
-  const auto y = static_cast<float>(Toolkit::PixelsToTwips(event->position().y()));
-  QueueDrop(std::bind_front(&Form_main::Form_OLEDragDrop, this), data, x, y);
-}
-
-void Form_main::QueueDrop(DropHandler handler, Toolkit::DropData data, float x, float y) {
-  drop_queued_ = true;
-  // The drag source waits for the drop to be answered; divide after that.
-  QTimer::singleShot(0, this, [this, handler = std::move(handler), data = std::move(data), x, y] {
-    drop_queued_ = false;
-    std::int32_t effect = kDropEffectCopy;
-    handler(data, effect, kLeftButton, 0, x, y);
-  });
 }
 
 void Form_main::closeEvent(QCloseEvent* event) {

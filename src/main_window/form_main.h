@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,8 @@ class ScrollBar;
 
 namespace MainWindow {
 
+struct StripPlan;
+
 // What the window needs from outside; tests put stand-ins here.
 struct FormServices {
   std::string app_path;                  // the executable's folder
@@ -36,15 +39,26 @@ class Form_main : public QWidget {
   explicit Form_main(FormServices services);
   ~Form_main() override;
 
-  Toolkit::PictureBox* Progress = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command1 = nullptr;
-  Toolkit::ScrollBar* HScroll1 = nullptr;
-  Toolkit::PictureBox* Picture3 = nullptr;
-  Toolkit::PictureBox* Picture1 = nullptr;
-  Toolkit::PictureBox* Picture2 = nullptr;
-  QLabel* Label1 = nullptr;
-  Toolkit::ImageControl* Image1 = nullptr;
+  // The controls, by the names the window description gives them.
+  Toolkit::PictureBox* Progress =
+      nullptr;                             // progress strip over the viewport, shown while dividing
+  QPushButton* Command2 = nullptr;         // "ShowHolder": opens the work folder
+  QPushButton* Command1 = nullptr;         // "END": quits
+  Toolkit::ScrollBar* HScroll1 = nullptr;  // moves the strip along the viewport
+  Toolkit::PictureBox* Picture3 = nullptr;  // viewport: the window onto the strip
+  Toolkit::PictureBox* Picture1 = nullptr;  // strip: thumbnails, separators and numbers
+  Toolkit::PictureBox* Picture2 = nullptr;  // hidden measurer: takes the dropped picture's size
+  QLabel* Label1 = nullptr;                 // count label: "Mervane", then "N Images"
+  Toolkit::ImageControl* Image1 = nullptr;  // hidden preview of the dropped picture
+
+  // The same controls by their roles.
+  Toolkit::PictureBox* Strip() const { return Picture1; }
+  Toolkit::PictureBox* Viewport() const { return Picture3; }
+  Toolkit::PictureBox* Measurer() const { return Picture2; }
+  Toolkit::ImageControl* Preview() const { return Image1; }
+  QLabel* CountLabel() const { return Label1; }
+  QPushButton* EndButton() const { return Command1; }
+  QPushButton* ShowHolderButton() const { return Command2; }
 
   // Makes sure the work folder exists. Runs once, before the window is
   // shown. Throws Toolkit::PlatformError when the folder cannot be made. An
@@ -52,17 +66,16 @@ class Form_main : public QWidget {
   // reported in a box and left alone; the window still opens.
   void Form_Load();
 
-  // Drop handlers. Only the drop data is used: its first file is divided
-  // into the work folder and shown as a strip of thumbnails. A drop that
-  // arrives while one is being worked on is refused, never nested.
-  void Picture1_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
-                            std::int16_t Button, std::int16_t Shift, float X, float Y);
-  void Picture3_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect,
-                            std::int16_t Button, std::int16_t Shift, float X, float Y);
-  void Image1_OLEDragDrop(std::int16_t Index, const Toolkit::DropData& Data, std::int32_t& Effect,
-                          std::int16_t Button, std::int16_t Shift, float X, float Y);
-  void Form_OLEDragDrop(const Toolkit::DropData& Data, std::int32_t& Effect, std::int16_t Button,
-                        std::int16_t Shift, float X, float Y);
+  // A drop on each control that takes one, by the control's name; a drop
+  // beside the strip means the same as one on it. All run OnFilesDropped.
+  void Picture1_OLEDragDrop(const Toolkit::DropData& Data) { OnFilesDropped(Data); }
+  void Picture3_OLEDragDrop(const Toolkit::DropData& Data) { OnFilesDropped(Data); }
+  void Image1_OLEDragDrop(const Toolkit::DropData& Data) { OnFilesDropped(Data); }
+  void Form_OLEDragDrop(const Toolkit::DropData& Data) { OnFilesDropped(Data); }
+  // The drop workflow: the first file of `Data` is divided into the work
+  // folder and shown as a strip of thumbnails. A drop that arrives while one
+  // is being worked on is refused, never nested.
+  void OnFilesDropped(const Toolkit::DropData& Data);
 
   void Command1_Click();  // "END"
   void Command2_Click();  // "ShowHolder"
@@ -70,33 +83,26 @@ class Form_main : public QWidget {
 
   // The work folder: the executable's folder, the separator, "tmp".
   std::string WorkFolder() const;
-  // True while a drop is queued or being worked on.
-  bool Busy() const { return dividing_ || drop_queued_; }
+  // True while a drop is being worked on.
+  bool Busy() const { return dividing_; }
   // True when a drag at `pos` (window pixels) may be dropped there.
   bool AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const;
 
  protected:
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
-  bool AcceptsDrag(const Toolkit::DropData& data) const;
-  using DropHandler = std::function<void(const Toolkit::DropData&, std::int32_t&, std::int16_t,
-                                         std::int16_t, float, float)>;
-  // Runs `handler` on a drop once the drag source has been answered.
-  void QueueDrop(DropHandler handler, Toolkit::DropData data, float x, float y);
   std::string OutputPrefix(const std::string& base_name) const;
   // Empty when the work folder is a real folder; else the message that says why not.
   QString WorkFolderRefusal() const;
-  void ResetAfterRefusal();
+  // Thumbnails, separators and numbers of every slot of `plan`.
+  void PaintStrip(const StripPlan& plan, const std::string& base_name, float progress_width);
+  // Clears the strip and the count, then shows `message`.
+  void ResetAfterRefusal(const char* message);
 
   FormServices services_;
   bool dividing_ = false;
-  bool drop_queued_ = false;
-  Toolkit::DragAnswer drag_;
 };
 
 // Text of the box that reports a failure nothing handled: its number and description.

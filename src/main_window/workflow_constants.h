@@ -26,11 +26,6 @@ inline constexpr int kFewestPainted = 2;  // thumbnails are painted from this co
 inline constexpr char kCantDivide[] = "Con't Divide";
 inline constexpr char kTooManyFrames[] = "Divide under128images";
 inline constexpr char kImagesSuffix[] = " Images";
-inline constexpr char kIdleCaption[] = "Mervane";
 inline constexpr char kWorkFolderRefused[] = "Cannot use %1 as the work folder: %2";
-
-// Drop parameters passed on from Qt's drop events.
-inline constexpr std::int32_t kDropEffectCopy = 1;
-inline constexpr std::int16_t kLeftButton = 1;
 
 }  // namespace MainWindow

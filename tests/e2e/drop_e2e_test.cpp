@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "e2e/x_server.h"
+#include "e2e/desktop.h"
 #include "frame_split/frame_split.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
@@ -16,30 +15,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FindWindow(const std::string& title) {
-  const auto found = GifTest::RunProcess(
-      {"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
-  std::istringstream lines(found.out);
-  std::string first;
-  std::getline(lines, first);
-  return first;
-}
-
-void Xdotool(std::vector<std::string> args) {
-  args.insert(args.begin(), "/usr/bin/xdotool");
-  GifTest::RunProcess(args);
-}
+using GifTest::FindWindow;
+using GifTest::Xdotool;
 
 class DropE2E : public ::testing::Test {
  protected:
   void SetUp() override {
     app_ = folder_.path() / "app";
-    fs::create_directory(app_);
-    fs::copy_file(MERVANE_EXE, app_ / "mervane");
-    fs::permissions(app_ / "mervane", fs::perms::owner_all);
+    const fs::path exe = GifTest::CopyMervane(app_);
     ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-    mervane_ =
-        std::make_unique<GifTest::Spawned>(std::vector<std::string>{(app_ / "mervane").string()});
+    mervane_ = std::make_unique<GifTest::Spawned>(std::vector<std::string>{exe.string()});
     ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));
   }
 
@@ -95,8 +80,7 @@ TEST_F(DropE2E, AFileThatCannotBeDividedEndsInAMessageBox) {
   DragOntoStrip(text);
   // The box carries the program's name as its title, beside the main window.
   EXPECT_TRUE(GifTest::PollUntil(30, [&] {
-    const auto found =
-        GifTest::RunProcess({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Mervane$"});
+    const auto found = Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"});
     return std::count(found.out.begin(), found.out.end(), '\n') >= 2;
   }));
 }

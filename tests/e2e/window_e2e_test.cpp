@@ -4,29 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "e2e/x_server.h"
+#include "e2e/desktop.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
-std::string FindWindow() {
-  const auto found =
-      GifTest::RunProcess({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Mervane$"});
-  std::istringstream lines(found.out);
-  std::string first;
-  std::getline(lines, first);
-  return Trimmed(first);
-}
 
 int Field(const std::string& info, const std::string& name) {
   const auto at = info.find(name);
@@ -36,15 +21,14 @@ int Field(const std::string& info, const std::string& name) {
 TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
   GifTest::TempDir folder;
   const fs::path app = folder.path() / "My Mervane";
-  fs::create_directory(app);
-  fs::copy_file(MERVANE_EXE, app / "mervane");
-  fs::permissions(app / "mervane", fs::perms::owner_all);
+  const fs::path exe = GifTest::CopyMervane(app);
 
   ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-  GifTest::Spawned mervane({(app / "mervane").string()});
+  GifTest::Spawned mervane({exe.string()});
   std::string window;
-  ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window = FindWindow()).empty(); }))
-      << "no window titled Mervane";
+  ASSERT_TRUE(GifTest::PollUntil(30, [&] {
+    return !(window = GifTest::FindWindow("Mervane")).empty();
+  })) << "no window titled Mervane";
   EXPECT_TRUE(fs::is_directory(app / "tmp"));
 
   std::string info;
@@ -57,8 +41,8 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
   // Click again while the window has not taken the first click yet.
   int exit_code = -1;
   for (int attempt = 0; attempt < 20 && exit_code < 0; ++attempt) {
-    GifTest::RunProcess({"/usr/bin/xdotool", "mousemove", "--window", window, "336", "156"});
-    GifTest::RunProcess({"/usr/bin/xdotool", "click", "1"});
+    GifTest::Xdotool({"mousemove", "--window", window, "336", "156"});
+    GifTest::Xdotool({"click", "1"});
     exit_code = mervane.WaitForExit(1);
   }
   EXPECT_EQ(exit_code, 0);
