@@ -45,6 +45,8 @@ void CheckAgainstPlainSearch(std::span<const std::uint8_t> source) {
     plan = FrameSplit::PlanCuts(source, "input");
   } catch (const FrameSplit::DivideError&) {
     return;
+  } catch (const Toolkit::PlatformError&) {
+    return;
   }
   if (!plan) return;
   const auto plain_frames = PlainMatches(source, FrameSplit::kGraphicControlExtensionMarker);

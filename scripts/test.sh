@@ -25,7 +25,7 @@ for target in frame_split_fuzz thumbnail_fuzz; do
   log="$root/build-fuzz/$target.log"
   if ! QT_QPA_PLATFORM=offscreen "$root/build-fuzz/fuzz/$target" \
       -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" -max_len=8192 -timeout=10 \
-      -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+      -print_final_stats=1 -artifact_prefix="$root/build-fuzz/" "$corpus" >"$log" 2>&1; then
     tail -n 60 "$log"
     exit 1
   fi
