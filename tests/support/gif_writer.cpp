@@ -65,10 +65,12 @@ Bytes LoopingExtension() {
   return out;
 }
 
-Bytes GraphicControlExtension(std::uint16_t delay) {
-  Bytes out = {0x21, 0xF9, 0x04, 0x04};  // disposal: leave in place
+Bytes GraphicControlExtension(std::uint16_t delay, int disposal, int transparent) {
+  Bytes out = {0x21, 0xF9, 0x04,
+               static_cast<std::uint8_t>((disposal << 2) | (transparent >= 0 ? 1 : 0))};
   PutWord(out, delay);
-  out.insert(out.end(), {0x00, 0x00});  // transparent index, block terminator
+  out.push_back(static_cast<std::uint8_t>(transparent >= 0 ? transparent : 0));
+  out.push_back(0x00);  // block terminator
   return out;
 }
 
@@ -139,10 +141,27 @@ Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits) {
   PutWord(out, frame.top);
   PutWord(out, frame.width);
   PutWord(out, frame.height);
-  out.push_back(0);  // no local colour table, not interlaced
+  const bool local = !frame.local_palette.empty();
+  if (local) colour_bits = ColourBits(frame.local_palette.size());
+  out.push_back(static_cast<std::uint8_t>((local ? 0x80 | (colour_bits - 1) : 0) |
+                                          (frame.interlaced ? 0x40 : 0)));
+  for (std::size_t i = 0; local && i < (std::size_t{1} << colour_bits); ++i) {
+    const Rgb colour = i < frame.local_palette.size() ? frame.local_palette[i] : Rgb{};
+    out.insert(out.end(), {colour.r, colour.g, colour.b});
+  }
+  // Interlaced rows go in four passes: every 8th from 0, every 8th from 4,
+  // every 4th from 2, every 2nd from 1.
+  std::vector<std::uint8_t> rows;
+  for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+    for (int y = frame.interlaced ? start : 0; y < frame.height; y += frame.interlaced ? step : 1) {
+      const auto row = frame.indices.begin() + static_cast<std::ptrdiff_t>(y) * frame.width;
+      rows.insert(rows.end(), row, row + frame.width);
+    }
+    if (!frame.interlaced) break;
+  }
   const int min_code_size = colour_bits < 2 ? 2 : colour_bits;
   out.push_back(static_cast<std::uint8_t>(min_code_size));
-  Append(out, LzwSubBlocks(frame.indices, min_code_size));
+  Append(out, LzwSubBlocks(rows, min_code_size));
   out.push_back(0x00);  // block terminator
   return out;
 }
@@ -154,7 +173,9 @@ Bytes Encode(const Animation& animation) {
   if (animation.looping) Append(out, LoopingExtension());
   const int bits = ColourBits(animation.palette.size());
   for (const Frame& frame : animation.frames) {
-    Append(out, GraphicControlExtension(frame.delay));
+    if (frame.control) {
+      Append(out, GraphicControlExtension(frame.delay, frame.disposal, frame.transparent));
+    }
     Append(out, ImageDescriptorAndData(frame, bits));
   }
   Append(out, Trailer());

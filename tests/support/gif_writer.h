@@ -24,6 +24,11 @@ struct Frame {
   int left = 0;
   int top = 0;
   std::uint16_t delay = 10;  // hundredths of a second
+  int disposal = 1;          // 0 unspecified, 1 leave, 2 background, 3 previous
+  int transparent = -1;      // the transparent index, or -1 for none
+  bool control = true;       // write a graphic control extension
+  bool interlaced = false;
+  std::vector<Rgb> local_palette;  // written as a local colour table when not empty
 };
 
 struct Animation {
@@ -46,9 +51,10 @@ Animation SolidFrames(int count, int width, int height);
 Bytes HeaderAndScreen(int width, int height,
                       std::span<const Rgb> palette);  // "GIF89a" ... colour table
 Bytes LoopingExtension();                             // 21 FF 0B "NETSCAPE2.0" 03 01 00 00 00
-Bytes GraphicControlExtension(std::uint16_t delay);   // 21 F9 04 ... 00
-Bytes CommentExtension(const std::string& text);      // 21 FE, text in sub-blocks, 00
-Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);             // 2C ... data ... 00
+Bytes GraphicControlExtension(std::uint16_t delay, int disposal = 1,
+                              int transparent = -1);                // 21 F9 04 ... 00
+Bytes CommentExtension(const std::string& text);                    // 21 FE, text in sub-blocks, 00
+Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);  // 2C ... data ... 00
 Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size);  // without the 00
 Bytes Trailer();                                                               // 3B
 

@@ -1,0 +1,263 @@
+#include "frame_compose/frame_compose.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace FrameCompose {
+namespace {
+
+constexpr char kLoopingIdentifier[] = "NETSCAPE2.0";
+constexpr int kApplicationIdentifierLength = 11;
+constexpr int kLoopSubBlockId = 1;
+constexpr std::size_t kScreenSizeOffset = 6;  // after "GIF89a"
+constexpr int kDisposeBackground = 2;
+constexpr int kDisposePrevious = 3;
+// Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4,
+// every 4th from 2, every 2nd from 1.
+constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
+constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
+
+// giflib reads through this, so that every failure can name its byte.
+struct Reader {
+  std::span<const std::uint8_t> data;
+  std::size_t position = 0;
+};
+
+int ReadInput(GifFileType* gif, GifByteType* buffer, int wanted) {
+  auto* reader = static_cast<Reader*>(gif->UserData);
+  const std::size_t left = reader->data.size() - reader->position;
+  const std::size_t count = std::min(left, static_cast<std::size_t>(std::max(wanted, 0)));
+  std::memcpy(buffer, reader->data.data() + reader->position, count);
+  reader->position += count;
+  return static_cast<int>(count);
+}
+
+struct GifCloser {
+  void operator()(GifFileType* gif) const {
+    int error = 0;
+    DGifCloseFile(gif, &error);
+  }
+};
+
+std::uint32_t Rgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+  const std::uint8_t bytes[4] = {r, g, b, a};
+  std::uint32_t pixel;
+  std::memcpy(&pixel, bytes, sizeof pixel);
+  return pixel;
+}
+
+class Composer {
+ public:
+  Composer(std::span<const std::uint8_t> source, const std::string& source_name,
+           const FrameSink& sink, AnimationFacts& facts, const ComposeOptions& options)
+      : name_(source_name), sink_(sink), options_(options), facts_(facts) {
+    reader_.data = source;
+  }
+
+  void Run() {
+    int error = 0;
+    gif_.reset(DGifOpen(&reader_, ReadInput, &error));
+    if (!gif_) Fail(0, reader_.position, error);
+    facts_.screen_width = gif_->SWidth;
+    facts_.screen_height = gif_->SHeight;
+    facts_.global_colour_table = gif_->SColorMap != nullptr;
+    if (options_.pixels) {
+      const std::size_t pixels = static_cast<std::size_t>(gif_->SWidth) * gif_->SHeight;
+      if (pixels * sizeof(std::uint32_t) > options_.largest_canvas_bytes) {
+        throw ComposeError(name_, 0, kScreenSizeOffset,
+                           "a logical screen of " + std::to_string(gif_->SWidth) + " x " +
+                               std::to_string(gif_->SHeight) + " is too large to compose");
+      }
+      canvas_.width = gif_->SWidth;
+      canvas_.height = gif_->SHeight;
+      canvas_.pixels.assign(pixels, 0);
+    }
+    for (;;) {
+      const std::size_t record = reader_.position;
+      // A file that stops between blocks has said all it has.
+      if (record == reader_.data.size()) break;
+      GifRecordType type = UNDEFINED_RECORD_TYPE;
+      if (DGifGetRecordType(gif_.get(), &type) == GIF_ERROR) Fail(next_frame(), record);
+      if (type == TERMINATE_RECORD_TYPE) break;
+      if (type == EXTENSION_RECORD_TYPE) ReadExtension(record);
+      if (type == IMAGE_DESC_RECORD_TYPE && !ReadImage(record)) break;
+    }
+  }
+
+ private:
+  int next_frame() const { return facts_.frame_count + 1; }
+
+  [[noreturn]] void Fail(int frame, std::size_t offset, int error = 0) {
+    if (reader_.position == reader_.data.size() && offset < reader_.data.size()) {
+      throw ComposeError(name_, frame, offset, "the file ends inside this block (truncated?)");
+    }
+    const int code = error != 0 ? error : (gif_ ? gif_->Error : 0);
+    const char* text = GifErrorString(code);
+    throw ComposeError(name_, frame, offset, text != nullptr ? text : "unreadable GIF data");
+  }
+
+  void ReadExtension(std::size_t record) {
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif_.get(), &code, &block) == GIF_ERROR) Fail(next_frame(), record);
+    bool looping = false;
+    if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
+      GraphicsControlBlock control{};
+      if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
+        control_ = control;
+        if (!frame_start_) frame_start_ = record;
+      }
+    }
+    if (code == APPLICATION_EXT_FUNC_CODE && block != nullptr &&
+        block[0] == kApplicationIdentifierLength &&
+        std::memcmp(block + 1, kLoopingIdentifier, kApplicationIdentifierLength) == 0) {
+      looping = true;
+    }
+    while (block != nullptr) {
+      if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR) Fail(next_frame(), record);
+      if (looping && block != nullptr && block[0] >= 3 && block[1] == kLoopSubBlockId) {
+        facts_.loop_count = block[2] | (block[3] << 8);
+      }
+    }
+  }
+
+  // Returns false when the sink wants no more frames.
+  bool ReadImage(std::size_t record) {
+    if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) Fail(next_frame(), record);
+    const GifImageDesc& desc = gif_->Image;
+    FrameFacts frame;
+    frame.number = next_frame();
+    frame.offset = frame_start_.value_or(record);
+    frame.left = desc.Left, frame.top = desc.Top, frame.width = desc.Width,
+    frame.height = desc.Height;
+    frame.delay_cs = control_ ? control_->DelayTime : 0;
+    frame.disposal = control_ ? control_->DisposalMode : 0;
+    if (control_ && control_->TransparentColor != NO_TRANSPARENT_COLOR) {
+      frame.transparent_index = control_->TransparentColor;
+    }
+    frame.local_colour_table = desc.ColorMap != nullptr;
+    frame.interlaced = desc.Interlace;
+    const ColorMapObject* colours = desc.ColorMap != nullptr ? desc.ColorMap : gif_->SColorMap;
+
+    if (options_.pixels) {
+      if (colours == nullptr) {
+        throw ComposeError(name_, frame.number, record, "the frame has no colour table");
+      }
+      if (frame.number == 1) StartCanvas(frame);
+      if (frame.disposal == kDisposePrevious) previous_ = canvas_.pixels;
+      DrawImage(frame, *colours, record);
+    } else {
+      SkipImage(frame.number, record);
+    }
+    frame.length = reader_.position - frame.offset;
+    ++facts_.frame_count;
+    facts_.total_delay_cs += frame.delay_cs;
+    control_.reset();
+    frame_start_.reset();
+
+    const bool more = sink_(frame, options_.pixels ? &canvas_ : nullptr);
+    if (options_.pixels) Dispose(frame);
+    return more;
+  }
+
+  void SkipImage(int number, std::size_t record) {
+    int code_size = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif_.get(), &code_size, &block) == GIF_ERROR) Fail(number, record);
+    while (block != nullptr) {
+      if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) Fail(number, record);
+    }
+  }
+
+  // What lies beneath the first frame, as ImageMagick composes it: an
+  // animation whose first frame has no transparency starts on its opaque
+  // background colour, any other on transparency.
+  void StartCanvas(const FrameFacts& first) {
+    const ColorMapObject* global = gif_->SColorMap;
+    if (first.transparent_index || global == nullptr || global->ColorCount <= 0) return;
+    const GifColorType& c =
+        global->Colors[std::min(gif_->SBackGroundColor, global->ColorCount - 1)];
+    std::fill(canvas_.pixels.begin(), canvas_.pixels.end(), Rgba(c.Red, c.Green, c.Blue, 0xFF));
+  }
+
+  void DrawImage(const FrameFacts& frame, const ColorMapObject& colours, std::size_t record) {
+    std::array<std::uint32_t, 256> lookup{};  // indices past the table stay transparent black
+    const int count = std::min(colours.ColorCount, 256);
+    for (int i = 0; i < count; ++i) {
+      const GifColorType& c = colours.Colors[i];
+      lookup[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
+    }
+    const int transparent = frame.transparent_index.value_or(-1);
+    line_.resize(static_cast<std::size_t>(frame.width));
+    const int x0 = std::max(frame.left, 0);
+    const int x1 = std::min(frame.left + frame.width, canvas_.width);
+    rows_.clear();
+    for (std::size_t pass = 0; pass < (frame.interlaced ? kPassStart.size() : 1); ++pass) {
+      const int start = frame.interlaced ? kPassStart[pass] : 0;
+      const int step = frame.interlaced ? kPassStep[pass] : 1;
+      for (int row = start; row < frame.height; row += step) rows_.push_back(row);
+    }
+    for (const int row : rows_) {
+      if (DGifGetLine(gif_.get(), line_.data(), frame.width) == GIF_ERROR) {
+        Fail(frame.number, std::max(reader_.position, record));
+      }
+      const int y = frame.top + row;
+      if (y >= 0 && y < canvas_.height) {
+        std::uint32_t* target = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
+        for (int x = x0; x < x1; ++x) {
+          const GifPixelType index = line_[static_cast<std::size_t>(x - frame.left)];
+          if (index != transparent) target[x] = lookup[index];
+        }
+      }
+    }
+  }
+
+  void Dispose(const FrameFacts& frame) {
+    if (frame.disposal == kDisposePrevious) {
+      canvas_.pixels.swap(previous_);
+    } else if (frame.disposal == kDisposeBackground) {
+      const int y1 = std::min(frame.top + frame.height, canvas_.height);
+      const int x0 = std::max(frame.left, 0),
+                x1 = std::min(frame.left + frame.width, canvas_.width);
+      for (int y = std::max(frame.top, 0); y < y1 && x0 < x1; ++y) {
+        std::uint32_t* row = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
+        std::fill(row + x0, row + x1, 0u);
+      }
+    }
+  }
+
+  Reader reader_;
+  std::string name_;
+  const FrameSink& sink_;
+  ComposeOptions options_;
+  std::unique_ptr<GifFileType, GifCloser> gif_;
+  AnimationFacts& facts_;
+  Canvas canvas_;
+  std::vector<std::uint32_t> previous_;
+  std::vector<GifPixelType> line_;
+  std::vector<int> rows_;  // the order in which a frame's rows arrive
+  std::optional<GraphicsControlBlock> control_;
+  std::optional<std::size_t> frame_start_;
+};
+
+}  // namespace
+
+ComposeError::ComposeError(const std::string& source_name, int frame, std::size_t offset,
+                           const std::string& reason)
+    : std::runtime_error(source_name + ": " +
+                         (frame > 0 ? "frame " + std::to_string(frame) + ", " : std::string()) +
+                         "byte " + std::to_string(offset) + ": " + reason),
+      frame_(frame),
+      offset_(offset) {}
+
+void Compose(std::span<const std::uint8_t> source, const std::string& source_name,
+             const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options) {
+  animation = {};
+  Composer(source, source_name, sink, animation, options).Run();
+}
+
+}  // namespace FrameCompose

@@ -1,0 +1,82 @@
+#pragma once
+
+// Frames as a viewer shows them: every frame of an animated GIF composed on
+// the logical screen, with its disposal, transparency, local colour table and
+// interlacing honoured. Decoding streams: one screen of pixels (and a copy for
+// "restore to previous") whatever the number of frames.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace FrameCompose {
+
+// What a frame says of itself, as stored in the source.
+struct FrameFacts {
+  int number = 0;          // 1-based, in source order
+  std::size_t offset = 0;  // of its graphic control extension, or its image when it has none
+  std::size_t length = 0;  // up to the end of its image data
+  int left = 0, top = 0, width = 0, height = 0;
+  int delay_cs = 0;  // hundredths of a second
+  int disposal = 0;  // 0 unspecified, 1 leave, 2 restore background, 3 restore previous
+  std::optional<int> transparent_index;
+  bool local_colour_table = false;
+  bool interlaced = false;
+};
+
+// What the animation says of itself as a whole.
+struct AnimationFacts {
+  int screen_width = 0, screen_height = 0;
+  bool global_colour_table = false;
+  std::optional<int> loop_count;  // from the looping extension; 0 = for ever
+  int frame_count = 0;
+  long long total_delay_cs = 0;
+};
+
+// A composed picture: width * height pixels, row by row, each four bytes
+// R, G, B, A in memory order. Pixels no frame has covered are transparent.
+struct Canvas {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// A source that cannot be decoded further. `frame` is the frame being read
+// (1-based; 0 before the first), `offset` the byte where reading failed.
+class ComposeError : public std::runtime_error {
+ public:
+  ComposeError(const std::string& source_name, int frame, std::size_t offset,
+               const std::string& reason);
+  int frame() const noexcept { return frame_; }
+  std::size_t offset() const noexcept { return offset_; }
+
+ private:
+  int frame_;
+  std::size_t offset_;
+};
+
+// Receives each frame in order, composed (or null when pixels were not
+// asked for), as it stands before its own disposal. The canvas is only valid
+// during the call. Returns false to stop reading.
+using FrameSink = std::function<bool(const FrameFacts& facts, const Canvas* canvas)>;
+
+struct ComposeOptions {
+  bool pixels = true;  // false: facts only, image data is skipped undecoded
+  std::size_t largest_canvas_bytes = std::size_t{256} << 20;
+};
+
+// Reads `source` (bytes 0 .. L-1) as a GIF and hands every frame to `sink`,
+// filling `animation` as reading goes (so it holds what was read also when
+// reading fails). A file that ends at a block boundary without its trailer
+// ends normally. Throws ComposeError for a file that is no GIF, a logical
+// screen larger than `largest_canvas_bytes`, a frame without any colour
+// table, or damaged or truncated data; frames handed on before stay handed
+// on. `source_name` only names the source in messages. REQUIRES: nothing.
+void Compose(std::span<const std::uint8_t> source, const std::string& source_name,
+             const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options = {});
+
+}  // namespace FrameCompose

@@ -1,0 +1,335 @@
+#include "frame_compose/frame_files.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+namespace FrameCompose {
+namespace {
+
+constexpr std::size_t kMostColours = 256;
+constexpr int kLzwBits = 12;
+constexpr int kLzwCodes = 1 << kLzwBits;
+constexpr std::uint8_t kDisposeLeave = 1 << 2;
+constexpr std::uint8_t kTransparentFlag = 0x01;
+constexpr std::uint8_t kColourTableFlag = 0x80;
+constexpr std::size_t kMostSubBlock = 255;
+
+bool Transparent(std::uint32_t pixel) {
+  std::uint8_t bytes[4];
+  std::memcpy(bytes, &pixel, sizeof bytes);
+  return bytes[3] == 0;
+}
+
+using Tile = IndexedPicture::Tile;
+
+// Maps colours to palette indices, up to 256 of them.
+class Palette {
+ public:
+  // The index of `pixel`, adding it when new; -1 when the palette is full.
+  int IndexOf(std::uint32_t pixel) {
+    if (Transparent(pixel)) pixel = 0;
+    if (pixel == last_pixel_ && last_index_ >= 0) return last_index_;
+    std::size_t slot = Hash(pixel);
+    while (slots_[slot].used) {
+      if (slots_[slot].pixel == pixel) return Remember(pixel, slots_[slot].index);
+      slot = (slot + 1) % slots_.size();
+    }
+    if (colours.size() == kMostColours) return -1;
+    slots_[slot] = {pixel, static_cast<int>(colours.size()), true};
+    colours.push_back(pixel);
+    if (pixel == 0) has_transparent = true;
+    return Remember(pixel, slots_[slot].index);
+  }
+  std::vector<std::uint32_t> colours;
+  bool has_transparent = false;
+
+ private:
+  struct Slot {
+    std::uint32_t pixel = 0;
+    int index = 0;
+    bool used = false;
+  };
+  static std::size_t Hash(std::uint32_t pixel) {
+    return (pixel * 2654435761u) >> (32 - 10);  // 1024 slots
+  }
+  int Remember(std::uint32_t pixel, int index) {
+    last_pixel_ = pixel;
+    last_index_ = index;
+    return index;
+  }
+  std::array<Slot, 1024> slots_{};
+  std::uint32_t last_pixel_ = 0;
+  int last_index_ = -1;
+};
+
+// Fills `tile` (whose rectangle is set) with indices; false when the
+// rectangle holds more than 256 colours.
+bool Index(const Canvas& canvas, Tile& tile) {
+  Palette palette;
+  tile.indices.resize(static_cast<std::size_t>(tile.width) * tile.height);
+  std::uint8_t* out = tile.indices.data();
+  for (int y = tile.top; y < tile.top + tile.height; ++y) {
+    const std::uint32_t* row = canvas.pixels.data() + static_cast<std::size_t>(y) * canvas.width;
+    for (int x = tile.left; x < tile.left + tile.width; ++x) {
+      const int index = palette.IndexOf(row[x]);
+      if (index < 0) return false;
+      *out++ = static_cast<std::uint8_t>(index);
+    }
+  }
+  tile.palette = std::move(palette.colours);
+  tile.transparent = palette.has_transparent;
+  // The transparent colour must be entry 0 of its table: swap it there.
+  if (tile.transparent && tile.palette[0] != 0) {
+    const auto at = static_cast<std::uint8_t>(
+        std::find(tile.palette.begin(), tile.palette.end(), 0u) - tile.palette.begin());
+    std::swap(tile.palette[0], tile.palette[at]);
+    for (std::uint8_t& index : tile.indices) {
+      if (index == 0) {
+        index = at;
+      } else if (index == at) {
+        index = 0;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// Tiles of up to 256 colours: the whole canvas when it can, else bands of
+// whole rows, else parts of one row.
+IndexedPicture IndexColours(const Canvas& canvas) {
+  IndexedPicture picture;
+  picture.width = canvas.width;
+  picture.height = canvas.height;
+  std::vector<Tile>& tiles = picture.tiles;
+  Tile whole{0, 0, canvas.width, canvas.height};
+  if (Index(canvas, whole)) {
+    tiles.push_back(std::move(whole));
+    return picture;
+  }
+  int top = 0;
+  while (top < canvas.height) {
+    // The tallest band from `top` that fits, found by halving.
+    int rows = canvas.height - top;
+    Tile band{0, top, canvas.width, rows};
+    while (rows > 1 && !Index(canvas, band)) band.height = rows = rows / 2;
+    if (rows == 1 && !Index(canvas, band)) {
+      for (int left = 0; left < canvas.width;) {
+        Tile part{left, top, canvas.width - left, 1};
+        while (part.width > 1 && !Index(canvas, part)) part.width /= 2;
+        if (part.width == 1) Index(canvas, part);
+        left += part.width;
+        tiles.push_back(std::move(part));
+      }
+    } else {
+      tiles.push_back(std::move(band));
+    }
+    top += rows;
+  }
+  return picture;
+}
+
+namespace {
+
+// GIF's variable-length LZW, least significant bit first, in sub-blocks.
+// The string table is a small open-addressed hash of (prefix code, index)
+// keys, which stays in the processor's nearest cache.
+class LzwWriter {
+ public:
+  explicit LzwWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+
+  void Write(const std::vector<std::uint8_t>& indices, int min_code_size) {
+    const int clear = 1 << min_code_size;
+    const int end_of_information = clear + 1;
+    accumulator_ = 0;
+    bits_ = 0;
+    out_.push_back(static_cast<std::uint8_t>(min_code_size));
+    block_start_ = out_.size();
+    out_.push_back(0);
+    Reset(min_code_size);
+    Put(clear);
+    std::uint32_t prefix = indices.empty() ? kEmpty : indices[0];
+    for (std::size_t i = 1; i < indices.size(); ++i) {
+      const std::uint8_t index = indices[i];
+      // Flat pictures ask the same code for the same next index again and
+      // again: one remembered answer per code saves most hash probes.
+      if (memo_index_[prefix] == index) {
+        prefix = memo_child_[prefix];
+        continue;
+      }
+      const std::uint32_t key = (prefix << 8) | index;
+      std::uint32_t slot = (key * 2654435761u) >> (32 - kHashBits);
+      std::uint32_t entry;
+      while ((entry = table_[slot]) != kEmpty && (entry >> kLzwBits) != key) {
+        slot = (slot + 1) & (kHashSize - 1);
+      }
+      if (entry != kEmpty) {
+        memo_index_[prefix] = index;
+        memo_child_[prefix] = static_cast<std::uint16_t>(entry & (kLzwCodes - 1));
+        prefix = memo_child_[prefix];
+        continue;
+      }
+      Put(static_cast<int>(prefix));
+      // Start afresh one code short of the 12-bit limit, as common encoders do.
+      if (next_code_ < kLzwCodes - 1) {
+        table_[slot] = (key << kLzwBits) | static_cast<std::uint32_t>(next_code_);
+        memo_index_[prefix] = index;
+        memo_child_[prefix] = static_cast<std::uint16_t>(next_code_);
+        if (next_code_ == (1 << width_) && width_ < kLzwBits) ++width_;
+        ++next_code_;
+      } else {
+        Put(clear);
+        Reset(min_code_size);
+      }
+      prefix = index;
+    }
+    if (prefix != kEmpty) Put(static_cast<int>(prefix));
+    Put(end_of_information);
+    if (bits_ > 0) PutByte(static_cast<std::uint8_t>(accumulator_));
+    if (out_[block_start_] == 0) out_.pop_back();  // the empty sub-block opened last
+    out_.push_back(0);                             // block terminator
+  }
+
+ private:
+  static constexpr int kHashBits = 13;  // twice the 4096 codes
+  static constexpr std::uint32_t kHashSize = 1u << kHashBits;
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+  void Reset(int min_code_size) {
+    table_.fill(kEmpty);
+    memo_index_.fill(kNoMemo);
+    width_ = min_code_size + 1;
+    next_code_ = (1 << min_code_size) + 2;
+  }
+  void Put(int code) {
+    accumulator_ |= static_cast<std::uint32_t>(code) << bits_;
+    bits_ += width_;
+    while (bits_ >= 8) {
+      PutByte(static_cast<std::uint8_t>(accumulator_));
+      accumulator_ >>= 8;
+      bits_ -= 8;
+    }
+  }
+  void PutByte(std::uint8_t byte) {
+    if (out_[block_start_] == kMostSubBlock) {
+      block_start_ = out_.size();
+      out_.push_back(0);
+    }
+    out_.push_back(byte);
+    ++out_[block_start_];
+  }
+
+  std::vector<std::uint8_t>& out_;
+  static constexpr std::uint16_t kNoMemo = 0xFFFF;  // no index is this large
+  std::array<std::uint32_t, kHashSize> table_;      // key << 12 | code, or kEmpty
+  std::array<std::uint16_t, kLzwCodes> memo_index_;
+  std::array<std::uint16_t, kLzwCodes> memo_child_;
+  std::size_t block_start_ = 0;
+  std::uint32_t accumulator_ = 0;
+  int bits_ = 0;
+  int width_ = 0;
+  int next_code_ = 0;
+};
+
+void PutWord(std::vector<std::uint8_t>& out, int value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+}
+
+int TableBits(std::size_t colours) {
+  int bits = 1;
+  while ((std::size_t{1} << bits) < colours) ++bits;
+  return bits;
+}
+
+void PutColourTable(std::vector<std::uint8_t>& out, const std::vector<std::uint32_t>& palette,
+                    int bits) {
+  for (std::size_t i = 0; i < (std::size_t{1} << bits); ++i) {
+    std::uint8_t rgba[4] = {0, 0, 0, 0};
+    if (i < palette.size()) std::memcpy(rgba, &palette[i], sizeof rgba);
+    out.insert(out.end(), rgba, rgba + 3);
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs) {
+  return EncodeGif(IndexColours(canvas), delay_cs);
+}
+
+std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs) {
+  const std::vector<Tile>& tiles = picture.tiles;
+  const bool one = tiles.size() == 1;
+  std::vector<std::uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
+  PutWord(out, picture.width);
+  PutWord(out, picture.height);
+  const int global_bits = one ? TableBits(tiles[0].palette.size()) : 1;
+  out.push_back(one ? static_cast<std::uint8_t>(kColourTableFlag | ((global_bits - 1) << 4) |
+                                                (global_bits - 1))
+                    : 0);
+  out.push_back(0);  // background colour index
+  out.push_back(0);  // pixel aspect ratio
+  if (one) PutColourTable(out, tiles[0].palette, global_bits);
+
+  LzwWriter lzw(out);
+  for (std::size_t t = 0; t < tiles.size(); ++t) {
+    const Tile& tile = tiles[t];
+    out.insert(out.end(), {0x21, 0xF9, 0x04});
+    out.push_back(
+        static_cast<std::uint8_t>(kDisposeLeave | (tile.transparent ? kTransparentFlag : 0)));
+    PutWord(out, t + 1 == tiles.size() ? delay_cs : 0);
+    out.push_back(0);  // transparent index: always entry 0
+    out.push_back(0);
+    out.push_back(0x2C);
+    PutWord(out, tile.left);
+    PutWord(out, tile.top);
+    PutWord(out, tile.width);
+    PutWord(out, tile.height);
+    const int bits = TableBits(tile.palette.size());
+    out.push_back(one ? 0 : static_cast<std::uint8_t>(kColourTableFlag | (bits - 1)));
+    if (!one) PutColourTable(out, tile.palette, bits);
+    lzw.Write(tile.indices, std::max(2, bits));
+  }
+  out.push_back(0x3B);
+  return out;
+}
+
+std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
+  std::vector<std::uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  struct Release {
+    png_structp& png;
+    png_infop& info;
+    ~Release() { png_destroy_write_struct(&png, &info); }
+  } release{png, info};
+  if (info == nullptr) throw std::bad_alloc();
+  if (setjmp(png_jmpbuf(png))) throw std::runtime_error("PNG encoding failed");
+  png_set_write_fn(
+      png, &out,
+      [](png_structp writer, png_bytep data, png_size_t length) {
+        auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(writer));
+        bytes->insert(bytes->end(), data, data + length);
+      },
+      nullptr);
+  // Fast settings: frames are many, and their pictures flat.
+  png_set_compression_level(png, 3);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width),
+               static_cast<png_uint_32>(canvas.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_write_info(png, info);
+  for (int y = 0; y < canvas.height; ++y) {
+    png_write_row(png, reinterpret_cast<png_const_bytep>(
+                           canvas.pixels.data() + static_cast<std::size_t>(y) * canvas.width));
+  }
+  png_write_end(png, nullptr);
+  return out;
+}
+
+}  // namespace FrameCompose

@@ -1,0 +1,46 @@
+#pragma once
+
+// Standalone files of composed frames: a full-frame GIF or an RGBA PNG.
+
+#include <cstdint>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+
+namespace FrameCompose {
+
+// A canvas mapped to palette indices, in tiles of up to 256 colours each.
+struct IndexedPicture {
+  struct Tile {
+    Tile(int l, int t, int w, int h) : left(l), top(t), width(w), height(h) {}
+    int left, top, width, height;
+    std::vector<std::uint32_t> palette;  // transparency, when present, is entry 0
+    bool transparent = false;
+    std::vector<std::uint8_t> indices;
+  };
+  int width = 0, height = 0;
+  std::vector<Tile> tiles;
+};
+
+// The first half of EncodeFullFrameGif: colours to indices, tiled as said
+// below. REQUIRES: as below.
+IndexedPicture IndexColours(const Canvas& canvas);
+
+// The second half: the GIF file of `picture`.
+std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs);
+
+// A GIF89a holding `canvas` with its colours exactly, never dithered or
+// reduced, shown for `delay_cs` hundredths of a second. Pixels no frame
+// covered are transparent. A picture of up to 256 colours (transparency
+// counting as one) is one image over a global colour table. A picture with
+// more is cut into tiles of whole rows (or, where one row has more, parts of
+// a row) of up to 256 colours each, every tile an image with a local colour
+// table at delay 0, drawn over the ones before; the last tile carries the
+// delay. Viewers then show the whole picture once the file is read.
+// REQUIRES: canvas.pixels.size() == width * height, width and height 1..65535.
+std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs);
+
+// An 8-bit RGBA PNG of `canvas`. REQUIRES: as above.
+std::vector<std::uint8_t> EncodePng(const Canvas& canvas);
+
+}  // namespace FrameCompose
