@@ -9,9 +9,37 @@
 
 namespace Cli {
 
+// Frame numbers picked by a list such as "3-10,15" or "20-" (to the end).
+class FrameSelection {
+ public:
+  FrameSelection() = default;  // every frame
+  // Nothing when `list` is malformed, names frame 0 or a range that runs backwards.
+  static std::optional<FrameSelection> Parse(const std::string& list);
+  bool Contains(int number) const;
+  // The last frame wanted, or nothing when every frame from some point on is.
+  std::optional<int> Last() const;
+
+ private:
+  struct Range {
+    int first, last;
+  };
+  std::vector<Range> ranges_;  // empty: every frame
+};
+
+// What is written for each frame.
+enum class Output {
+  kExactCut,    // the source's own bytes behind its header (the default)
+  kFullFrames,  // a full-frame GIF as a viewer shows the frame (--full)
+  kPng,         // an RGBA PNG of the same (--png)
+  kInfo,        // no files: the frame facts on standard output (--info)
+};
+
 struct Arguments {
   bool help = false;
   bool version = false;
+  Output output = Output::kExactCut;
+  bool json = false;  // --info as JSON
+  FrameSelection frames;
   std::string source;
   std::optional<std::string> prefix;  // absent: DefaultPrefix(source)
 };
@@ -22,8 +50,9 @@ struct ArgumentError {
 };
 
 // Reads `args` (without the program name). Returns Arguments, or sets
-// `error` and returns nothing: an unknown option, no SOURCE, or more than two
-// operands. With help or version set, the operands are not checked.
+// `error` and returns nothing: an unknown option, a bad --frames list, two
+// output kinds, --json without --info, no SOURCE, or too many operands. With
+// help or version set, nothing else is checked.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, ArgumentError& error);
 
 // The prefix frame files get when none is given: SOURCE's file name without

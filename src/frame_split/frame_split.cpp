@@ -86,7 +86,8 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
 }
 
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
-                const std::string& output_prefix, SplitProgress& progress) {
+                const std::string& output_prefix, SplitProgress& progress,
+                const std::function<bool(int)>& wanted) {
   const std::span<const std::uint8_t> header = source.first(plan.header_end);
   const std::vector<std::size_t>& starts = plan.frame_starts;
   const float step = progress.Width() / static_cast<float>(plan.expected);
@@ -98,10 +99,13 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
     // stand.
     const std::size_t end =
         k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - kFrameTail.size();
-    ++written;
-    Toolkit::WriteFileInPieces(FrameFileName(output_prefix, written), header,
-                               source.subspan(starts[k], end - starts[k]), kFrameTail);
-    progress.DrawBox(static_cast<float>(written) * step);
+    const int number = static_cast<int>(k) + 1;
+    if (!wanted || wanted(number)) {
+      Toolkit::WriteFileInPieces(FrameFileName(output_prefix, number), header,
+                                 source.subspan(starts[k], end - starts[k]), kFrameTail);
+      ++written;
+    }
+    progress.DrawBox(static_cast<float>(number) * step);
     progress.DoEvents();
   }
   progress.Clear();

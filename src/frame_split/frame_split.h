@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -73,10 +74,12 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
 // After frame k the progress box is drawn to k * (Width() / N) and events
 // run; after the last frame the strip is cleared. Files are created or
 // truncated, never through a symbolic link, and closed before events run and
-// on every failure. Returns the number of files written (m).
+// on every failure. With `wanted` set, only the frames k it approves are
+// written (under their own numbers). Returns the number of files written.
 // REQUIRES: the folder named in `output_prefix` exists.
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
-                const std::string& output_prefix, SplitProgress& progress);
+                const std::string& output_prefix, SplitProgress& progress,
+                const std::function<bool(int)>& wanted = {});
 
 struct SplitReport {
   int frames = 0;                  // frame files written; 0: no looping signature

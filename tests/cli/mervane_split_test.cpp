@@ -96,6 +96,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   fs::create_directory(inputs_.path() / "self");
   const std::string self = Put("self/s001.gif", gif);
   ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
+  Put("short.gif", GifTest::Bytes(gif.begin(), gif.end() - 6));
 
   struct Case {
     std::vector<std::string> args;
@@ -116,6 +117,16 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{inputs_.File("pipe.gif")}, 2, "not a regular file", {}},
       {{self, inputs_.File("self/s")}, 2, "frame 1 would overwrite the source", {}},
       {{a, "x"}, 2, "x002.gif: a symbolic link stands at this frame name", {"x002.gif"}, true},
+      // Frames as they appear, frame facts and frame lists.
+      {{"--full", "--frames", "2", a, "f"}, 0, "1 frame written", {"f002.gif"}},
+      {{"--png", a, "p"}, 0, "2 frames", {"p001.png", "p002.png"}},
+      {{"--frames=2-", a, "y"}, 0, "1 frame written", {"y002.gif"}},
+      {{"--info", a}, 0, "total frames 2, loop forever, screen 2x2, duration_ms 200", {}},
+      {{"--info", "--json", "--frames", "1", a}, 0, "{\"frames\": [\n  {\"number\": 1,", {}},
+      {{"--full", "--png", a}, 2, "choose one of --full, --png and --info", {}},
+      {{"--json", a}, 2, "--json goes with --info", {}},
+      {{"--frames", "0", a}, 2, "invalid frame list '0'", {}},
+      {{"--full", inputs_.File("short.gif"), "t"}, 2, "frame 2, byte", {"t001.gif"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front());
