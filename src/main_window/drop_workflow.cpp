@@ -1,9 +1,16 @@
 // The drop-and-divide workflow of the main window: read the dropped file,
 // divide it into the work folder, lay out the strip and paint its thumbnails.
 
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "frame_split/gif_markers.h"
 #include "frame_split/split_progress.h"
@@ -83,18 +90,17 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // work folder's own files, and a source that cannot be read must not cost
   // the user the frames of the previous drop.
   int frame_count = 0;
-  {
-    std::vector<std::uint8_t> source_bytes;
-    Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
-    if (!source_bytes.empty()) {
-      Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
-      Guarded([&] {
-        WindowProgress progress(*Progress);
-        frame_count = FrameSplit::SplitAnimation(source_bytes, source_path, OutputPrefix(base_name),
-                                                 progress);
-      });
-    }
+  std::vector<std::uint8_t> source_bytes;
+  Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
+  if (!source_bytes.empty()) {
+    Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
+    Guarded([&] {
+      WindowProgress progress(*Progress);
+      frame_count =
+          FrameSplit::SplitAnimation(source_bytes, source_path, OutputPrefix(base_name), progress);
+    });
   }
+  if (frame_count > 0) last_drop_ = {source_path, base_name};
   if (frame_count == 0) return ResetAfterRefusal(kCantDivide);
   if (frame_count >= kFrameLimit) return ResetAfterRefusal(kTooManyFrames);
 
@@ -106,33 +112,91 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   if (plan.scroll_max) HScroll1->SetMax(*plan.scroll_max);
   if (plan.large_change) HScroll1->SetLargeChange(*plan.large_change);
   if (plan.small_change) HScroll1->SetSmallChange(*plan.small_change);
-  if (frame_count >= kFewestPainted) PaintStrip(plan, base_name, progress_width);
+  if (frame_count >= kFewestPainted) PaintStrip(plan, base_name, progress_width, source_bytes);
   Progress->Cls();
   Progress->setVisible(false);
 }
 
 void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
-                           float progress_width) {
+                           float progress_width, std::span<const std::uint8_t> source) {
   const double progress_step = static_cast<double>(progress_width) / plan.places.size();
   const float strip_bottom = plan.thumbnail_height + kNumberBand;
-  for (std::size_t k = 0; k < plan.places.size(); ++k) {
-    const SlotPlan& slot = plan.places[k];
-    const int number = static_cast<int>(k) + 1;
-    Guarded([&] {
-      Strip()->PaintPicture(
-          Toolkit::LoadPicture(FrameSplit::FrameFileName(OutputPrefix(base_name), number)),
-          static_cast<float>(slot.thumbnail_left), 0, static_cast<float>(plan.thumbnail_width),
-          plan.thumbnail_height);
-    });
+  std::size_t painted = 0;
+  const auto paint_slot = [&](const Toolkit::Picture& picture, std::optional<int> delay_ms) {
+    const SlotPlan& slot = plan.places[painted++];
+    const int number = static_cast<int>(painted);
+    const auto left = static_cast<float>(slot.thumbnail_left);
+    const auto width = static_cast<float>(plan.thumbnail_width);
+    Strip()->PaintPicture(picture, left, 0, width, plan.thumbnail_height);
+    Strip()->AddToolTip(left, 0, width, plan.thumbnail_height,
+                        delay_ms ? QString::fromUtf8(kFrameTip).arg(number).arg(*delay_ms)
+                                 : QString::fromUtf8(kFrameTipWithoutDelay).arg(number));
     const auto x = static_cast<float>(slot.separator_x);
     Strip()->Line(x, 0, x, strip_bottom);
-    Strip()->CurrentX = static_cast<float>(slot.thumbnail_left);
+    Strip()->CurrentX = left;
     Strip()->CurrentY = slot.number_top;
     Strip()->Print(
         QString::fromStdString(Toolkit::Format(number, FrameSplit::kFrameNumberPicture)));
     Progress->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
     Toolkit::DoEvents();
+  };
+
+  // Thumbnails show each frame as it appears, composed once per drop; the
+  // frame files stay the exact cut.
+  try {
+    FrameCompose::AnimationFacts animation;
+    FrameCompose::Compose(
+        source, last_drop_.source_path,
+        [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
+          const QImage view(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
+                            canvas->height, QImage::Format_RGBA8888);
+          paint_slot(Toolkit::Picture(view.copy()), frame.delay_cs * 10);
+          return painted < plan.places.size();
+        },
+        animation);
+  } catch (const FrameCompose::ComposeError&) {
+    // The frames it could not compose are shown from their own files below.
   }
+  while (painted < plan.places.size()) {
+    Toolkit::Picture picture;
+    Guarded([&] {
+      picture = Toolkit::LoadPicture(
+          FrameSplit::FrameFileName(OutputPrefix(base_name), static_cast<int>(painted) + 1));
+    });
+    paint_slot(picture, std::nullopt);
+  }
+}
+
+void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
+  if (dividing_ || last_drop_.source_path.empty()) return;
+  const DividingScope busy(dividing_);
+  Progress->setVisible(true);
+  const QString shown_folder = QDir::toNativeSeparators(QFile::decodeName(folder.c_str()));
+  QString outcome;
+  try {
+    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(last_drop_.source_path);
+    const float step =
+        Progress->Width() / static_cast<float>(std::max(FrameCompose::CountFrames(bytes), 1));
+    FrameCompose::SaveRequest request;
+    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
+    request.path_of = [&](int number) {
+      return folder + Toolkit::PathSeparator() + last_drop_.base_name +
+             Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
+             (png ? kPngExtension : FrameSplit::kFrameExtension);
+    };
+    request.after_frame = [&](int number) {
+      Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
+      Toolkit::DoEvents();
+    };
+    const int written =
+        FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
+    outcome = QString::fromUtf8(kSaved).arg(written).arg(shown_folder);
+  } catch (const std::exception& failure) {
+    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, QString::fromUtf8(failure.what()));
+  }
+  Progress->Cls();
+  Progress->setVisible(false);
+  Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
 }
 
 }  // namespace MainWindow

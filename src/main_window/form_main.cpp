@@ -2,10 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -245,6 +250,28 @@ bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
     }
   }
   return true;
+}
+
+void Form_main::contextMenuEvent(QContextMenuEvent* event) {
+  const QWidget* over = childAt(event->pos());
+  if (over != Strip() && over != Viewport()) return;
+  QMenu menu(this);
+  QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
+  save->setEnabled(!last_drop_.source_path.empty() && !Busy());
+  if (menu.exec(event->globalPos()) != save) return;
+  const QString folder =
+      QFileDialog::getExistingDirectory(this, QString::fromUtf8(kSaveAsTheyAppear));
+  if (folder.isEmpty()) return;
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
+                  QString::fromUtf8(kSaveFormatQuestion)
+                      .arg(QFile::decodeName(Toolkit::Dir(last_drop_.source_path, 0).c_str())),
+                  QMessageBox::Cancel, this);
+  QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
+  QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
+  ask.setDefaultButton(gif);
+  ask.exec();
+  if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
+  SaveFramesAsTheyAppear(QFile::encodeName(folder).toStdString(), ask.clickedButton() == png);
 }
 
 void Form_main::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "toolkit/drop_data.h"
@@ -77,6 +78,11 @@ class Form_main : public QWidget {
   // is being worked on is refused, never nested.
   void OnFilesDropped(const Toolkit::DropData& Data);
 
+  // Saves the last divided animation's frames as they appear (full-frame
+  // GIFs or PNGs) into `folder`, with progress on the progress strip; says
+  // how it went in a box. The strip's context menu asks for the folder.
+  void SaveFramesAsTheyAppear(const std::string& folder, bool png);
+
   void Command1_Click();  // "END"
   void Command2_Click();  // "ShowHolder"
   void HScroll1_Change();
@@ -90,6 +96,7 @@ class Form_main : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void BuildControls();
@@ -97,12 +104,17 @@ class Form_main : public QWidget {
   // Empty when the work folder is a real folder; else the message that says why not.
   QString WorkFolderRefusal() const;
   // Thumbnails, separators and numbers of every slot of `plan`.
-  void PaintStrip(const StripPlan& plan, const std::string& base_name, float progress_width);
+  void PaintStrip(const StripPlan& plan, const std::string& base_name, float progress_width,
+                  std::span<const std::uint8_t> source);
   // Clears the strip and the count, then shows `message`.
   void ResetAfterRefusal(const char* message);
 
   FormServices services_;
   bool dividing_ = false;
+  // The last file divided, for saving its frames as they appear.
+  struct LastDrop {
+    std::string source_path, base_name;
+  } last_drop_;
 };
 
 // Text of the box that reports a failure nothing handled: its number and description.

@@ -1,7 +1,9 @@
 #include "toolkit/picture_box.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "toolkit/units.h"
 
@@ -51,6 +53,7 @@ double PictureBox::ImageHeightHimetric() const { return TwipsToHimetric(height_)
 
 void PictureBox::Cls() {
   drawing_.Clear();
+  tips_.clear();
   CurrentX = 0;
   CurrentY = 0;
   update();
@@ -87,6 +90,27 @@ void PictureBox::Print(const QString& text) {
   Exposed(bounds);
   CurrentX = 0;
   CurrentY += static_cast<float>(PixelsToTwips(bounds.height()));
+}
+
+void PictureBox::AddToolTip(float x, float y, float width, float height, const QString& text) {
+  tips_.emplace_back(QRectF(ToPixels(x, y), QSizeF(TwipsToPixels(width), TwipsToPixels(height))),
+                     text);
+}
+
+QString PictureBox::ToolTipAt(QPoint pixels) const {
+  for (const auto& [area, text] : tips_) {
+    if (area.contains(pixels)) return text;
+  }
+  return toolTip();
+}
+
+bool PictureBox::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !tips_.empty()) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(), ToolTipAt(help->pos()), this);
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "toolkit/drawing.h"
 #include "toolkit/picture.h"
@@ -59,7 +61,13 @@ class PictureBox : public QWidget {
 
   const DrawingList& drawing() const { return drawing_; }
 
+  // A tooltip for a rectangle of the box, shown instead of the box's own
+  // tooltip over it; Cls removes them.
+  void AddToolTip(float x, float y, float width, float height, const QString& text);
+  QString ToolTipAt(QPoint pixels) const;
+
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
@@ -71,6 +79,7 @@ class PictureBox : public QWidget {
   bool auto_size_ = false;
   Picture picture_;
   DrawingList drawing_;
+  std::vector<std::pair<QRectF, QString>> tips_;  // in pixels
 };
 
 }  // namespace Toolkit

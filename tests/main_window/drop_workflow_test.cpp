@@ -199,19 +199,35 @@ TEST_F(Drop, ClosingMidRunEndsTheProgramAndLeavesCompleteFrames) {
   }
 }
 
-TEST_F(Drop, AFrameFileDeletedWhilePaintingLeavesItsSlotNumberedAndSeparated) {
-  // Delete it once the division is over and the painting has begun.
-  QTimer watcher;
-  QObject::connect(&watcher, &QTimer::timeout, [&] {
-    if (form().Label1->text() == "4 Images") {
-      fs::remove(work() / "anim003.gif");
-      watcher.stop();
-    }
-  });
-  watcher.start(0);
-  DropFile(Animation(4));
-  // Four separators and numbers, three thumbnails.
-  EXPECT_EQ(form().Picture1->drawing().size(), 11u);
+TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearWithTheirNumberAndDelay) {
+  GifTest::Animation delta = GifTest::SolidFrames(2, 20, 20);  // red, then green
+  delta.frames[1].width = delta.frames[1].height = 4;          // ... on a corner only
+  delta.frames[1].indices.assign(16, 1);
+  delta.frames[1].delay = 25;
+  DropFile(Put("delta.gif", GifTest::Encode(delta)));
+  // Thumbnail 2 spans pixels 99..192 of the strip: red shows through below its corner.
+  const QImage shot = form().grab().toImage();
+  EXPECT_EQ(shot.pixelColor(8 + 180, 80), QColor(255, 0, 0));
+  EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms");
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 100}), "Drop AnimationGIFfile");
+}
+
+TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {
+  GifTest::TempDir saved;
+  form().SaveFramesAsTheyAppear(saved.path().string(), false);  // nothing dropped yet
+  EXPECT_TRUE(GifTest::ListNames(saved.path()).empty());
+  DropFile(Animation(3, 4, 4, "clip.gif"));
+  form().SaveFramesAsTheyAppear(saved.path().string(), false);
+  form().SaveFramesAsTheyAppear(saved.path().string(), true);
+  EXPECT_EQ(GifTest::ListNames(saved.path()),
+            (std::vector<std::string>{"clip001.gif", "clip001.png", "clip002.gif", "clip002.png",
+                                      "clip003.gif", "clip003.png"}));
+  ASSERT_EQ(boxes_.texts.size(), 2u);
+  EXPECT_TRUE(boxes_.texts[1].startsWith("Saved 3 frames to ")) << boxes_.texts[1].toStdString();
+  form().SaveFramesAsTheyAppear(saved.File("missing/folder"), false);
+  EXPECT_TRUE(boxes_.texts.back().startsWith("Cannot save frames to "));
+  EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
 }
 
 TEST_F(Drop, ExtremeAspectRatiosStayBoundedAndScrollToTheirLastFrame) {
