@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times a drop of a 127-frame 640x360 GIF against dividing it with the
-# divider and decoding its frame files once.
+# divider and composing its frames once.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" ffmpeg

@@ -3,6 +3,8 @@
 # the same number of files and bytes), against gifsicle --explode, and against
 # the plain-search divider it replaced (built from BASELINE_REV), in
 # alternation, and prints medians, ratios and mervane-split's peak memory.
+# Then frames as they appear: --full against gifsicle --unoptimize --explode,
+# and --info against the exact cut.
 # usage: bench/split_bench.sh [BUILD_DIR] [ROUNDS] [BASELINE_REV]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,7 +64,43 @@ bench_one() {
   awk -v p="$peak_kb" -v s="$size" 'BEGIN {printf "  peak memory: %.1f MiB = source + %.1f MiB (bar source + 16 MiB)\n", p/1024, p/1024 - s/1048576}'
 }
 
+# Frames as they appear: --full against gifsicle's unoptimized explode, and
+# --info against the exact cut, in alternation.
+bench_full() {
+  local label=$1 source=$2
+  : > "$work/t_f"; : > "$work/t_u"; : > "$work/t_i"; : > "$work/t_c"
+  for _ in $(seq "$rounds"); do
+    for tool in f u i c; do
+      rm -rf "$work/$tool" && mkdir "$work/$tool" && sync
+      local start end
+      start=$(now)
+      case $tool in
+        f) "$splitter" --full "$source" "$work/f/f" >/dev/null ;;
+        u) gifsicle --unoptimize --explode "$source" -o "$work/u/f" 2>/dev/null ;;
+        i) "$splitter" --info "$source" >/dev/null ;;
+        c) "$splitter" "$source" "$work/c/f" >/dev/null ;;
+      esac
+      end=$(now)
+      echo $(( (end - start) / 1000 )) >> "$work/t_$tool"
+    done
+  done
+  local tf tu ti tc peak_kb size screen
+  tf=$(median < "$work/t_f"); tu=$(median < "$work/t_u")
+  ti=$(median < "$work/t_i"); tc=$(median < "$work/t_c")
+  peak_kb=$(/usr/bin/time -f %M "$splitter" --full "$source" "$work/f/f" 2>&1 >/dev/null | tail -1)
+  size=$(stat -c %s "$source")
+  screen=$("$splitter" --info "$source" | tail -1 | sed -E 's/.*screen ([0-9]+)x([0-9]+).*/\1 \2/')
+  echo "== $label, frames as they appear"
+  printf '  median us: --full %d, gifsicle --unoptimize --explode %d, --info %d, exact cut %d\n' \
+    "$tf" "$tu" "$ti" "$tc"
+  awk -v f="$tf" -v u="$tu" -v i="$ti" -v c="$tc" 'BEGIN {printf "  --full / gifsicle: %.2f (bar 0.50)   --info / exact cut: %.2f (bar 2.00)\n", f/u, i/c}'
+  awk -v p="$peak_kb" -v s="$size" -v sc="$screen" 'BEGIN {split(sc, d, " "); screens=d[1]*d[2]*4/1048576; printf "  peak memory of --full: %.1f MiB = source + %.1f MiB (bar source + 4 screens + 16 MiB = %.1f MiB)\n", p/1024, p/1024 - s/1048576, s/1048576 + 4*screens + 16}'
+}
+
 ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 1500 -loop 0 "$work/big.gif"
 bench_one "1500 frames 640x360" "$work/big.gif"
+bench_full "1500 frames 640x360" "$work/big.gif"
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 200 -loop 0 "$work/hd.gif"
+bench_full "200 frames 1920x1080" "$work/hd.gif"
 ffmpeg -loglevel error -f lavfi -i testsrc2=size=16x16:rate=25 -frames:v 20000 -loop 0 "$work/tiny.gif"
 bench_one "20000 frames 16x16" "$work/tiny.gif"

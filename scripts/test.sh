@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal
 # tree, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the two fuzz targets for about a minute each.
+# and the three fuzz targets for about a minute each.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -17,9 +17,9 @@ LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j2
 
-echo "== fuzzing the divider, and the thumbnails' decoder behind it"
+echo "== fuzzing the divider, the thumbnails' decoder behind it, and the composer"
 "$root/scripts/build.sh" "$root/build-fuzz" -DMERVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
-for target in frame_split_fuzz thumbnail_fuzz; do
+for target in frame_split_fuzz thumbnail_fuzz compose_fuzz; do
   corpus="$root/build-fuzz/corpus-$target"
   rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
   log="$root/build-fuzz/$target.log"

@@ -1,0 +1,53 @@
+// Feeds arbitrary bytes to the composer, and the first frames it yields to
+// both file encoders, whose output must compose back to the same picture.
+// A ComposeError is an answer; a crash, a hang, a memory error or a
+// picture that does not survive its own file is a finding.
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_files.h"
+
+namespace {
+
+constexpr int kFramesEncoded = 3;
+
+FrameCompose::ComposeOptions SmallScreens() {
+  FrameCompose::ComposeOptions options;
+  options.largest_canvas_bytes = std::size_t{16} << 20;
+  return options;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FrameCompose::AnimationFacts animation;
+  try {
+    FrameCompose::Compose(
+        std::span(data, size), "input",
+        [](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
+          if (canvas->width == 0 || canvas->height == 0) return false;
+          FrameCompose::EncodePng(*canvas);
+          const std::vector<std::uint8_t> file = FrameCompose::EncodeFullFrameGif(*canvas, 1);
+          FrameCompose::Canvas last;
+          FrameCompose::AnimationFacts again;
+          FrameCompose::Compose(
+              file, "round trip",
+              [&](const FrameCompose::FrameFacts&, const FrameCompose::Canvas* tile) {
+                last = *tile;
+                return true;
+              },
+              again, SmallScreens());
+          for (std::size_t i = 0; i < canvas->pixels.size(); ++i) {
+            const std::uint32_t pixel = canvas->pixels[i];
+            const bool clear = (reinterpret_cast<const std::uint8_t*>(&pixel))[3] == 0;
+            if ((clear ? 0u : pixel) != last.pixels.at(i)) std::abort();
+          }
+          return frame.number < kFramesEncoded;
+        },
+        animation, SmallScreens());
+  } catch (const FrameCompose::ComposeError&) {
+  }
+  return 0;
+}
