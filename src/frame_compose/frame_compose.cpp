@@ -192,7 +192,8 @@ class Composer {
       lookup[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
     }
     const int transparent = frame.transparent_index.value_or(-1);
-    line_.resize(static_cast<std::size_t>(frame.width));
+    // The whole image in one call: giflib's per-call work is then paid once.
+    line_.resize(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height));
     const int x0 = std::max(frame.left, 0);
     const int x1 = std::min(frame.left + frame.width, canvas_.width);
     rows_.clear();
@@ -201,18 +202,21 @@ class Composer {
       const int step = frame.interlaced ? kPassStep[pass] : 1;
       for (int row = start; row < frame.height; row += step) rows_.push_back(row);
     }
+    if (line_.empty()) return SkipImage(frame.number, record);  // no pixels, but data
+    if (DGifGetLine(gif_.get(), line_.data(), static_cast<int>(line_.size())) == GIF_ERROR) {
+      Fail(frame.number, std::max(reader_.position, record));
+    }
+    const GifPixelType* source = line_.data();
     for (const int row : rows_) {
-      if (DGifGetLine(gif_.get(), line_.data(), frame.width) == GIF_ERROR) {
-        Fail(frame.number, std::max(reader_.position, record));
-      }
       const int y = frame.top + row;
       if (y >= 0 && y < canvas_.height) {
         std::uint32_t* target = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
         for (int x = x0; x < x1; ++x) {
-          const GifPixelType index = line_[static_cast<std::size_t>(x - frame.left)];
+          const GifPixelType index = source[x - frame.left];
           if (index != transparent) target[x] = lookup[index];
         }
       }
+      source += frame.width;
     }
   }
 

@@ -31,8 +31,9 @@ class Palette {
  public:
   // The index of `pixel`, adding it when new; -1 when the palette is full.
   int IndexOf(std::uint32_t pixel) {
-    if (Transparent(pixel)) pixel = 0;
+    // Neighbours mostly share their colour: that answer comes first.
     if (pixel == last_pixel_ && last_index_ >= 0) return last_index_;
+    if (Transparent(pixel)) pixel = 0;
     std::size_t slot = Hash(pixel);
     while (slots_[slot].used) {
       if (slots_[slot].pixel == pixel) return Remember(pixel, slots_[slot].index);

@@ -16,8 +16,9 @@ namespace {
 struct Job {
   int number = 0;
   int delay_cs = 0;
-  Canvas canvas;           // for a PNG
-  IndexedPicture indexed;  // for a GIF, indexed by the composer's thread
+  Canvas canvas;           // for a PNG, or a GIF still to be indexed
+  IndexedPicture indexed;  // for a GIF indexed by the composer's thread
+  bool indexed_ready = false;
 };
 
 // Encodes and writes frames handed to it, one at a time, on its own thread.
@@ -38,20 +39,29 @@ class Writer {
   // Hands a frame on, waiting while the previous one is still waiting.
   // Rethrows a failure of the writer.
   void Hand(const FrameFacts& facts, const Canvas& canvas) {
-    // Indexing runs here, beside the writer's encoding of the frame before.
+    // Indexing a GIF's colours goes to whichever thread would otherwise
+    // wait: here while the writer still works on the frame before, there
+    // when it is idle.
+    bool writer_idle = false;
+    {
+      std::lock_guard lock(mutex_);
+      writer_idle = !pending_ && !busy_;
+    }
+    const bool index_here = request_.kind == FileKind::kFullFrameGif && !writer_idle;
     IndexedPicture indexed;
-    if (request_.kind == FileKind::kFullFrameGif) indexed = IndexColours(canvas);
+    if (index_here) indexed = IndexColours(canvas);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !pending_ || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     spare_.number = facts.number;
     spare_.delay_cs = facts.delay_cs;
-    if (request_.kind == FileKind::kPng) {
+    spare_.indexed_ready = index_here;
+    if (index_here) {
+      spare_.indexed = std::move(indexed);
+    } else {
       spare_.canvas.width = canvas.width;
       spare_.canvas.height = canvas.height;
       spare_.canvas.pixels.assign(canvas.pixels.begin(), canvas.pixels.end());
-    } else {
-      spare_.indexed = std::move(indexed);
     }
     pending_ = true;
     changed_.notify_all();
@@ -82,6 +92,9 @@ class Writer {
       }
       std::exception_ptr failure;
       try {
+        if (request_.kind == FileKind::kFullFrameGif && !job.indexed_ready) {
+          job.indexed = IndexColours(job.canvas);
+        }
         const std::vector<std::uint8_t> file = request_.kind == FileKind::kPng
                                                    ? EncodePng(job.canvas)
                                                    : EncodeGif(job.indexed, job.delay_cs);
