@@ -31,7 +31,7 @@ int ReadInput(GifFileType* gif, GifByteType* buffer, int wanted) {
   auto* reader = static_cast<Reader*>(gif->UserData);
   const std::size_t left = reader->data.size() - reader->position;
   const std::size_t count = std::min(left, static_cast<std::size_t>(std::max(wanted, 0)));
-  std::memcpy(buffer, reader->data.data() + reader->position, count);
+  if (count > 0) std::memcpy(buffer, reader->data.data() + reader->position, count);
   reader->position += count;
   return static_cast<int>(count);
 }

@@ -99,9 +99,12 @@ void Form_main::BuildControls() {
         widget = box;
         break;
       }
-      case ControlKind::CommandButton:
-        widget = new QPushButton(FromView(row.caption), parent);
+      case ControlKind::CommandButton: {
+        auto* button = new QPushButton(FromView(row.caption), parent);
+        button->setAutoDefault(true);  // Enter presses the focused button, as Space does
+        widget = button;
         break;
+      }
       case ControlKind::HorizontalScrollBar: {
         auto* bar = new Toolkit::ScrollBar(parent);
         bar->setRange(kScrollMin, kScrollMin);
@@ -181,6 +184,7 @@ void Form_main::BuildControls() {
 }
 
 std::string Form_main::WorkFolder() const {
+  if (!cache_work_folder_.empty()) return cache_work_folder_;
   return services_.app_path + Toolkit::PathSeparator() + kWorkFolderName;
 }
 
@@ -192,7 +196,20 @@ void Form_main::Form_Load() {
   const std::string work_folder = WorkFolder();
   if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName &&
       !Toolkit::IsSymbolicLink(work_folder)) {
-    Toolkit::MkDir(work_folder);
+    try {
+      Toolkit::MkDir(work_folder);
+    } catch (const Toolkit::PlatformError& beside_program) {
+      // An installed copy cannot write beside itself: the user's cache folder
+      // serves instead. Only when that fails too does the first failure stand.
+      try {
+        const std::string fallback =
+            Toolkit::UserCacheFolder(kCacheFolderName) + Toolkit::PathSeparator() + kWorkFolderName;
+        Toolkit::MkDirAll(fallback);
+        cache_work_folder_ = fallback;
+      } catch (const Toolkit::PlatformError&) {
+        throw beside_program;
+      }
+    }
   }
   // A link or a file named like the work folder is never used; say so now,
   // and again at every drop, but keep the window.

@@ -62,9 +62,12 @@ class Form_main : public QWidget {
   QPushButton* ShowHolderButton() const { return Command2; }
 
   // Makes sure the work folder exists. Runs once, before the window is
-  // shown. Throws Toolkit::PlatformError when the folder cannot be made. An
-  // entry of that name that is no real folder (a symbolic link, a file) is
-  // reported in a box and left alone; the window still opens.
+  // shown. The work folder is "tmp" beside the executable; where that is
+  // missing and cannot be made (an installed copy), it is "tmp" in the
+  // user's cache folder for Mervane. Throws Toolkit::PlatformError when
+  // neither can be made. An entry of that name that is no real folder (a
+  // symbolic link, a file) is reported in a box and left alone; the window
+  // still opens.
   void Form_Load();
 
   // A drop on each control that takes one, by the control's name; a drop
@@ -87,7 +90,8 @@ class Form_main : public QWidget {
   void Command2_Click();  // "ShowHolder"
   void HScroll1_Change();
 
-  // The work folder: the executable's folder, the separator, "tmp".
+  // The work folder: the executable's folder, the separator, "tmp"; or the
+  // one in the user's cache folder that Form_Load chose instead.
   std::string WorkFolder() const;
   // True while a drop is being worked on.
   bool Busy() const { return dividing_; }
@@ -111,6 +115,7 @@ class Form_main : public QWidget {
 
   FormServices services_;
   bool dividing_ = false;
+  std::string cache_work_folder_;  // set when Form_Load falls back to it
   // The last file divided, for saving its frames as they appear.
   struct LastDrop {
     std::string source_path, base_name;

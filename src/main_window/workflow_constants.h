@@ -7,6 +7,7 @@
 namespace MainWindow {
 
 inline constexpr char kWorkFolderName[] = "tmp";
+inline constexpr char kCacheFolderName[] = "mervane";  // in the user's cache folder
 
 // Strip layout, in twips.
 inline constexpr float kNumberBand = 300;   // strip height = Picture1's height less this

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -259,6 +260,26 @@ std::string AppPath() {
   if (code) throw CodeError("find", "/proc/self/exe", code);
 #endif
   return FromPath(executable.parent_path());
+}
+
+std::string UserCacheFolder(const std::string& program) {
+#if defined(_WIN32)
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  if (local != nullptr && *local != 0) return FromPath(fs::path(local) / ToPath(program));
+#else
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache != nullptr && *cache == '/') return std::string(cache) + "/" + program;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return std::string(home) + "/.cache/" + program;
+#endif
+  throw PlatformError("find", "the user's cache folder", "no cache or home folder is set",
+                      ErrorNumber::kPathNotFound);
+}
+
+void MkDirAll(const std::string& path) {
+  std::error_code code;
+  fs::create_directories(ToPath(path), code);
+  if (code) throw CodeError("create folder", path, code);
 }
 
 std::string PathSeparator() {

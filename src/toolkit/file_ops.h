@@ -65,6 +65,15 @@ void KillEveryFile(const std::string& folder);
 // for the root folder. Throws PlatformError when it cannot be determined.
 std::string AppPath();
 
+// The user's folder for `program`'s cache files, which may not exist yet:
+// $XDG_CACHE_HOME/program, else $HOME/.cache/program (on Windows
+// %LOCALAPPDATA%\program). Throws PlatformError when no such folder can be named.
+std::string UserCacheFolder(const std::string& program);
+
+// Creates `path` and any missing folders above it; a folder already there is
+// fine. Throws PlatformError when one cannot be made.
+void MkDirAll(const std::string& path);
+
 // The platform's path separator as text: "/" here, "\" on Windows.
 std::string PathSeparator();
 

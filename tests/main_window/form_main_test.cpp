@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDragMoveEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -145,15 +146,29 @@ TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExistsAndReportsOneThatI
   }
 }
 
-TEST(FormLoad, AFolderThatCannotBeMadeIsReportedAndTheWindowNeverShows) {
-  GifTest::TempDir app;
-  GifTest::RecordingBoxes boxes;
-  const std::string missing = (app.path() / "gone").string();
-  const auto form = MainWindow::StartUp({missing, &boxes, [] {}});
-  EXPECT_EQ(form, nullptr);
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_TRUE(boxes.texts[0].startsWith("Run-time error '")) << boxes.texts[0].toStdString();
-  EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(missing + "/tmp")));
+TEST(FormLoad, WithoutRoomBesideTheProgramTheCacheFolderServesOrTheWindowNeverShows) {
+  GifTest::TempDir app, cache;
+  const QByteArray old_cache = qgetenv("XDG_CACHE_HOME");
+  const std::string missing = (app.path() / "gone").string();  // tmp cannot be made here
+  GifTest::WriteBytes(cache.path() / "file", {1});
+  for (const fs::path& cache_home : {cache.path(), cache.path() / "file"}) {
+    SCOPED_TRACE(cache_home.string());
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_home.string()));
+    GifTest::RecordingBoxes boxes;
+    const auto form = MainWindow::StartUp({missing, &boxes, [] {}});
+    if (cache_home == cache.path()) {
+      ASSERT_NE(form, nullptr);
+      EXPECT_TRUE(boxes.texts.empty());
+      EXPECT_EQ(form->WorkFolder(), (cache_home / "mervane" / "tmp").string());
+      EXPECT_TRUE(fs::is_directory(cache_home / "mervane" / "tmp"));
+      continue;
+    }
+    EXPECT_EQ(form, nullptr);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].startsWith("Run-time error '")) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(missing + "/tmp")));
+  }
+  qputenv("XDG_CACHE_HOME", old_cache);
 }
 
 TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
@@ -174,9 +189,14 @@ TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
   EXPECT_EQ(form().Picture1->Left(), -160.0f);
 }
 
-TEST_F(FormTest, EndClosesTheWindowAndEndsTheProgram) {
+TEST_F(FormTest, TabReachesTheButtonsAndEnterPressesEnd) {
   form().show();
-  form().Command1->click();
+  for (QWidget* button : {form().EndButton(), form().ShowHolderButton()}) {
+    EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+  }
+  form().EndButton()->setFocus();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(form().EndButton(), &enter);
   EXPECT_EQ(ends_, 1);
   EXPECT_FALSE(form().isVisible());
 }
