@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   fonts-ipafont-gothic
   xdg-utils
+  desktop-file-utils appstream man-db
   "$@"
 )
 

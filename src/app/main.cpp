@@ -1,7 +1,9 @@
-// mervane: the window that divides a dropped animated GIF into frame files.
+// mervane [FILE]: the window that divides a dropped animated GIF into frame
+// files; a FILE given is divided as if it had been dropped.
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <exception>
 
 #include "main_window/form_main.h"
@@ -12,7 +14,7 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(Toolkit::kProgramName));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/mervane/mervane.png")));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/mervane/mervane-32.png")));
   Toolkit::DialogMessageBoxes message_boxes;
 
   std::string app_path;
@@ -23,8 +25,17 @@ int main(int argc, char** argv) {
                                       failure.number(), QString::fromUtf8(failure.what())));
     return 1;
   }
-  const auto form = MainWindow::StartUp({app_path, &message_boxes, [] { Toolkit::End(); }});
+  // A copy run from the folder it was installed to keeps its work in the
+  // user's cache folder; a portable copy keeps it beside itself.
+  const bool installed = Toolkit::SameFile(app_path, MERVANE_INSTALL_BINDIR);
+  const auto form =
+      MainWindow::StartUp({app_path, &message_boxes, [] { Toolkit::End(); }, installed});
   if (!form) return 1;
   form->show();
+  // A file named on the command line ("Open with") is divided as if dropped.
+  if (argc > 1) {
+    const Toolkit::DropData opened{{argv[1]}};
+    QTimer::singleShot(0, form.get(), [&form, opened] { form->Picture1_OLEDragDrop(opened); });
+  }
   return QApplication::exec();
 }

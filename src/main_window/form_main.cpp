@@ -194,18 +194,23 @@ std::string Form_main::OutputPrefix(const std::string& base_name) const {
 
 void Form_main::Form_Load() {
   const std::string work_folder = WorkFolder();
-  if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName &&
-      !Toolkit::IsSymbolicLink(work_folder)) {
+  const auto use_cache_folder = [&] {
+    const std::string cache =
+        Toolkit::UserCacheFolder(kCacheFolderName) + Toolkit::PathSeparator() + kWorkFolderName;
+    Toolkit::MkDirAll(cache);
+    cache_work_folder_ = cache;
+  };
+  if (services_.installed) {
+    use_cache_folder();
+  } else if (Toolkit::Dir(work_folder, Toolkit::kAttrDirectory) != kWorkFolderName &&
+             !Toolkit::IsSymbolicLink(work_folder)) {
     try {
       Toolkit::MkDir(work_folder);
     } catch (const Toolkit::PlatformError& beside_program) {
-      // An installed copy cannot write beside itself: the user's cache folder
-      // serves instead. Only when that fails too does the first failure stand.
+      // A copy that cannot write beside itself uses the user's cache folder.
+      // Only when that fails too does the first failure stand.
       try {
-        const std::string fallback =
-            Toolkit::UserCacheFolder(kCacheFolderName) + Toolkit::PathSeparator() + kWorkFolderName;
-        Toolkit::MkDirAll(fallback);
-        cache_work_folder_ = fallback;
+        use_cache_folder();
       } catch (const Toolkit::PlatformError&) {
         throw beside_program;
       }

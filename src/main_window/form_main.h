@@ -29,6 +29,9 @@ struct FormServices {
   std::string app_path;                  // the executable's folder
   Toolkit::MessageBoxes* message_boxes;  // not owned; outlives the window
   std::function<void()> end;             // ends the program; does not return in the program
+  // True for a copy installed system-wide: its folder is no place for a
+  // user's work folder, even where it could be written.
+  bool installed = false;
 };
 
 // The program's one window. Its controls are built from the control table
@@ -62,8 +65,8 @@ class Form_main : public QWidget {
   QPushButton* ShowHolderButton() const { return Command2; }
 
   // Makes sure the work folder exists. Runs once, before the window is
-  // shown. The work folder is "tmp" beside the executable; where that is
-  // missing and cannot be made (an installed copy), it is "tmp" in the
+  // shown. The work folder is "tmp" beside the executable; for an installed
+  // copy, or where that is missing and cannot be made, it is "tmp" in the
   // user's cache folder for Mervane. Throws Toolkit::PlatformError when
   // neither can be made. An entry of that name that is no real folder (a
   // symbolic link, a file) is reported in a box and left alone; the window

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "e2e/desktop.h"
+#include "support/gif_writer.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -46,6 +47,17 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
     exit_code = mervane.WaitForExit(1);
   }
   EXPECT_EQ(exit_code, 0);
+}
+
+TEST(WindowE2E, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
+  GifTest::TempDir folder;
+  const fs::path exe = GifTest::CopyMervane(folder.path() / "app");
+  const fs::path gif = folder.path() / "opened.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
+  GifTest::Spawned mervane({exe.string(), gif.string()});
+  EXPECT_TRUE(GifTest::PollUntil(
+      30, [&] { return fs::exists(folder.path() / "app" / "tmp" / "opened003.gif"); }));
 }
 
 }  // namespace

@@ -156,15 +156,20 @@ TEST(FormLoad, WithoutRoomBesideTheProgramTheCacheFolderServesOrTheWindowNeverSh
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_home.string()));
     GifTest::RecordingBoxes boxes;
     const auto form = MainWindow::StartUp({missing, &boxes, [] {}});
+    // An installed copy goes there at once, though it could write beside itself.
+    const auto installed = MainWindow::StartUp({app.path().string(), &boxes, [] {}, true});
+    EXPECT_EQ(installed != nullptr, cache_home == cache.path());
+    EXPECT_FALSE(fs::exists(app.path() / "tmp"));
     if (cache_home == cache.path()) {
       ASSERT_NE(form, nullptr);
       EXPECT_TRUE(boxes.texts.empty());
       EXPECT_EQ(form->WorkFolder(), (cache_home / "mervane" / "tmp").string());
+      EXPECT_EQ(installed->WorkFolder(), form->WorkFolder());
       EXPECT_TRUE(fs::is_directory(cache_home / "mervane" / "tmp"));
       continue;
     }
     EXPECT_EQ(form, nullptr);
-    ASSERT_EQ(boxes.texts.size(), 1u);
+    ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_TRUE(boxes.texts[0].startsWith("Run-time error '")) << boxes.texts[0].toStdString();
     EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(missing + "/tmp")));
   }
