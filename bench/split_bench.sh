@@ -28,30 +28,39 @@ baseline="$work/base-build/src/cli/mervane-split"
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
+# alternate TOOL...: runs run_TOOL for each TOOL in turn, $rounds times, each
+# into a fresh folder $work/TOOL, and records the microseconds in $work/t_TOOL.
+alternate() {
+  local tool start
+  for tool in "$@"; do : > "$work/t_$tool"; done
+  for _ in $(seq "$rounds"); do
+    for tool in "$@"; do
+      rm -rf "${work:?}/$tool" && mkdir "$work/$tool" && sync
+      start=$(now)
+      "run_$tool"
+      echo $(( ($(now) - start) / 1000 )) >> "$work/t_$tool"
+    done
+  done
+}
+run_m() { "$splitter" "$source" "$work/m/f" >/dev/null; }
+run_s() { split -b "$chunk" -a 6 "$work/flat.bin" "$work/s/f"; }
+run_g() { gifsicle --explode "$source" -o "$work/g/f" 2>/dev/null; }
+run_b() { "$baseline" "$source" "$work/b/f" >/dev/null; }
+run_f() { "$splitter" --full "$source" "$work/f/f" >/dev/null; }
+run_u() { gifsicle --unoptimize --explode "$source" -o "$work/u/f" 2>/dev/null; }
+run_i() { "$splitter" --info "$source" >/dev/null; }
+run_c() { "$splitter" "$source" "$work/c/f" >/dev/null; }
+
 bench_one() {
-  local label=$1 source=$2
-  local frames total chunk
+  local label=$1
+  source=$2
+  local frames total
   mkdir -p "$work/m"
   frames=$("$splitter" "$source" "$work/m/f" | awk '{print $1}')
   total=$(cat "$work"/m/* | wc -c)
   chunk=$(( (total + frames - 1) / frames ))
   head -c "$total" /dev/urandom > "$work/flat.bin"
-  : > "$work/t_m"; : > "$work/t_s"; : > "$work/t_g"; : > "$work/t_b"
-  for _ in $(seq "$rounds"); do
-    for tool in m s g b; do
-      rm -rf "$work/$tool" && mkdir "$work/$tool" && sync
-      local start end
-      start=$(now)
-      case $tool in
-        m) "$splitter" "$source" "$work/m/f" >/dev/null ;;
-        s) split -b "$chunk" -a 6 "$work/flat.bin" "$work/s/f" ;;
-        g) gifsicle --explode "$source" -o "$work/g/f" 2>/dev/null ;;
-        b) "$baseline" "$source" "$work/b/f" >/dev/null ;;
-      esac
-      end=$(now)
-      echo $(( (end - start) / 1000 )) >> "$work/t_$tool"
-    done
-  done
+  alternate m s g b
   local tm ts tg tb peak_kb size
   tm=$(median < "$work/t_m"); ts=$(median < "$work/t_s"); tg=$(median < "$work/t_g")
   tb=$(median < "$work/t_b")
@@ -67,23 +76,9 @@ bench_one() {
 # Frames as they appear: --full against gifsicle's unoptimized explode, and
 # --info against the exact cut, in alternation.
 bench_full() {
-  local label=$1 source=$2
-  : > "$work/t_f"; : > "$work/t_u"; : > "$work/t_i"; : > "$work/t_c"
-  for _ in $(seq "$rounds"); do
-    for tool in f u i c; do
-      rm -rf "$work/$tool" && mkdir "$work/$tool" && sync
-      local start end
-      start=$(now)
-      case $tool in
-        f) "$splitter" --full "$source" "$work/f/f" >/dev/null ;;
-        u) gifsicle --unoptimize --explode "$source" -o "$work/u/f" 2>/dev/null ;;
-        i) "$splitter" --info "$source" >/dev/null ;;
-        c) "$splitter" "$source" "$work/c/f" >/dev/null ;;
-      esac
-      end=$(now)
-      echo $(( (end - start) / 1000 )) >> "$work/t_$tool"
-    done
-  done
+  local label=$1
+  source=$2
+  alternate f u i c
   local tf tu ti tc peak_kb size screen
   tf=$(median < "$work/t_f"); tu=$(median < "$work/t_u")
   ti=$(median < "$work/t_i"); tc=$(median < "$work/t_c")

@@ -60,10 +60,14 @@ class DropE2E : public ::testing::Test {
 TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
   const fs::path gif = inputs_.path() / "walk.gif";
   GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
-  DragOntoStrip(gif);
   const fs::path work = app_ / "tmp";
-  ASSERT_TRUE(GifTest::PollUntil(30, [&] { return fs::exists(work / "walk003.gif"); }))
-      << "no frame files appeared";
+  // On a loaded machine the source may give up on a drop the window has not
+  // answered yet: drag again then.
+  for (int attempt = 0; attempt < 3 && !fs::exists(work / "walk003.gif"); ++attempt) {
+    DragOntoStrip(gif);
+    GifTest::PollUntil(10, [&] { return fs::exists(work / "walk003.gif"); });
+  }
+  ASSERT_TRUE(fs::exists(work / "walk003.gif")) << "no frame files appeared";
   GifTest::TempDir expected;
   FrameSplit::NoProgress quiet;
   FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
