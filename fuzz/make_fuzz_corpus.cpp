@@ -41,5 +41,9 @@ int main(int argc, char** argv) {
   data_marker.insert(data_marker.end() - 2, {0x03, 0x21, 0xF9, 0x04});
   put(data_marker);
   put(GifTest::Bytes(frames.begin(), frames.end() - 5));
+  // A frame that claims 65535 x 65535 pixels.
+  put(GifTest::Concat(
+      {GifTest::HeaderAndScreen(4, 4, markers),
+       {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02, 0x01, 0x44, 0x00, 0x3B}}));
   return 0;
 }

@@ -192,8 +192,9 @@ class Composer {
       lookup[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
     }
     const int transparent = frame.transparent_index.value_or(-1);
-    // The whole image in one call: giflib's per-call work is then paid once.
-    line_.resize(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height));
+    // Row by row: a frame may claim any size up to 65535 x 65535, and only
+    // what reaches the screen is kept.
+    line_.resize(static_cast<std::size_t>(frame.width));
     const int x0 = std::max(frame.left, 0);
     const int x1 = std::min(frame.left + frame.width, canvas_.width);
     rows_.clear();
@@ -202,12 +203,12 @@ class Composer {
       const int step = frame.interlaced ? kPassStep[pass] : 1;
       for (int row = start; row < frame.height; row += step) rows_.push_back(row);
     }
-    if (line_.empty()) return SkipImage(frame.number, record);  // no pixels, but data
-    if (DGifGetLine(gif_.get(), line_.data(), static_cast<int>(line_.size())) == GIF_ERROR) {
-      Fail(frame.number, std::max(reader_.position, record));
-    }
-    const GifPixelType* source = line_.data();
+    if (line_.empty() || frame.height == 0) return SkipImage(frame.number, record);
     for (const int row : rows_) {
+      if (DGifGetLine(gif_.get(), line_.data(), frame.width) == GIF_ERROR) {
+        Fail(frame.number, std::max(reader_.position, record));
+      }
+      const GifPixelType* source = line_.data();
       const int y = frame.top + row;
       if (y >= 0 && y < canvas_.height) {
         std::uint32_t* target = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
@@ -216,7 +217,6 @@ class Composer {
           if (index != transparent) target[x] = lookup[index];
         }
       }
-      source += frame.width;
     }
   }
 

@@ -145,6 +145,8 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
   // frame files stay the exact cut.
   try {
     FrameCompose::AnimationFacts animation;
+    FrameCompose::ComposeOptions options;
+    options.largest_canvas_bytes = kLargestThumbnailCanvas;
     FrameCompose::Compose(
         source, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
@@ -153,7 +155,7 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
           paint_slot(Toolkit::Picture(view.copy()), frame.delay_cs * 10);
           return painted < plan.places.size();
         },
-        animation);
+        animation, options);
   } catch (const FrameCompose::ComposeError&) {
     // The frames it could not compose are shown from their own files below.
   }

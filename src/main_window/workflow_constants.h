@@ -2,6 +2,7 @@
 
 // Numbers and texts of the drop-and-divide workflow and the commands.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace MainWindow {
@@ -18,6 +19,10 @@ inline constexpr float kProgressBoxHeight = 200;
 inline constexpr double kTwipsPerScrollUnit = 16;
 inline constexpr int kSmallChangeDivisor = 4;       // SmallChange = LargeChange / 4
 inline constexpr std::size_t kExtensionLength = 4;  // characters cut from the file name
+
+// Screens composed for thumbnails at most (bytes); larger ones are shown
+// from their frame files, or as placeholders.
+inline constexpr std::size_t kLargestThumbnailCanvas = std::size_t{64} << 20;
 
 // Frame counts.
 inline constexpr int kFrameLimit = 128;   // from here on a division is refused

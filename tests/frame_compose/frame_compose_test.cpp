@@ -174,6 +174,14 @@ TEST(Compose, FactsAndDamageNameTheFrameAndTheByte) {
   EXPECT_EQ(facts[0].offset + facts[0].length, facts[1].offset);  // frames abut
   EXPECT_EQ(whole[facts[1].offset], 0x21);
 
+  // A frame that claims 65535 x 65535 pixels in a few bytes costs no more
+  // than a row to find wanting.
+  const GifTest::Rgb two[] = {{0, 0, 0}, {255, 255, 255}};
+  const Bytes huge = GifTest::Concat(
+      {GifTest::HeaderAndScreen(4, 4, two),
+       {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02, 0x01, 0x44, 0x00, 0x3B}});
+  EXPECT_THROW(ComposeAll(huge), FrameCompose::ComposeError);
+
   // Every truncated prefix: the frames before the damage, then an error
   // naming the frame being read and a byte inside the file.
   for (std::size_t length = 0; length < whole.size(); ++length) {
