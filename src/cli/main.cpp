@@ -96,11 +96,14 @@ std::string Obstacle(const std::string& source, const std::string& prefix, int f
     if (!selection.Contains(k)) continue;
     const std::string name =
         prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension;
-    if (Toolkit::SameFile(name, source)) {
-      return name + ": frame " + std::to_string(k) + " would overwrite the source; nothing written";
-    }
-    if (Toolkit::IsSymbolicLink(name)) {
+    // One look at each name: most are new, and only a file already there
+    // can be the source.
+    const Toolkit::EntryKind kind = Toolkit::KindOf(name);
+    if (kind == Toolkit::EntryKind::kSymbolicLink) {
       return name + ": a symbolic link stands at this frame name; nothing written";
+    }
+    if (kind == Toolkit::EntryKind::kOther && Toolkit::SameFile(name, source)) {
+      return name + ": frame " + std::to_string(k) + " would overwrite the source; nothing written";
     }
   }
   return {};

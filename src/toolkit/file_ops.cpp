@@ -198,10 +198,21 @@ void MkDir(const std::string& path) {
   }
 }
 
-bool IsSymbolicLink(const std::string& path) {
+EntryKind KindOf(const std::string& path) {
+#if defined(_WIN32)
   std::error_code code;
-  return fs::is_symlink(fs::symlink_status(ToPath(path), code));
+  const fs::file_status status = fs::symlink_status(ToPath(path), code);
+  if (fs::is_symlink(status)) return EntryKind::kSymbolicLink;
+  return fs::exists(status) ? EntryKind::kOther : EntryKind::kNothing;
+#else
+  // Asked once per frame name before a division: a plain lstat keeps that cheap.
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return EntryKind::kNothing;
+  return S_ISLNK(status.st_mode) ? EntryKind::kSymbolicLink : EntryKind::kOther;
+#endif
 }
+
+bool IsSymbolicLink(const std::string& path) { return KindOf(path) == EntryKind::kSymbolicLink; }
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code code;

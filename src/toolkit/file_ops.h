@@ -43,6 +43,10 @@ std::string Dir(const std::string& path, int attributes);
 // a file or a folder), when its parent is missing, or when it cannot be made.
 void MkDir(const std::string& path);
 
+// What stands at `path`, looked at without following a link.
+enum class EntryKind { kNothing, kSymbolicLink, kOther };
+EntryKind KindOf(const std::string& path);
+
 // True when the entry at `path` is a symbolic link, dangling or not.
 bool IsSymbolicLink(const std::string& path);
 
