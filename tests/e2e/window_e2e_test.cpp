@@ -19,34 +19,41 @@ int Field(const std::string& info, const std::string& name) {
   return at == std::string::npos ? -1 : std::stoi(info.substr(at + name.size()));
 }
 
-TEST(WindowE2E, StartsBesideAFreshWorkFolderWithItsTitleAndSizeAndEndsOnEND) {
-  GifTest::TempDir folder;
-  const fs::path app = folder.path() / "My Mervane";
-  const fs::path exe = GifTest::CopyMervane(app);
+TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND) {
+  for (const double scale : {1.0, 1.5, 2.0}) {
+    SCOPED_TRACE(scale);
+    GifTest::TempDir folder;
+    const fs::path app = folder.path() / "My Mervane";
+    const fs::path exe = GifTest::CopyMervane(app);
+    const auto scaled = [&](int pixels) { return static_cast<int>(pixels * scale + 0.5); };
 
-  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-  GifTest::Spawned mervane({exe.string()});
-  std::string window;
-  ASSERT_TRUE(GifTest::PollUntil(30, [&] {
-    return !(window = GifTest::FindWindow("Mervane")).empty();
-  })) << "no window titled Mervane";
-  EXPECT_TRUE(fs::is_directory(app / "tmp"));
+    ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
+    GifTest::Spawned mervane(
+        {"/usr/bin/env", "QT_SCALE_FACTOR=" + std::to_string(scale), exe.string()});
+    std::string window;
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] {
+      return !(window = GifTest::FindWindow("Mervane")).empty();
+    })) << "no window titled Mervane";
+    EXPECT_TRUE(fs::is_directory(app / "tmp"));
 
-  std::string info;
-  ASSERT_TRUE(GifTest::PollUntil(10, [&] {
-    info = GifTest::RunProcess({"/usr/bin/xwininfo", "-id", window}).out;
-    return Field(info, "Width: ") == 385 && Field(info, "Height: ") == 174;
-  })) << info;
+    std::string info;
+    ASSERT_TRUE(GifTest::PollUntil(10, [&] {
+      info = GifTest::RunProcess({"/usr/bin/xwininfo", "-id", window}).out;
+      return Field(info, "Width: ") == scaled(385) && Field(info, "Height: ") == scaled(174);
+    })) << info;
 
-  // END sits at 4440..5655 x 2160..2535 twips: click its middle.
-  // Click again while the window has not taken the first click yet.
-  int exit_code = -1;
-  for (int attempt = 0; attempt < 20 && exit_code < 0; ++attempt) {
-    GifTest::Xdotool({"mousemove", "--window", window, "336", "156"});
-    GifTest::Xdotool({"click", "1"});
-    exit_code = mervane.WaitForExit(1);
+    // END sits at 4440..5655 x 2160..2535 twips: click its middle, which
+    // scales with the window. Click again while the window has not taken
+    // the first click yet.
+    int exit_code = -1;
+    for (int attempt = 0; attempt < 20 && exit_code < 0; ++attempt) {
+      GifTest::Xdotool({"mousemove", "--window", window, std::to_string(scaled(336)),
+                        std::to_string(scaled(156))});
+      GifTest::Xdotool({"click", "1"});
+      exit_code = mervane.WaitForExit(1);
+    }
+    EXPECT_EQ(exit_code, 0);
   }
-  EXPECT_EQ(exit_code, 0);
 }
 
 TEST(WindowE2E, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
