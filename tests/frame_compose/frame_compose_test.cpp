@@ -122,6 +122,29 @@ TEST(Compose, FramesEqualQtsOwnDecoder) {
   }
 }
 
+TEST(Compose, LongImageDataWithFullCodeTablesDecodesAsQtDecodesIt) {
+  // Enough varied pixels for 12-bit codes, a full table and fresh starts.
+  Animation noisy;
+  noisy.width = 320, noisy.height = 240;
+  noisy.palette.clear();
+  for (int i = 0; i < 200; ++i) {
+    noisy.palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                             static_cast<std::uint8_t>(i * 7)});
+  }
+  Frame frame = Solid(320, 240, 0);
+  std::uint32_t state = 12345;
+  for (std::uint8_t& index : frame.indices) {
+    state = state * 1103515245u + 12345u;
+    index = static_cast<std::uint8_t>((state >> 16) % (state % 3 ? 200 : 4));  // runs and noise
+  }
+  noisy.frames = {frame};
+  const Bytes gif = GifTest::Encode(noisy);
+  const std::vector<Canvas> ours = ComposeAll(gif);
+  ASSERT_EQ(ours.size(), 1u);
+  EXPECT_EQ(Differences(ours[0], QtFrames(gif).at(0)), 0);
+  EXPECT_EQ(Differences(ours[0], QtFrames(FrameCompose::EncodeFullFrameGif(ours[0], 1)).at(0)), 0);
+}
+
 TEST(Compose, RestoringTheBackgroundLeavesTransparency) {
   // As browsers and ImageMagick do; Qt paints it opaque white, so it is no
   // judge here.
