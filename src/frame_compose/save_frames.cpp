@@ -16,9 +16,9 @@ namespace {
 struct Job {
   int number = 0;
   int delay_cs = 0;
-  Canvas canvas;           // for a PNG, or a GIF still to be indexed
-  IndexedPicture indexed;  // for a GIF indexed by the composer's thread
-  bool indexed_ready = false;
+  Canvas canvas;                   // to encode, when not yet encoded
+  std::vector<std::uint8_t> file;  // the encoded file
+  bool encoded = false;
 };
 
 // Encodes and writes frames handed to it, one at a time, on its own thread.
@@ -39,25 +39,25 @@ class Writer {
   // Hands a frame on, waiting while the previous one is still waiting.
   // Rethrows a failure of the writer.
   void Hand(const FrameFacts& facts, const Canvas& canvas) {
-    // Indexing a GIF's colours goes to whichever thread would otherwise
-    // wait: here while the writer still works on the frame before, there
-    // when it is idle.
+    // A frame goes to the writer as it is when the writer is idle; while it
+    // is still busy with the frame before, this thread encodes the frame
+    // rather than wait. Files are written on the writer's thread alone, as
+    // two threads creating files in one folder only queue on its lock.
     bool writer_idle = false;
     {
       std::lock_guard lock(mutex_);
       writer_idle = !pending_ && !busy_;
     }
-    const bool index_here = request_.kind == FileKind::kFullFrameGif && !writer_idle;
-    IndexedPicture indexed;
-    if (index_here) indexed = IndexColours(canvas);
+    std::vector<std::uint8_t> file;
+    if (!writer_idle) file = Encode(facts.delay_cs, canvas);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !pending_ || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     spare_.number = facts.number;
     spare_.delay_cs = facts.delay_cs;
-    spare_.indexed_ready = index_here;
-    if (index_here) {
-      spare_.indexed = std::move(indexed);
+    spare_.encoded = !writer_idle;
+    if (spare_.encoded) {
+      spare_.file = std::move(file);
     } else {
       spare_.canvas.width = canvas.width;
       spare_.canvas.height = canvas.height;
@@ -92,13 +92,8 @@ class Writer {
       }
       std::exception_ptr failure;
       try {
-        if (request_.kind == FileKind::kFullFrameGif && !job.indexed_ready) {
-          job.indexed = IndexColours(job.canvas);
-        }
-        const std::vector<std::uint8_t> file = request_.kind == FileKind::kPng
-                                                   ? EncodePng(job.canvas)
-                                                   : EncodeGif(job.indexed, job.delay_cs);
-        Toolkit::WriteFileInPieces(request_.path_of(job.number), file, {}, {});
+        if (!job.encoded) job.file = Encode(job.delay_cs, job.canvas);
+        Toolkit::WriteFileInPieces(request_.path_of(job.number), job.file, {}, {});
       } catch (...) {
         failure = std::current_exception();
       }
@@ -112,6 +107,11 @@ class Writer {
       changed_.notify_all();
       if (failure) return;
     }
+  }
+
+  std::vector<std::uint8_t> Encode(int delay_cs, const Canvas& canvas) const {
+    return request_.kind == FileKind::kPng ? EncodePng(canvas)
+                                           : EncodeFullFrameGif(canvas, delay_cs);
   }
 
   const SaveRequest& request_;
