@@ -169,6 +169,16 @@ class Composer {
       canvas_.width = gif_->SWidth;
       canvas_.height = gif_->SHeight;
       canvas_.pixels.assign(pixels, 0);
+      if (const ColorMapObject* global = gif_->SColorMap; global != nullptr) {
+        const int count = std::min(global->ColorCount, 256);
+        for (int i = 0; i < count; ++i) {
+          const GifColorType& c = global->Colors[i];
+          canvas_.table.push_back(Rgba(c.Red, c.Green, c.Blue, 0xFF));
+        }
+        // The first index past the table stands for transparency, if there is one.
+        canvas_.transparent_index = count < 256 ? count : -1;
+        canvas_.indices.assign(pixels, static_cast<std::uint8_t>(std::max(count, 0) & 0xFF));
+      }
     }
     for (;;) {
       const std::size_t record = reader_.position;
@@ -242,7 +252,11 @@ class Composer {
         throw ComposeError(name_, frame.number, record, "the frame has no colour table");
       }
       if (frame.number == 1) StartCanvas(frame);
-      if (frame.disposal == kDisposePrevious) previous_ = canvas_.pixels;
+      if (desc.ColorMap != nullptr) StopIndexing();
+      if (frame.disposal == kDisposePrevious) {
+        previous_ = canvas_.pixels;
+        previous_indices_ = canvas_.indices;
+      }
       DrawImage(frame, *colours, record);
     } else {
       SkipImage(frame.number, record);
@@ -272,10 +286,21 @@ class Composer {
   // background colour, any other on transparency.
   void StartCanvas(const FrameFacts& first) {
     const ColorMapObject* global = gif_->SColorMap;
-    if (first.transparent_index || global == nullptr || global->ColorCount <= 0) return;
-    const GifColorType& c =
-        global->Colors[std::min(gif_->SBackGroundColor, global->ColorCount - 1)];
+    if (first.transparent_index || global == nullptr || global->ColorCount <= 0) {
+      if (canvas_.transparent_index < 0) StopIndexing();  // no index for transparency
+      return;
+    }
+    const int background = std::min(gif_->SBackGroundColor, global->ColorCount - 1);
+    const GifColorType& c = global->Colors[background];
     std::fill(canvas_.pixels.begin(), canvas_.pixels.end(), Rgba(c.Red, c.Green, c.Blue, 0xFF));
+    std::fill(canvas_.indices.begin(), canvas_.indices.end(),
+              static_cast<std::uint8_t>(background));
+  }
+
+  // From here on the picture is known by its colours only.
+  void StopIndexing() {
+    canvas_.indices.clear();
+    previous_indices_.clear();
   }
 
   void DrawImage(const FrameFacts& frame, const ColorMapObject& colours, std::size_t record) {
@@ -286,6 +311,11 @@ class Composer {
       lookup[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
     }
     const int transparent = frame.transparent_index.value_or(-1);
+    // Indices past the table show transparency, as their colour does.
+    for (int i = 0; i < 256; ++i) {
+      index_of_[static_cast<std::size_t>(i)] =
+          static_cast<std::uint8_t>(i < count ? i : std::max(canvas_.transparent_index, 0));
+    }
     // Row by row: a frame may claim any size up to 65535 x 65535, and only
     // what reaches the screen is kept.
     line_.resize(static_cast<std::size_t>(frame.width));
@@ -317,12 +347,22 @@ class Composer {
       }
       const GifPixelType* source = line_.data();
       const int y = frame.top + row;
-      if (y >= 0 && y < canvas_.height) {
-        std::uint32_t* target = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
+      if (y < 0 || y >= canvas_.height) continue;
+      const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
+      std::uint32_t* target = canvas_.pixels.data() + start;
+      if (canvas_.indices.empty()) {
         for (int x = x0; x < x1; ++x) {
           const GifPixelType index = source[x - frame.left];
           if (index != transparent) target[x] = lookup[index];
         }
+        continue;
+      }
+      std::uint8_t* indices = canvas_.indices.data() + start;
+      for (int x = x0; x < x1; ++x) {
+        const GifPixelType index = source[x - frame.left];
+        if (index == transparent) continue;
+        target[x] = lookup[index];
+        indices[x] = index_of_[index];
       }
     }
   }
@@ -330,13 +370,19 @@ class Composer {
   void Dispose(const FrameFacts& frame) {
     if (frame.disposal == kDisposePrevious) {
       canvas_.pixels.swap(previous_);
+      canvas_.indices.swap(previous_indices_);
     } else if (frame.disposal == kDisposeBackground) {
+      if (canvas_.transparent_index < 0) StopIndexing();
       const int y1 = std::min(frame.top + frame.height, canvas_.height);
       const int x0 = std::max(frame.left, 0),
                 x1 = std::min(frame.left + frame.width, canvas_.width);
       for (int y = std::max(frame.top, 0); y < y1 && x0 < x1; ++y) {
-        std::uint32_t* row = canvas_.pixels.data() + static_cast<std::size_t>(y) * canvas_.width;
-        std::fill(row + x0, row + x1, 0u);
+        const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
+        std::fill(canvas_.pixels.begin() + start + x0, canvas_.pixels.begin() + start + x1, 0u);
+        if (!canvas_.indices.empty()) {
+          std::fill(canvas_.indices.begin() + start + x0, canvas_.indices.begin() + start + x1,
+                    static_cast<std::uint8_t>(canvas_.transparent_index));
+        }
       }
     }
   }
@@ -349,6 +395,8 @@ class Composer {
   AnimationFacts& facts_;
   Canvas canvas_;
   std::vector<std::uint32_t> previous_;
+  std::vector<std::uint8_t> previous_indices_;
+  std::array<std::uint8_t, 256> index_of_{};  // a frame's index to the canvas's
   std::vector<GifPixelType> line_;
   std::vector<std::uint8_t> data_;  // a frame's LZW bytes, sub-blocks joined
   std::vector<int> rows_;           // the order in which a frame's rows arrive

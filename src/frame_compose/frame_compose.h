@@ -43,6 +43,13 @@ struct AnimationFacts {
 struct Canvas {
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;
+  // While every pixel so far came from the global colour table, the same
+  // picture as indices into `table` (its colours, RGBA), with
+  // `transparent_index` (or -1) for pixels no frame covers; else empty.
+  // Saves mapping colours back to indices for a full-frame GIF.
+  std::vector<std::uint8_t> indices;
+  std::vector<std::uint32_t> table;
+  int transparent_index = -1;
 };
 
 // A source that cannot be decoded further. `frame` is the frame being read

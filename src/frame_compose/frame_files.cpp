@@ -108,6 +108,19 @@ IndexedPicture IndexColours(const Canvas& canvas) {
   picture.width = canvas.width;
   picture.height = canvas.height;
   std::vector<Tile>& tiles = picture.tiles;
+  if (!canvas.indices.empty()) {
+    // The composer kept the picture's indices into the global table.
+    Tile whole{0, 0, canvas.width, canvas.height};
+    whole.palette = canvas.table;
+    whole.transparent = canvas.transparent_index >= 0;
+    if (whole.transparent) {
+      whole.transparent_index = canvas.transparent_index;
+      whole.palette.resize(static_cast<std::size_t>(canvas.transparent_index) + 1, 0u);
+    }
+    whole.indices = canvas.indices;
+    tiles.push_back(std::move(whole));
+    return picture;
+  }
   Tile whole{0, 0, canvas.width, canvas.height};
   if (Index(canvas, whole)) {
     tiles.push_back(std::move(whole));
@@ -284,7 +297,7 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs)
     out.push_back(
         static_cast<std::uint8_t>(kDisposeLeave | (tile.transparent ? kTransparentFlag : 0)));
     PutWord(out, t + 1 == tiles.size() ? delay_cs : 0);
-    out.push_back(0);  // transparent index: always entry 0
+    out.push_back(static_cast<std::uint8_t>(tile.transparent_index));
     out.push_back(0);
     out.push_back(0x2C);
     PutWord(out, tile.left);

@@ -14,8 +14,9 @@ struct IndexedPicture {
   struct Tile {
     Tile(int l, int t, int w, int h) : left(l), top(t), width(w), height(h) {}
     int left, top, width, height;
-    std::vector<std::uint32_t> palette;  // transparency, when present, is entry 0
+    std::vector<std::uint32_t> palette;
     bool transparent = false;
+    int transparent_index = 0;  // the palette entry that stands for transparency
     std::vector<std::uint8_t> indices;
   };
   int width = 0, height = 0;

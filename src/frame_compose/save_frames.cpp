@@ -1,6 +1,7 @@
 #include "frame_compose/save_frames.h"
 
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -21,7 +22,12 @@ struct Job {
   bool encoded = false;
 };
 
-// Encodes and writes frames handed to it, one at a time, on its own thread.
+// Encodes and writes frames handed to it, in order of arrival, on its own
+// thread. Up to two frames wait for it; when both places are taken, the
+// composer's thread encodes the frame itself rather than wait, so that the
+// two threads share the encoding whichever half of the work is larger.
+// Files are written on the writer's thread alone, as two threads creating
+// files in one folder only queue on its lock.
 class Writer {
  public:
   explicit Writer(const SaveRequest& request) : request_(request), thread_([this] { Run(); }) {}
@@ -33,37 +39,37 @@ class Writer {
       done_ = true;
       changed_.notify_all();
     }
-    thread_.join();  // after the frame in hand, if any, is written
+    thread_.join();  // after the frames waiting, if any, are written
   }
 
-  // Hands a frame on, waiting while the previous one is still waiting.
-  // Rethrows a failure of the writer.
+  // Hands a frame on. Rethrows a failure of the writer.
   void Hand(const FrameFacts& facts, const Canvas& canvas) {
-    // A frame goes to the writer as it is when the writer is idle; while it
-    // is still busy with the frame before, this thread encodes the frame
-    // rather than wait. Files are written on the writer's thread alone, as
-    // two threads creating files in one folder only queue on its lock.
-    bool writer_idle = false;
+    Job job;
+    job.number = facts.number;
+    job.delay_cs = facts.delay_cs;
+    bool full = false;
     {
       std::lock_guard lock(mutex_);
-      writer_idle = !pending_ && !busy_;
+      if (failure_) std::rethrow_exception(failure_);
+      full = waiting_.size() >= kMostWaiting;
     }
-    std::vector<std::uint8_t> file;
-    if (!writer_idle) file = Encode(facts.delay_cs, canvas);
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !pending_ || failure_; });
-    if (failure_) std::rethrow_exception(failure_);
-    spare_.number = facts.number;
-    spare_.delay_cs = facts.delay_cs;
-    spare_.encoded = !writer_idle;
-    if (spare_.encoded) {
-      spare_.file = std::move(file);
+    if (full) {
+      job.file = Encode(job.delay_cs, canvas);
+      job.encoded = true;
+    } else if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
+      // Indices are all a full-frame GIF needs: a quarter of the colours' bytes.
+      job.canvas.width = canvas.width;
+      job.canvas.height = canvas.height;
+      job.canvas.indices = canvas.indices;
+      job.canvas.table = canvas.table;
+      job.canvas.transparent_index = canvas.transparent_index;
     } else {
-      spare_.canvas.width = canvas.width;
-      spare_.canvas.height = canvas.height;
-      spare_.canvas.pixels.assign(canvas.pixels.begin(), canvas.pixels.end());
+      job.canvas = canvas;
     }
-    pending_ = true;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kMostWaiting || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+    waiting_.push_back(std::move(job));
     changed_.notify_all();
   }
 
@@ -72,21 +78,23 @@ class Writer {
     std::unique_lock lock(mutex_);
     done_ = true;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return (!pending_ && !busy_) || failure_; });
+    changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     return written_;
   }
 
  private:
+  static constexpr std::size_t kMostWaiting = 2;
+
   void Run() {
-    Job job;
     for (;;) {
+      Job job;
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return pending_ || done_; });
-        if (!pending_) return;
-        std::swap(job, spare_);
-        pending_ = false;
+        changed_.wait(lock, [&] { return !waiting_.empty() || done_; });
+        if (waiting_.empty()) return;
+        job = std::move(waiting_.front());
+        waiting_.pop_front();
         busy_ = true;
         changed_.notify_all();
       }
@@ -117,8 +125,8 @@ class Writer {
   const SaveRequest& request_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  Job spare_;
-  bool pending_ = false, busy_ = false, done_ = false;
+  std::deque<Job> waiting_;
+  bool busy_ = false, done_ = false;
   int written_ = 0;
   std::exception_ptr failure_;
   std::thread thread_;  // last: starts once everything above is set up

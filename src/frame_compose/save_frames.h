@@ -32,8 +32,9 @@ int CountFrames(std::span<const std::uint8_t> source);
 // Writes the wanted frames of `source` as `request` says. Files are created
 // or truncated and never written through a symbolic link. Returns the number
 // written. Throws ComposeError for damaged data and Toolkit::PlatformError
-// for a file that cannot be written; files written before stay. At most two
-// composed frames are held besides the composer's own.
+// for a file that cannot be written; files written before stay. At most
+// three composed frames (two waiting, one being written, indices only where
+// they suffice) are held besides the composer's own.
 int SaveFramesAsTheyAppear(std::span<const std::uint8_t> source, const std::string& source_name,
                            const SaveRequest& request);
 
