@@ -10,6 +10,20 @@
 namespace FrameCompose {
 namespace {
 
+// A canvas mapped to palette indices, in tiles of up to 256 colours each.
+struct IndexedPicture {
+  struct Tile {
+    Tile(int l, int t, int w, int h) : left(l), top(t), width(w), height(h) {}
+    int left, top, width, height;
+    std::vector<std::uint32_t> palette;
+    bool transparent = false;
+    int transparent_index = 0;  // the palette entry that stands for transparency
+    std::vector<std::uint8_t> indices;
+  };
+  int width = 0, height = 0;
+  std::vector<Tile> tiles;
+};
+
 constexpr std::size_t kMostColours = 256;
 constexpr int kLzwBits = 12;
 constexpr int kLzwCodes = 1 << kLzwBits;
@@ -99,8 +113,6 @@ bool Index(const Canvas& canvas, Tile& tile) {
   return true;
 }
 
-}  // namespace
-
 // Tiles of up to 256 colours: the whole canvas when it can, else bands of
 // whole rows, else parts of one row.
 IndexedPicture IndexColours(const Canvas& canvas) {
@@ -147,8 +159,6 @@ IndexedPicture IndexColours(const Canvas& canvas) {
   }
   return picture;
 }
-
-namespace {
 
 // GIF's variable-length LZW, least significant bit first, in sub-blocks.
 // The string table is a small open-addressed hash of (prefix code, index)
@@ -270,12 +280,7 @@ void PutColourTable(std::vector<std::uint8_t>& out, const std::vector<std::uint3
   }
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs) {
-  return EncodeGif(IndexColours(canvas), delay_cs);
-}
-
+// The GIF file of `picture`.
 std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs) {
   const std::vector<Tile>& tiles = picture.tiles;
   const bool one = tiles.size() == 1;
@@ -311,6 +316,12 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs)
   }
   out.push_back(0x3B);
   return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs) {
+  return EncodeGif(IndexColours(canvas), delay_cs);
 }
 
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {

@@ -9,27 +9,6 @@
 
 namespace FrameCompose {
 
-// A canvas mapped to palette indices, in tiles of up to 256 colours each.
-struct IndexedPicture {
-  struct Tile {
-    Tile(int l, int t, int w, int h) : left(l), top(t), width(w), height(h) {}
-    int left, top, width, height;
-    std::vector<std::uint32_t> palette;
-    bool transparent = false;
-    int transparent_index = 0;  // the palette entry that stands for transparency
-    std::vector<std::uint8_t> indices;
-  };
-  int width = 0, height = 0;
-  std::vector<Tile> tiles;
-};
-
-// The first half of EncodeFullFrameGif: colours to indices, tiled as said
-// below. REQUIRES: as below.
-IndexedPicture IndexColours(const Canvas& canvas);
-
-// The second half: the GIF file of `picture`.
-std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs);
-
 // A GIF89a holding `canvas` with its colours exactly, never dithered or
 // reduced, shown for `delay_cs` hundredths of a second. Pixels no frame
 // covered are transparent. A picture of up to 256 colours (transparency
