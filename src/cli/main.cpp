@@ -266,7 +266,7 @@ int Run(const Cli::Arguments& args) {
 int main(int argc, char** argv) {
   Cli::ArgumentError error;
   const std::optional<Cli::Arguments> args =
-      Cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc), error);
+      Cli::ParseArguments(Toolkit::ProgramArguments(argc, argv), error);
   if (!args) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
                  error.message.c_str(), kProgram);

@@ -1,7 +1,8 @@
 #pragma once
 
-// File operations over std::filesystem and POSIX descriptors. Paths are UTF-8
-// text exactly as the caller joined them; nothing here normalises separators.
+// File operations over std::filesystem, POSIX descriptors and the Windows
+// wide-character calls. Paths are UTF-8 text exactly as the caller joined
+// them; nothing here normalises separators.
 
 #include <cstdint>
 #include <span>
@@ -83,5 +84,11 @@ std::string PathSeparator();
 
 // True when the standard error stream is an interactive terminal.
 bool StderrIsTerminal();
+
+// The arguments after the program's name, as UTF-8 text. REQUIRES: main's
+// own argc and argv. On Windows they come from the wide command line, since
+// argv there cannot hold every file name, and the console is set to show
+// UTF-8 output.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 }  // namespace Toolkit

@@ -14,7 +14,7 @@ PlatformError::PlatformError(std::string operation, std::string path, std::strin
       reason_(std::move(reason)),
       number_(number) {}
 
-PlatformError ErrnoError(std::string operation, std::string path, int errno_value) {
+int ErrorNumberOf(int errno_value) {
   struct Mapping {
     int errno_value;
     int number;
@@ -25,11 +25,15 @@ PlatformError ErrnoError(std::string operation, std::string path, int errno_valu
       {EROFS, ErrorNumber::kPermissionDenied},  {ENOSPC, ErrorNumber::kDiskFull},
       {EFBIG, ErrorNumber::kOverflow},          {EOVERFLOW, ErrorNumber::kOverflow},
   };
-  int number = ErrorNumber::kPathFileAccessError;
   for (const Mapping& mapping : kNumbers) {
-    if (mapping.errno_value == errno_value) number = mapping.number;
+    if (mapping.errno_value == errno_value) return mapping.number;
   }
-  return PlatformError(std::move(operation), std::move(path), std::strerror(errno_value), number);
+  return ErrorNumber::kPathFileAccessError;
+}
+
+PlatformError ErrnoError(std::string operation, std::string path, int errno_value) {
+  return PlatformError(std::move(operation), std::move(path), std::strerror(errno_value),
+                       ErrorNumberOf(errno_value));
 }
 
 }  // namespace Toolkit

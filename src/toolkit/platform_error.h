@@ -40,6 +40,10 @@ inline constexpr int kInvalidProcedureCall = 5;
 inline constexpr int kInvalidPicture = 481;
 }  // namespace ErrorNumber
 
+// The run-time error number for an errno value; kPathFileAccessError for
+// any value without a closer one.
+int ErrorNumberOf(int errno_value);
+
 // Builds a PlatformError from an errno value, choosing the error number from it.
 PlatformError ErrnoError(std::string operation, std::string path, int errno_value);
 

@@ -1,0 +1,35 @@
+#pragma once
+
+// Shared by file_ops.cpp and the platform files beside it; not for callers.
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "toolkit/platform_error.h"
+
+namespace Toolkit::Internal {
+
+// Paths travel as UTF-8 text; std::filesystem takes them as such on every
+// platform, where a plain std::string would mean the ANSI code page on Windows.
+inline std::filesystem::path ToPath(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+inline std::string FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+inline PlatformError LinkError(const std::string& operation, const std::string& path) {
+  return PlatformError(operation, path, "a symbolic link stands at that name",
+                       ErrorNumber::kPathFileAccessError);
+}
+
+// A std::filesystem failure. On Windows its code is a system error, not an
+// errno value, so the number comes from the portable condition and the
+// reason from the code's own message.
+PlatformError CodeError(const std::string& operation, const std::string& path,
+                        const std::error_code& code);
+
+}  // namespace Toolkit::Internal

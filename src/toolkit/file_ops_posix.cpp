@@ -1,0 +1,138 @@
+// File operations that differ by platform: the POSIX side, over descriptors.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "toolkit/file_ops.h"
+#include "toolkit/file_ops_internal.h"
+#include "toolkit/platform_error.h"
+
+namespace Toolkit {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Owns a POSIX descriptor, so that every way out of an operation closes it.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now so that a failing close (a deferred write error) is reported.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+  const std::int32_t length = FileLen(path);
+  if (length == 0) {
+    throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
+  }
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw ErrnoError("open", path, errno);
+  std::size_t done = 0;
+  // One read fills the buffer; the loop only resumes a read the kernel split.
+  while (done < buffer.size()) {
+    const ssize_t got = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw ErrnoError("read", path, errno);
+    }
+    if (got == 0) {
+      throw PlatformError("read", path, "file became shorter while it was read",
+                          ErrorNumber::kPathFileAccessError);
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return buffer;
+}
+
+void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
+                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
+  // A link planted at a frame name must not carry the frame elsewhere.
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (fd.get() < 0) {
+    if (errno == ELOOP) throw Internal::LinkError("create", path);
+    throw ErrnoError("create", path, errno);
+  }
+  iovec pieces[3] = {
+      {const_cast<std::uint8_t*>(first.data()), first.size()},
+      {const_cast<std::uint8_t*>(second.data()), second.size()},
+      {const_cast<std::uint8_t*>(third.data()), third.size()},
+  };
+  iovec* pending = pieces;
+  int count = 3;
+  while (count > 0) {
+    const ssize_t wrote = ::writev(fd.get(), pending, count);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      throw ErrnoError("write", path, errno);
+    }
+    // A short write: skip what went out and go on with the rest.
+    std::size_t left = static_cast<std::size_t>(wrote);
+    while (count > 0 && left >= pending->iov_len) {
+      left -= pending->iov_len;
+      ++pending;
+      --count;
+    }
+    if (count > 0) {
+      pending->iov_base = static_cast<std::uint8_t*>(pending->iov_base) + left;
+      pending->iov_len -= left;
+    }
+  }
+  if (fd.Close() != 0) throw ErrnoError("write", path, errno);
+}
+
+EntryKind KindOf(const std::string& path) {
+  // Asked once per frame name before a division: a plain lstat keeps that cheap.
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return EntryKind::kNothing;
+  return S_ISLNK(status.st_mode) ? EntryKind::kSymbolicLink : EntryKind::kOther;
+}
+
+std::string AppPath() {
+  std::error_code code;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", code);
+  if (code) throw Internal::CodeError("find", "/proc/self/exe", code);
+  return Internal::FromPath(executable.parent_path());
+}
+
+std::string UserCacheFolder(const std::string& program) {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache != nullptr && *cache == '/') return std::string(cache) + "/" + program;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return std::string(home) + "/.cache/" + program;
+  throw PlatformError("find", "the user's cache folder", "no cache or home folder is set",
+                      ErrorNumber::kPathNotFound);
+}
+
+std::string PathSeparator() { return "/"; }
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  // The bytes of each argument are the file names' own bytes here.
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
+}  // namespace Toolkit
