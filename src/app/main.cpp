@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QTimer>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "main_window/form_main.h"
 #include "toolkit/file_ops.h"
@@ -33,8 +35,9 @@ int main(int argc, char** argv) {
   if (!form) return 1;
   form->show();
   // A file named on the command line ("Open with") is divided as if dropped.
-  if (argc > 1) {
-    const Toolkit::DropData opened{{argv[1]}};
+  if (const std::vector<std::string> files = Toolkit::ProgramArguments(argc, argv);
+      !files.empty()) {
+    const Toolkit::DropData opened{{files.front()}};
     QTimer::singleShot(0, form.get(), [&form, opened] { form->Picture1_OLEDragDrop(opened); });
   }
   return QApplication::exec();

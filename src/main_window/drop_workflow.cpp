@@ -2,7 +2,6 @@
 // divide it into the work folder, lay out the strip and paint its thumbnails.
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/image_control.h"
+#include "toolkit/path_text.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
 #include "toolkit/scroll_bar.h"
@@ -173,7 +173,7 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
   if (dividing_ || last_drop_.source_path.empty()) return;
   const DividingScope busy(dividing_);
   Progress->setVisible(true);
-  const QString shown_folder = QDir::toNativeSeparators(QFile::decodeName(folder.c_str()));
+  const QString shown_folder = QDir::toNativeSeparators(Toolkit::PathToText(folder));
   QString outcome;
   try {
     const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(last_drop_.source_path);

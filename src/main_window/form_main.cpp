@@ -5,7 +5,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
@@ -22,6 +21,7 @@
 #include "main_window/workflow_constants.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/image_control.h"
+#include "toolkit/path_text.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
 #include "toolkit/platform_error.h"
@@ -230,7 +230,7 @@ QString Form_main::WorkFolderRefusal() const {
     return {};
   } catch (const Toolkit::PlatformError& failure) {
     return QString::fromUtf8(kWorkFolderRefused)
-        .arg(QDir::toNativeSeparators(QString::fromStdString(work_folder)),
+        .arg(QDir::toNativeSeparators(Toolkit::PathToText(work_folder)),
              QString::fromStdString(failure.reason()));
   }
 }
@@ -249,7 +249,7 @@ void Form_main::Command2_Click() {
     // what went wrong and keep running.
     services_.message_boxes->MsgBox(
         this, QStringLiteral("Cannot open %1 in the file manager: %2")
-                  .arg(QDir::toNativeSeparators(QString::fromStdString(work_folder)),
+                  .arg(QDir::toNativeSeparators(Toolkit::PathToText(work_folder)),
                        QString::fromStdString(failure.reason())));
   }
 }
@@ -286,14 +286,14 @@ void Form_main::contextMenuEvent(QContextMenuEvent* event) {
   if (folder.isEmpty()) return;
   QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
                   QString::fromUtf8(kSaveFormatQuestion)
-                      .arg(QFile::decodeName(Toolkit::Dir(last_drop_.source_path, 0).c_str())),
+                      .arg(Toolkit::PathToText(Toolkit::Dir(last_drop_.source_path, 0))),
                   QMessageBox::Cancel, this);
   QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
   QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
   ask.setDefaultButton(gif);
   ask.exec();
   if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
-  SaveFramesAsTheyAppear(QFile::encodeName(folder).toStdString(), ask.clickedButton() == png);
+  SaveFramesAsTheyAppear(Toolkit::PathFromText(folder), ask.clickedButton() == png);
 }
 
 void Form_main::closeEvent(QCloseEvent* event) {

@@ -1,10 +1,11 @@
 #include "toolkit/drop_data.h"
 
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+
+#include "toolkit/path_text.h"
 
 namespace Toolkit {
 
@@ -12,14 +13,8 @@ DropData DropDataFrom(const QMimeData* mime) {
   DropData data;
   if (mime == nullptr || !mime->hasUrls()) return data;
   for (const QUrl& url : mime->urls()) {
-    if (!url.isLocalFile()) continue;
-    // The file name's own bytes, which need not be UTF-8: undo the URL's
-    // percent-encoding rather than decode it into text.
-    const QByteArray path =
-        url.host().isEmpty()
-            ? QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
-            : QFile::encodeName(url.toLocalFile());
-    if (!path.isEmpty()) data.files.push_back(path.toStdString());
+    std::string path = PathFromUrl(url);
+    if (!path.empty()) data.files.push_back(std::move(path));
   }
   return data;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "toolkit/path_text.h"
 #include "toolkit/platform_error.h"
 
 namespace Toolkit {
@@ -23,7 +24,7 @@ void OpenInFileManager(const std::string& folder) {
   QProcess process;
 #if defined(_WIN32)
   process.setProgram(QStringLiteral("explorer.exe"));
-  process.setNativeArguments(QString::fromStdString(folder));
+  process.setNativeArguments(PathToText(folder));
 #else
   const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
   if (opener.isEmpty()) {
@@ -31,7 +32,7 @@ void OpenInFileManager(const std::string& folder) {
                         ErrorNumber::kFileNotFound);
   }
   process.setProgram(opener);
-  process.setArguments({QString::fromStdString(folder)});
+  process.setArguments({PathToText(folder)});
 #endif
   if (!process.startDetached()) {
     throw PlatformError("open the file manager for", folder, process.errorString().toStdString(),
