@@ -2,10 +2,9 @@
 
 #include <filesystem>
 
-#include <sys/stat.h>
-
 #include "support/gif_writer.h"
 #include "support/process.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -32,7 +31,7 @@ class MervaneSplit : public ::testing::Test {
 TEST_F(MervaneSplit, WritesFramesBesideTheDefaultPrefixInTheCurrentFolder) {
   const GifTest::Bytes gif = GifTest::Encode(GifTest::SolidFrames(3, 4, 4));
   const std::string source = Put("my anim \xE3\x82\xA2.gif", gif);
-  const auto result = RunProcess({MERVANE_SPLIT, source}, cwd_.path().string());
+  const auto result = RunProcess({MERVANE_SPLIT, source}, cwd_.Text());
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(LastLine(result.out), "3 frames written");
   EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"my anim \xE3\x82\xA2"
@@ -77,7 +76,7 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
   for (const Case& c : cases) {
     std::vector<std::string> argv = {MERVANE_SPLIT};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto result = RunProcess(argv, cwd_.path().string());
+    const auto result = RunProcess(argv, cwd_.Text());
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_NE(result.err.find(c.in_err), std::string::npos) << result.err;
   }
@@ -95,7 +94,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   Put("victim.txt", {7});
   fs::create_directory(inputs_.path() / "self");
   const std::string self = Put("self/s001.gif", gif);
-  ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
+  const bool have_fifo = GifTest::MakeFifo(inputs_.File("pipe.gif"));
   Put("short.gif", GifTest::Bytes(gif.begin(), gif.end() - 6));
 
   struct Case {
@@ -105,7 +104,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
     std::vector<std::string> written;  // in the current folder
     bool plant_link = false;           // x002.gif -> victim.txt first
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {{a, "--help"}, 0, "Usage: mervane-split", {}},
       {{"-h"}, 0, "Usage: mervane-split", {}},
       {{"--version", "--bogus"}, 0, "mervane-split 1.", {}},
@@ -114,9 +113,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--", inputs_.File("-odd.gif"), "--p"}, 0, "2 frames", {"--p001.gif", "--p002.gif"}},
       {{inputs_.File("clip.GIF")}, 0, "2 frames", {"clip001.gif", "clip002.gif"}},
       {{inputs_.File("noext")}, 0, "2 frames", {"noext001.gif", "noext002.gif"}},
-      {{inputs_.File("pipe.gif")}, 2, "not a regular file", {}},
       {{self, inputs_.File("self/s")}, 2, "frame 1 would overwrite the source", {}},
-      {{a, "x"}, 2, "x002.gif: a symbolic link stands at this frame name", {"x002.gif"}, true},
       // Frames as they appear, frame facts and frame lists.
       {{"--full", "--frames", "2", a, "f"}, 0, "1 frame written", {"f002.gif"}},
       {{"--png", a, "p"}, 0, "2 frames", {"p001.png", "p002.png"}},
@@ -127,14 +124,20 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--json", a}, 2, "--json goes with --info", {}},
       {{"--frames", "0", a}, 2, "invalid frame list '0'", {}},
       {{"--full", inputs_.File("short.gif"), "t"}, 2, "frame 2, byte", {"t001.gif"}},
+      {{a, "x"}, 2, "x002.gif: a symbolic link stands at this frame name", {"x002.gif"}, true},
   };
+  if (have_fifo) cases.push_back({{inputs_.File("pipe.gif")}, 2, "not a regular file", {}});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front());
     GifTest::TempDir cwd;
-    if (c.plant_link) fs::create_symlink(inputs_.path() / "victim.txt", cwd.path() / "x002.gif");
+    std::error_code no_links;  // the Windows build's C++ library makes none
+    if (c.plant_link) {
+      fs::create_symlink(inputs_.path() / "victim.txt", cwd.path() / "x002.gif", no_links);
+      if (no_links) continue;
+    }
     std::vector<std::string> argv = {MERVANE_SPLIT};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto result = RunProcess(argv, cwd.path().string());
+    const auto result = RunProcess(argv, cwd.Text());
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
         << result.out << result.err;

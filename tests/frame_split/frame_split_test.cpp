@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/gif_writer.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
 
@@ -233,7 +234,7 @@ TEST_F(Divider, SourcesThatCannotBeCutFailBeforeWritingAnything) {
 TEST_F(Divider, UnreadableSourcesFailAsPlatformErrors) {
   GifTest::WriteBytes(dir_.path() / "empty.gif", {});
   const std::vector<std::string> paths = {dir_.File("missing.gif"), dir_.File("empty.gif"),
-                                          dir_.path().string(), ""};
+                                          dir_.Text(), ""};
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     RecordingProgress progress;
@@ -279,18 +280,11 @@ TEST_F(Divider, FrameNumbersGrowPastThreeDigits) {
   EXPECT_TRUE(std::filesystem::exists(dir_.path() / "out_1001.gif"));
 }
 
-std::size_t OpenDescriptors() {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-    ++count;
-  return count;
-}
-
 TEST_F(Divider, AFrameThatCannotBeWrittenFailsKeepsEarlierFramesAndLeavesNothingOpen) {
   // A folder of that name blocks the frame even for root, who writes through permissions.
   std::filesystem::create_directory(dir_.path() / "out_003.gif");
   const Bytes source = GifTest::Encode(GifTest::SolidFrames(5, 2, 2));
-  const std::size_t open_before = OpenDescriptors();
+  const auto open_before = GifTest::OpenDescriptorCount();
   for (int attempt = 0; attempt < 3; ++attempt) {
     RecordingProgress progress;
     try {
@@ -302,7 +296,7 @@ TEST_F(Divider, AFrameThatCannotBeWrittenFailsKeepsEarlierFramesAndLeavesNothing
     EXPECT_EQ(progress.boxes.size(), 2u);
     EXPECT_EQ(progress.clears, 0);
   }
-  EXPECT_EQ(OpenDescriptors(), open_before);
+  EXPECT_EQ(GifTest::OpenDescriptorCount(), open_before);
   EXPECT_EQ(Frame(2).size(), Frame(1).size());
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "out_004.gif"));
 }

@@ -12,7 +12,8 @@ struct ProcessResult {
 };
 
 // Runs `argv` (argv[0] is the program's path) in `working_dir` without a
-// shell, waits for it, and returns its exit code and output.
+// shell, waits for it, and returns its exit code and output, with line ends
+// as "\n" on every platform.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& working_dir = "");
 
 }  // namespace GifTest
@@ -32,7 +33,11 @@ class Spawned {
   int WaitForExit(double seconds);
 
  private:
+#if defined(_WIN32)
+  void* process_ = nullptr;  // the process handle
+#else
   int pid_ = -1;
+#endif
   bool exited_ = false;
 };
 

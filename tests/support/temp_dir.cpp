@@ -4,18 +4,19 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace GifTest {
 
 TempDir::TempDir() {
+  // Tests run side by side: a random tag per process keeps their folders apart.
+  static const unsigned tag = std::random_device{}();
   static std::atomic<int> counter{0};
   const auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto candidate =
-        base / ("mervane-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        base / ("mervane-test-" + std::to_string(tag) + "-" + std::to_string(counter++));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;
@@ -33,6 +34,11 @@ TempDir::~TempDir() {
                                  std::filesystem::perm_options::add, ignored);
   }
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Text() const {
+  const std::u8string text = path_.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 std::string TempDir::File(const std::string& name) const {

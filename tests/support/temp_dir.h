@@ -16,7 +16,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();
   const std::filesystem::path& path() const { return path_; }
-  // `name` inside the folder, as UTF-8 text.
+  // The folder, and `name` inside it, as UTF-8 text.
+  std::string Text() const;
   std::string File(const std::string& name) const;
 
  private:

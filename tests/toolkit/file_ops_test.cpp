@@ -4,9 +4,8 @@
 
 #include <filesystem>
 
-#include <sys/stat.h>
-
 #include "support/gif_writer.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
 
@@ -49,11 +48,21 @@ TEST(FileOps, FailuresNameTheOperationThePathAndTheReason) {
 
   EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(dir.File("empty")); }).reason(),
             "file is empty");
-  EXPECT_EQ(FailureOf([&] { Toolkit::FileLen(dir.path().string()); }).operation(),
-            "get the length of");
+  EXPECT_EQ(FailureOf([&] { Toolkit::FileLen(dir.Text()); }).operation(), "get the length of");
   const auto no_folder =
       FailureOf([&] { Toolkit::WriteFileInPieces(dir.File("no/such/folder.gif"), {}, {}, {}); });
   EXPECT_EQ(no_folder.operation(), "create");
+  if (GifTest::MakeFifo(dir.File("pipe"))) {
+    EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(dir.File("pipe")); }).reason(),
+              "not a regular file");
+  }
+}
+
+// The C++ library of the Windows build makes no links; those tests run here only.
+bool Link(const fs::path& target, const fs::path& link) {
+  std::error_code code;
+  fs::create_symlink(target, link, code);
+  return !code;
 }
 
 TEST(FileOps, DirFindsFilesAlwaysAndFoldersOnlyWithMask16) {
@@ -94,23 +103,22 @@ TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
   GifTest::WriteBytes(work.path() / "no extension", {1});
   fs::create_directory(work.path() / "sub");
   GifTest::WriteBytes(work.path() / "sub" / "inner.gif", {1});
-  fs::create_symlink(outside.path() / "keep.gif", work.path() / "link.gif");
+  Link(outside.path() / "keep.gif", work.path() / "link.gif");
 
-  Toolkit::KillEveryFile(work.path().string());
+  Toolkit::KillEveryFile(work.Text());
   EXPECT_EQ(GifTest::ListNames(work.path()), std::vector<std::string>{"sub"});
   EXPECT_TRUE(fs::exists(work.path() / "sub" / "inner.gif"));
   EXPECT_EQ(GifTest::ReadBytes(outside.path() / "keep.gif"), Bytes{7});
 
   // Nothing left to delete, or no folder at all, is a failure the caller may catch.
-  EXPECT_EQ(FailureOf([&] { Toolkit::KillEveryFile(work.path().string()); }).reason(),
-            "no file found");
+  EXPECT_EQ(FailureOf([&] { Toolkit::KillEveryFile(work.Text()); }).reason(), "no file found");
   FailureOf([&] { Toolkit::KillEveryFile(work.File("missing")); });
 }
 
 TEST(FileOps, LinksAreNeverFollowedOutOfTheFolder) {
   GifTest::TempDir outside, work;
   GifTest::WriteBytes(outside.path() / "victim.txt", {7});
-  fs::create_symlink(outside.path() / "victim.txt", work.path() / "x002.gif");
+  if (!Link(outside.path() / "victim.txt", work.path() / "x002.gif")) GTEST_SKIP();
   fs::create_symlink(outside.path() / "new.gif", work.path() / "x003.gif");  // dangling
   fs::create_symlink(outside.path(), work.path() / "tmp");
 
@@ -126,16 +134,14 @@ TEST(FileOps, LinksAreNeverFollowedOutOfTheFolder) {
 
   EXPECT_TRUE(Toolkit::SameFile(work.File("x002.gif"), outside.File("victim.txt")));
   EXPECT_FALSE(Toolkit::SameFile(work.File("x003.gif"), outside.File("victim.txt")));
-  ASSERT_EQ(::mkfifo(work.File("pipe").c_str(), 0600), 0);
-  EXPECT_EQ(FailureOf([&] { Toolkit::ReadWholeFile(work.File("pipe")); }).reason(),
-            "not a regular file");
 }
 
 TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
   const std::string folder = Toolkit::AppPath();
   ASSERT_FALSE(folder.empty());
-  EXPECT_NE(folder.back(), '/');
-  EXPECT_TRUE(fs::exists(fs::path(folder) / "file_ops_test"));
+  EXPECT_NE(folder.back(), Toolkit::PathSeparator().back());
+  const fs::path here = fs::u8path(folder);
+  EXPECT_TRUE(fs::exists(here / "file_ops_test") || fs::exists(here / "file_ops_test.exe"));
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
-#include "support/process.h"
+// Processes and special files for the tests: the POSIX side.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
+
+#include "support/process.h"
+#include "support/special_files.h"
 
 namespace GifTest {
 
@@ -82,6 +87,19 @@ int Spawned::WaitForExit(double seconds) {
   exited_ = true;
   // A process ended by a signal (a sanitizer's abort, say) has still exited.
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace GifTest
+
+namespace GifTest {
+
+bool MakeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+std::optional<std::size_t> OpenDescriptorCount() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++count;
+  return count;
 }
 
 }  // namespace GifTest
