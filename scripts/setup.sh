@@ -13,6 +13,7 @@ packages=(
   fonts-ipafont-gothic
   xdg-utils
   desktop-file-utils appstream man-db
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev
   "$@"
 )
 

@@ -4,7 +4,7 @@
 # wine-run.sh --keep-server | --stop-server: keeps Wine's server running
 # between programs (each start then costs about 0.1 s), or stops it.
 set -euo pipefail
-export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/mervane-wine}
+export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/mervane-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 # No display is wanted: the programs run here are console programs.
