@@ -46,6 +46,16 @@ std::int32_t FileLen(const std::string& path) {
   return static_cast<std::int32_t>(size);
 }
 
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+  const std::int32_t length = FileLen(path);
+  if (length == 0) {
+    throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
+  }
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
+  Internal::ReadInto(path, buffer);
+  return buffer;
+}
+
 std::string Dir(const std::string& path, int attributes) {
   if (path.empty()) return {};
   std::error_code code;

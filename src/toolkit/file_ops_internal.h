@@ -2,7 +2,9 @@
 
 // Shared by file_ops.cpp and the platform files beside it; not for callers.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -25,6 +27,10 @@ inline PlatformError LinkError(const std::string& operation, const std::string& 
   return PlatformError(operation, path, "a symbolic link stands at that name",
                        ErrorNumber::kPathFileAccessError);
 }
+
+// Fills `buffer` from the start of the file at `path`. Throws PlatformError
+// when it cannot be opened or read, or holds fewer bytes than `buffer`.
+void ReadInto(const std::string& path, std::span<std::uint8_t> buffer);
 
 // A std::filesystem failure. On Windows its code is a system error, not an
 // errno value, so the number comes from the portable condition and the

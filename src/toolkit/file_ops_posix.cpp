@@ -42,12 +42,7 @@ class Descriptor {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  const std::int32_t length = FileLen(path);
-  if (length == 0) {
-    throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
-  }
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
+void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw ErrnoError("open", path, errno);
   std::size_t done = 0;
@@ -64,7 +59,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     }
     done += static_cast<std::size_t>(got);
   }
-  return buffer;
 }
 
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,

@@ -41,19 +41,13 @@ std::string Utf8(const wchar_t* text) {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  const std::int32_t length = FileLen(path);
-  if (length == 0) {
-    throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
-  }
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
+void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
   const File file = Open(path, L"rb");
   if (!file) throw ErrnoError("open", path, errno);
   if (std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size()) {
     throw PlatformError("read", path, "file became shorter while it was read",
                         ErrorNumber::kPathFileAccessError);
   }
-  return buffer;
 }
 
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
