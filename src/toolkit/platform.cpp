@@ -24,7 +24,8 @@ void OpenInFileManager(const std::string& folder) {
   QProcess process;
 #if defined(_WIN32)
   process.setProgram(QStringLiteral("explorer.exe"));
-  process.setNativeArguments(PathToText(folder));
+  // Explorer reads its own command line: quote the folder, as it may hold blanks.
+  process.setNativeArguments(QLatin1Char('"') + PathToText(folder) + QLatin1Char('"'));
 #else
   const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
   if (opener.isEmpty()) {
