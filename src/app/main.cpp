@@ -10,6 +10,7 @@
 
 #include "main_window/form_main.h"
 #include "toolkit/file_ops.h"
+#include "toolkit/path_text.h"
 #include "toolkit/platform.h"
 #include "toolkit/platform_error.h"
 
@@ -35,8 +36,7 @@ int main(int argc, char** argv) {
   if (!form) return 1;
   form->show();
   // A file named on the command line ("Open with") is divided as if dropped.
-  if (const std::vector<std::string> files = Toolkit::ProgramArguments(argc, argv);
-      !files.empty()) {
+  if (const std::vector<std::string> files = Toolkit::ArgumentPaths(argc, argv); !files.empty()) {
     const Toolkit::DropData opened{{files.front()}};
     QTimer::singleShot(0, form.get(), [&form, opened] { form->Picture1_OLEDragDrop(opened); });
   }

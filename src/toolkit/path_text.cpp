@@ -1,8 +1,11 @@
 #include "toolkit/path_text.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+
+#include <algorithm>
 
 namespace Toolkit {
 
@@ -15,6 +18,15 @@ std::string PathFromText(const QString& text) { return text.toStdString(); }
 std::string PathFromUrl(const QUrl& url) {
   if (!url.isLocalFile()) return {};
   return QDir::toNativeSeparators(url.toLocalFile()).toStdString();
+}
+
+std::vector<std::string> ArgumentPaths(int, char**) {
+  // argv holds the ANSI code page's approximation of each name; Qt reads
+  // the wide command line.
+  const QStringList arguments = QCoreApplication::arguments();
+  std::vector<std::string> paths;
+  for (qsizetype i = 1; i < arguments.size(); ++i) paths.push_back(PathFromText(arguments[i]));
+  return paths;
 }
 
 #else
@@ -33,6 +45,11 @@ std::string PathFromUrl(const QUrl& url) {
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
   }
   return PathFromText(url.toLocalFile());
+}
+
+std::vector<std::string> ArgumentPaths(int argc, char** argv) {
+  // The names' own bytes, which Qt's text could not always carry back.
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <string>
+#include <vector>
 
 namespace Toolkit {
 
@@ -18,5 +19,10 @@ std::string PathFromText(const QString& text);
 
 // The path of a local file URL, or empty text for a URL that names none.
 std::string PathFromUrl(const QUrl& url);
+
+// The arguments after the program's name, as paths, without the options Qt
+// took for itself. REQUIRES: the QApplication exists, and `argc` and `argv`
+// are the ones it was given (it removes its options from them).
+std::vector<std::string> ArgumentPaths(int argc, char** argv);
 
 }  // namespace Toolkit
