@@ -30,15 +30,6 @@ File Open(const std::string& path, const wchar_t* mode) {
   return File(_wfopen(ToPath(path).c_str(), mode), &std::fclose);
 }
 
-std::string Utf8(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
-  utf8.pop_back();  // the terminating zero
-  return utf8;
-}
-
 }  // namespace
 
 void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
@@ -102,7 +93,7 @@ std::vector<std::string> ProgramArguments(int, char**) {
   const std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(
       CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
   std::vector<std::string> arguments;
-  for (int i = 1; wide && i < count; ++i) arguments.push_back(Utf8(wide.get()[i]));
+  for (int i = 1; wide && i < count; ++i) arguments.push_back(FromPath(fs::path(wide.get()[i])));
   // Our messages name files in UTF-8: let the console show them so.
   SetConsoleOutputCP(CP_UTF8);
   return arguments;

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include <algorithm>
+#include "toolkit/file_ops.h"
 
 namespace Toolkit {
 
@@ -49,7 +49,7 @@ std::string PathFromUrl(const QUrl& url) {
 
 std::vector<std::string> ArgumentPaths(int argc, char** argv) {
   // The names' own bytes, which Qt's text could not always carry back.
-  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+  return ProgramArguments(argc, argv);
 }
 
 #endif

@@ -29,7 +29,7 @@ for gif in "$@"; do
       else
         # Now and then Wine loses a program's exit status as it ends (a
         # SIGQUIT from its server): a status that differs gets two more runs.
-        for attempt in 1 2 3; do
+        for _ in 1 2 3; do
           status=0
           rm -rf "$out" && mkdir -p "$out"
           # Wine shows the Unix root as drive Z:.
