@@ -60,17 +60,25 @@ class DropE2E : public ::testing::Test {
 TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
   const fs::path gif = inputs_.path() / "walk.gif";
   GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
+  GifTest::TempDir expected;
+  FrameSplit::NoProgress quiet;
+  FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
   const fs::path work = app_ / "tmp";
+  // The last frame file exists from its creation on, before its bytes are
+  // written: wait for all of them.
+  const auto last_frame_written = [&] {
+    std::error_code missing;
+    return fs::file_size(work / "walk003.gif", missing) ==
+           fs::file_size(expected.path() / "walk003.gif");
+  };
   // On a loaded machine the source may give up on a drop the window has not
   // answered yet: drag again then.
   for (int attempt = 0; attempt < 3 && !fs::exists(work / "walk003.gif"); ++attempt) {
     DragOntoStrip(gif);
-    GifTest::PollUntil(10, [&] { return fs::exists(work / "walk003.gif"); });
+    GifTest::PollUntil(10, last_frame_written);
   }
   ASSERT_TRUE(fs::exists(work / "walk003.gif")) << "no frame files appeared";
-  GifTest::TempDir expected;
-  FrameSplit::NoProgress quiet;
-  FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
+  GifTest::PollUntil(10, last_frame_written);
   EXPECT_EQ(GifTest::ListNames(work), GifTest::ListNames(expected.path()));
   for (const auto& name : GifTest::ListNames(expected.path())) {
     EXPECT_EQ(GifTest::ReadBytes(work / name), GifTest::ReadBytes(expected.path() / name)) << name;
