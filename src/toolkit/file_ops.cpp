@@ -82,6 +82,51 @@ void MkDir(const std::string& path) {
 
 bool IsSymbolicLink(const std::string& path) { return KindOf(path) == EntryKind::kSymbolicLink; }
 
+namespace {
+
+std::string ObstacleOf(EntryKind kind) {
+  switch (kind) {
+    case EntryKind::kNothing:
+    case EntryKind::kRegularFile:
+      return {};
+    case EntryKind::kSymbolicLink:
+      return "a symbolic link stands at that name";
+    case EntryKind::kFolder:
+      return "a folder stands at that name";
+    case EntryKind::kOther:
+      break;
+  }
+  return "a special file stands at that name";
+}
+
+}  // namespace
+
+std::string WriteObstacle(const std::string& path) { return ObstacleOf(KindOf(path)); }
+
+void RequireFreeName(const std::string& path, const std::string& keep) {
+  // One look at each name: most are new, and only a file already there can be `keep`.
+  const EntryKind kind = KindOf(path);
+  if (kind == EntryKind::kNothing) return;
+  if (const std::string obstacle = ObstacleOf(kind); !obstacle.empty()) {
+    throw PlatformError("create", path, obstacle, ErrorNumber::kPathFileAccessError);
+  }
+  if (!keep.empty() && SameFile(path, keep)) {
+    throw PlatformError("create", path, "that is the file being divided",
+                        ErrorNumber::kPathFileAccessError);
+  }
+}
+
+std::string Internal::TemporaryNameFor(const std::string& path, unsigned process,
+                                       unsigned attempt) {
+  return path + "." + std::to_string(process) + "-" + std::to_string(attempt) + ".part";
+}
+
+void Internal::RequireWritableName(const std::string& path) {
+  if (const std::string obstacle = WriteObstacle(path); !obstacle.empty()) {
+    throw PlatformError("create", path, obstacle, ErrorNumber::kPathFileAccessError);
+  }
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code code;
   const bool same = fs::equivalent(ToPath(a), ToPath(b), code);
@@ -111,9 +156,11 @@ void KillEveryFile(const std::string& folder) {
   std::string first_failure_path;
   std::error_code first_failure;
   for (const fs::directory_entry& entry : entries) {
+    // A pipe or a socket is an entry of the folder like a file; a folder is
+    // kept. A link is looked at, never through.
     std::error_code kind_code;
-    const bool is_file = entry.is_symlink(kind_code) || entry.is_regular_file(kind_code);
-    if (!is_file) continue;
+    const bool is_folder = !entry.is_symlink(kind_code) && entry.is_directory(kind_code);
+    if (is_folder) continue;
     matched = true;
     std::error_code remove_code;
     if (!fs::remove(entry.path(), remove_code) && remove_code && !first_failure) {

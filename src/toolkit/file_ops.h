@@ -27,11 +27,14 @@ std::int32_t FileLen(const std::string& path);
 // The descriptor is closed on every path out.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 
-// Creates `path`, or truncates it when it exists, and writes `first`, `second`
-// and `third` one after the other from byte 0, as one gathered write. No
-// bytes of an older, longer file of the same name can remain. A symbolic
-// link at `path` is never followed: that is a failure. The descriptor is
-// closed on every path out; on failure the partly written file stays.
+// Writes `first`, `second` and `third` one after the other as the whole
+// content of the file `path`, replacing a regular file of that name. The
+// bytes go to a new file of a temporary name in the same folder, which is
+// renamed to `path` once complete: `path` holds either its old content or
+// the whole new one, never part of it, and on failure the temporary file is
+// removed. Throws PlatformError, writing nothing, when anything but a
+// regular file stands at `path` (see WriteObstacle); no entry at `path` is
+// ever opened, so neither a link nor a pipe there can be followed or block.
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
 
@@ -44,9 +47,21 @@ std::string Dir(const std::string& path, int attributes);
 // a file or a folder), when its parent is missing, or when it cannot be made.
 void MkDir(const std::string& path);
 
-// What stands at `path`, looked at without following a link.
-enum class EntryKind { kNothing, kSymbolicLink, kOther };
+// What stands at `path`, looked at without following a link. On Windows
+// every reparse point (a symbolic link or a junction) counts as a link.
+enum class EntryKind { kNothing, kSymbolicLink, kRegularFile, kFolder, kOther };
 EntryKind KindOf(const std::string& path);
+
+// Why no file may be written at `path`, or empty text when nothing or a
+// regular file stands there: "a symbolic link stands at that name", "a
+// folder stands at that name", or, for a pipe, socket or device, "a
+// special file stands at that name".
+std::string WriteObstacle(const std::string& path);
+
+// Throws PlatformError("create", path, reason) when a file written at `path`
+// would lose another: WriteObstacle names a reason, or `path` is the file
+// `keep` itself (by device and inode, however named; empty `keep`: none).
+void RequireFreeName(const std::string& path, const std::string& keep);
 
 // True when the entry at `path` is a symbolic link, dangling or not.
 bool IsSymbolicLink(const std::string& path);
@@ -59,8 +74,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // itself a folder: a symbolic link, even to a folder, is refused.
 void RequireRealFolder(const std::string& path);
 
-// Deletes every plain file (and every symbolic link, never its target)
-// directly inside `folder`; sub-folders are kept. Throws PlatformError when
+// Deletes every entry directly inside `folder` that is not a folder: plain
+// files, symbolic links (never their targets), pipes and sockets.
+// Sub-folders are kept. Throws PlatformError when
 // `folder` is not a real folder (see RequireRealFolder), holds no such file
 // or cannot be listed, or when one file cannot be deleted (the others are
 // still tried).

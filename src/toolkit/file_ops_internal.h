@@ -23,10 +23,13 @@ inline std::string FromPath(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-inline PlatformError LinkError(const std::string& operation, const std::string& path) {
-  return PlatformError(operation, path, "a symbolic link stands at that name",
-                       ErrorNumber::kPathFileAccessError);
-}
+// The name a file being written to `path` has until it is complete: in the
+// same folder, so that renaming it into place cannot cross file systems, and
+// not named like a frame. `attempt` tells apart names taken already.
+std::string TemporaryNameFor(const std::string& path, unsigned process, unsigned attempt);
+
+// Throws PlatformError("create", path, reason) when WriteObstacle names one.
+void RequireWritableName(const std::string& path);
 
 // Fills `buffer` from the start of the file at `path`. Throws PlatformError
 // when it cannot be opened or read, or holds fewer bytes than `buffer`.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -43,8 +44,15 @@ class Descriptor {
 }  // namespace
 
 void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, and checked once open: a pipe swapped in since the length
+  // was taken must not block the read.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) throw ErrnoError("open", path, errno);
+  struct stat opened {};
+  if (::fstat(fd.get(), &opened) != 0) throw ErrnoError("open", path, errno);
+  if (!S_ISREG(opened.st_mode)) {
+    throw PlatformError("open", path, "not a regular file", ErrorNumber::kPathFileAccessError);
+  }
   std::size_t done = 0;
   // One read fills the buffer; the loop only resumes a read the kernel split.
   while (done < buffer.size()) {
@@ -63,12 +71,26 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer)
 
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
-  // A link planted at a frame name must not carry the frame elsewhere.
-  Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-  if (fd.get() < 0) {
-    if (errno == ELOOP) throw Internal::LinkError("create", path);
-    throw ErrnoError("create", path, errno);
+  Internal::RequireWritableName(path);
+  // A new name of our own: O_EXCL never opens what stands there already.
+  static std::atomic<unsigned> attempts{0};
+  std::string temporary;
+  int raw = -1;
+  for (int tries = 0; raw < 0 && tries < 100; ++tries) {
+    temporary = Internal::TemporaryNameFor(path, static_cast<unsigned>(::getpid()), attempts++);
+    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (raw < 0 && errno != EEXIST) break;
   }
+  if (raw < 0) throw ErrnoError("create", path, errno);
+  Descriptor fd(raw);
+  // Whatever goes wrong from here, the unfinished file goes with it.
+  struct Scratch {
+    const std::string& name;
+    bool keep = false;
+    ~Scratch() {
+      if (!keep) ::unlink(name.c_str());
+    }
+  } scratch{temporary};
   iovec pieces[3] = {
       {const_cast<std::uint8_t*>(first.data()), first.size()},
       {const_cast<std::uint8_t*>(second.data()), second.size()},
@@ -95,13 +117,20 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
     }
   }
   if (fd.Close() != 0) throw ErrnoError("write", path, errno);
+  // Renaming replaces the entry at `path` itself: a link planted there since
+  // the check above is replaced, never written through.
+  if (::rename(temporary.c_str(), path.c_str()) != 0) throw ErrnoError("create", path, errno);
+  scratch.keep = true;
 }
 
 EntryKind KindOf(const std::string& path) {
   // Asked once per frame name before a division: a plain lstat keeps that cheap.
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) return EntryKind::kNothing;
-  return S_ISLNK(status.st_mode) ? EntryKind::kSymbolicLink : EntryKind::kOther;
+  if (S_ISLNK(status.st_mode)) return EntryKind::kSymbolicLink;
+  if (S_ISREG(status.st_mode)) return EntryKind::kRegularFile;
+  if (S_ISDIR(status.st_mode)) return EntryKind::kFolder;
+  return EntryKind::kOther;
 }
 
 std::string AppPath() {

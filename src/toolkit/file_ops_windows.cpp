@@ -8,10 +8,13 @@
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "toolkit/file_ops.h"
 #include "toolkit/file_ops_internal.h"
@@ -41,27 +44,87 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer)
   }
 }
 
+namespace {
+
+PlatformError LastError(const std::string& operation, const std::string& path) {
+  return Internal::CodeError(
+      operation, path, std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+}
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+}  // namespace
+
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
-  // The C runtime has no O_NOFOLLOW: refuse a link at the name before opening it.
-  if (IsSymbolicLink(path)) throw Internal::LinkError("create", path);
-  File file = Open(path, L"wb");
-  if (!file) throw ErrnoError("create", path, errno);
+  Internal::RequireWritableName(path);
+  // CREATE_NEW opens nothing that stands at the name already.
+  static std::atomic<unsigned> attempts{0};
+  std::string temporary;
+  HANDLE raw = INVALID_HANDLE_VALUE;
+  for (int tries = 0; raw == INVALID_HANDLE_VALUE && tries < 100; ++tries) {
+    temporary = Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
+    raw = CreateFileW(ToPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (raw == INVALID_HANDLE_VALUE) throw LastError("create", path);
+  Handle file(raw);
+  struct Scratch {
+    const std::string& name;
+    bool keep = false;
+    ~Scratch() {
+      if (!keep) DeleteFileW(ToPath(name).c_str());
+    }
+  } scratch{temporary};
   for (const auto piece : {first, second, third}) {
-    if (!piece.empty() && std::fwrite(piece.data(), 1, piece.size(), file.get()) != piece.size()) {
-      throw ErrnoError("write", path, errno);
+    std::size_t done = 0;
+    while (done < piece.size()) {
+      const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(piece.size() - done, 1u << 30));
+      DWORD wrote = 0;
+      if (!WriteFile(file.get(), piece.data() + done, wanted, &wrote, nullptr) || wrote == 0) {
+        throw LastError("write", path);
+      }
+      done += wrote;
     }
   }
-  if (std::fclose(file.release()) != 0) throw ErrnoError("write", path, errno);
+  if (!CloseHandle(file.release())) throw LastError("write", path);
+  // Moving replaces the entry at `path` itself, never what a link there names.
+  if (!MoveFileExW(ToPath(temporary).c_str(), ToPath(path).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    throw LastError("create", path);
+  }
+  scratch.keep = true;
 }
 
 EntryKind KindOf(const std::string& path) {
-  // The C++ library here sees no links at all. Any reparse point (a symbolic
-  // link or a junction) leads elsewhere, so every one counts as a link.
-  const DWORD attributes = GetFileAttributesW(ToPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNothing;
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::kSymbolicLink
-                                                          : EntryKind::kOther;
+  // The C++ library here sees no links at all, so look at the entry itself
+  // through a handle opened on it, not on what it leads to. Any reparse
+  // point (a symbolic link or a junction) leads elsewhere and counts as a link.
+  const HANDLE raw =
+      CreateFileW(ToPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryKind::kNothing;
+    // Open elsewhere without sharing: the attributes still tell what it is.
+    const DWORD attributes = GetFileAttributesW(ToPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNothing;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kSymbolicLink;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                                                        : EntryKind::kRegularFile;
+  }
+  const Handle entry(raw);
+  if (GetFileType(entry.get()) != FILE_TYPE_DISK) return EntryKind::kOther;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(entry.get(), &information)) return EntryKind::kOther;
+  const DWORD attributes = information.dwFileAttributes;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kSymbolicLink;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                                                      : EntryKind::kRegularFile;
 }
 
 std::string AppPath() {

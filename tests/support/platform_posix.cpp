@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +95,20 @@ int Spawned::WaitForExit(double seconds) {
 namespace GifTest {
 
 bool MakeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work) {
+  rlimit old{};
+  if (::getrlimit(RLIMIT_FSIZE, &old) != 0) return false;
+  rlimit limited = old;
+  limited.rlim_cur = bytes;
+  // Past the limit a write fails with EFBIG, once this signal no longer ends the process.
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  if (::setrlimit(RLIMIT_FSIZE, &limited) != 0) return false;
+  work();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, previous);
+  return true;
+}
 
 std::optional<std::size_t> OpenDescriptorCount() {
   std::size_t count = 0;

@@ -143,6 +143,8 @@ int Spawned::WaitForExit(double seconds) {
 
 bool MakeFifo(const std::string&) { return false; }
 
+bool WithFileSizeLimit(std::size_t, const std::function<void()>&) { return false; }
+
 std::optional<std::size_t> OpenDescriptorCount() {
   DWORD count = 0;
   if (!GetProcessHandleCount(GetCurrentProcess(), &count)) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,10 @@ namespace GifTest {
 
 // Makes a named pipe at `path`; false where the platform has none (Windows).
 bool MakeFifo(const std::string& path);
+
+// Runs `work` with files limited to `bytes`, so that writing past it fails
+// as a full disk does; false, without running it, where that cannot be set.
+bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work);
 
 // How many descriptors (handles on Windows) the process holds open, or
 // nothing when that cannot be counted.

@@ -96,6 +96,37 @@ TEST(FileOps, MkDirMakesOneNewFolderOnly) {
   }
 }
 
+TEST(FileOps, AFrameNameHoldsAWholeFileOrNothing) {
+  GifTest::TempDir dir;
+  fs::create_directory(dir.path() / "folder.gif");
+  const bool fifo = GifTest::MakeFifo(dir.File("pipe.gif"));
+  struct Case {
+    std::string name, reason;
+  };
+  std::vector<Case> cases = {{"folder.gif", "a folder stands at that name"}};
+  if (fifo) cases.push_back({"pipe.gif", "a special file stands at that name"});
+  for (const Case& c : cases) {
+    EXPECT_EQ(
+        FailureOf([&] { Toolkit::WriteFileInPieces(dir.File(c.name), Bytes{1}, {}, {}); }).reason(),
+        c.reason);
+  }
+  // A write that fails part way, as on a full disk, leaves the old file as it was.
+  GifTest::WriteBytes(dir.path() / "old.gif", {5});
+  const Bytes big(4096, 1);
+  std::string reason;
+  if (GifTest::WithFileSizeLimit(1000, [&] {
+        reason = FailureOf([&] {
+                   Toolkit::WriteFileInPieces(dir.File("old.gif"), big, {}, {});
+                 }).reason();
+      })) {
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(GifTest::ReadBytes(dir.path() / "old.gif"), Bytes{5});
+  }
+  std::vector<std::string> expected = {"folder.gif", "old.gif"};
+  if (fifo) expected.push_back("pipe.gif");
+  EXPECT_EQ(GifTest::ListNames(dir.path()), expected);  // no half-written file anywhere
+}
+
 TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
   GifTest::TempDir outside, work;
   GifTest::WriteBytes(outside.path() / "keep.gif", {7});
@@ -104,6 +135,7 @@ TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
   fs::create_directory(work.path() / "sub");
   GifTest::WriteBytes(work.path() / "sub" / "inner.gif", {1});
   Link(outside.path() / "keep.gif", work.path() / "link.gif");
+  GifTest::MakeFifo(work.File("pipe001.gif"));  // would block the next drop's open
 
   Toolkit::KillEveryFile(work.Text());
   EXPECT_EQ(GifTest::ListNames(work.path()), std::vector<std::string>{"sub"});
