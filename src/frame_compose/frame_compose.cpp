@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace FrameCompose {
 namespace {
@@ -20,6 +21,8 @@ constexpr int kDisposePrevious = 3;
 // every 4th from 2, every 2nd from 1.
 constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
 constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
+// How many pixels a frame decodes between two calls of ComposeOptions::pump.
+constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
 
 // giflib reads through this, so that every failure can name its byte.
 struct Reader {
@@ -159,15 +162,18 @@ class Composer {
     facts_.screen_width = gif_->SWidth;
     facts_.screen_height = gif_->SHeight;
     facts_.global_colour_table = gif_->SColorMap != nullptr;
+    facts_.background_index = gif_->SBackGroundColor;
     if (options_.pixels) {
-      const std::size_t pixels = static_cast<std::size_t>(gif_->SWidth) * gif_->SHeight;
-      if (pixels * sizeof(std::uint32_t) > options_.largest_canvas_bytes) {
+      const std::size_t screen = static_cast<std::size_t>(gif_->SWidth) * gif_->SHeight;
+      if (screen * sizeof(std::uint32_t) > options_.largest_canvas_bytes) {
         throw ComposeError(name_, 0, kScreenSizeOffset,
                            "a logical screen of " + std::to_string(gif_->SWidth) + " x " +
                                std::to_string(gif_->SHeight) + " is too large to compose");
       }
-      canvas_.width = gif_->SWidth;
-      canvas_.height = gif_->SHeight;
+      const Survey survey = SurveyFrames(reader_.data, options_);
+      canvas_.width = survey.width;
+      canvas_.height = survey.height;
+      const std::size_t pixels = static_cast<std::size_t>(survey.width) * survey.height;
       canvas_.pixels.assign(pixels, 0);
       if (const ColorMapObject* global = gif_->SColorMap; global != nullptr) {
         const int count = std::min(global->ColorCount, 256);
@@ -195,13 +201,21 @@ class Composer {
  private:
   int next_frame() const { return facts_.frame_count + 1; }
 
-  [[noreturn]] void Fail(int frame, std::size_t offset, int error = 0) {
+  ComposeError Failure(int frame, std::size_t offset, int error = 0) const {
     if (reader_.position == reader_.data.size() && offset < reader_.data.size()) {
-      throw ComposeError(name_, frame, offset, "the file ends inside this block (truncated?)");
+      return ComposeError(name_, frame, offset, "the file ends inside this block (truncated?)");
     }
     const int code = error != 0 ? error : (gif_ ? gif_->Error : 0);
     const char* text = GifErrorString(code);
-    throw ComposeError(name_, frame, offset, text != nullptr ? text : "unreadable GIF data");
+    return ComposeError(name_, frame, offset, text != nullptr ? text : "unreadable GIF data");
+  }
+  [[noreturn]] void Fail(int frame, std::size_t offset, int error = 0) {
+    throw Failure(frame, offset, error);
+  }
+  // Damage inside a frame's image data: the frame is still handed on, as
+  // far as its data reach, and reading ends after it.
+  void Damaged(ComposeError error) {
+    if (!damage_) damage_ = std::move(error);
   }
 
   void ReadExtension(std::size_t record) {
@@ -231,7 +245,15 @@ class Composer {
 
   // Returns false when the sink wants no more frames.
   bool ReadImage(std::size_t record) {
-    if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) Fail(next_frame(), record);
+    if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) {
+      // Cut off after the descriptor's ten bytes: the frame is there, with no data.
+      constexpr std::size_t kDescriptorLength = 10;
+      if (reader_.position != reader_.data.size() ||
+          reader_.position < record + kDescriptorLength) {
+        Fail(next_frame(), record);
+      }
+      Damaged(Failure(next_frame(), record));
+    }
     const GifImageDesc& desc = gif_->Image;
     FrameFacts frame;
     frame.number = next_frame();
@@ -246,6 +268,7 @@ class Composer {
     frame.local_colour_table = desc.ColorMap != nullptr;
     frame.interlaced = desc.Interlace;
     const ColorMapObject* colours = desc.ColorMap != nullptr ? desc.ColorMap : gif_->SColorMap;
+    frame.colour_table_size = colours != nullptr ? colours->ColorCount : 0;
 
     if (options_.pixels) {
       if (colours == nullptr) {
@@ -253,10 +276,7 @@ class Composer {
       }
       if (frame.number == 1) StartCanvas(frame);
       if (desc.ColorMap != nullptr) StopIndexing();
-      if (frame.disposal == kDisposePrevious) {
-        previous_ = canvas_.pixels;
-        previous_indices_ = canvas_.indices;
-      }
+      if (frame.disposal == kDisposePrevious) SavePrevious(VisiblePart(frame));
       DrawImage(frame, *colours, record);
     } else {
       SkipImage(frame.number, record);
@@ -267,17 +287,22 @@ class Composer {
     control_.reset();
     frame_start_.reset();
 
+    frame.complete = !damage_;
+
     const bool more = sink_(frame, options_.pixels ? &canvas_ : nullptr);
+    if (damage_) throw *damage_;
     if (options_.pixels) Dispose(frame);
     return more;
   }
 
   void SkipImage(int number, std::size_t record) {
+    if (damage_) return;
     int code_size = 0;
     GifByteType* block = nullptr;
-    if (DGifGetCode(gif_.get(), &code_size, &block) == GIF_ERROR) Fail(number, record);
+    if (DGifGetCode(gif_.get(), &code_size, &block) == GIF_ERROR)
+      return Damaged(Failure(number, record));
     while (block != nullptr) {
-      if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) Fail(number, record);
+      if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return Damaged(Failure(number, record));
     }
   }
 
@@ -317,33 +342,53 @@ class Composer {
           static_cast<std::uint8_t>(i < count ? i : std::max(canvas_.transparent_index, 0));
     }
     // Row by row: a frame may claim any size up to 65535 x 65535, and only
-    // what reaches the screen is kept.
+    // what reaches the screen is kept. Rows arrive in stream order; decoding
+    // stops after the last one that reaches the canvas, and a frame that
+    // reaches none is not decoded at all.
     line_.resize(static_cast<std::size_t>(frame.width));
-    const int x0 = std::max(frame.left, 0);
-    const int x1 = std::min(frame.left + frame.width, canvas_.width);
+    const Area area = VisiblePart(frame);
+    const int x0 = area.x0, x1 = area.x1;
     rows_.clear();
+    std::size_t rows_needed = 0;
     for (std::size_t pass = 0; pass < (frame.interlaced ? kPassStart.size() : 1); ++pass) {
       const int start = frame.interlaced ? kPassStart[pass] : 0;
       const int step = frame.interlaced ? kPassStep[pass] : 1;
-      for (int row = start; row < frame.height; row += step) rows_.push_back(row);
+      for (int row = start; row < frame.height; row += step) {
+        rows_.push_back(row);
+        const int y = frame.top + row;
+        if (y >= area.y0 && y < area.y1) rows_needed = rows_.size();
+      }
     }
-    if (line_.empty() || frame.height == 0) return SkipImage(frame.number, record);
+    if (area.Empty() || damage_) return SkipImage(frame.number, record);
+    rows_.resize(rows_needed);
     int min_code_size = 0;
     GifByteType* block = nullptr;
     data_.clear();
-    if (DGifGetCode(gif_.get(), &min_code_size, &block) == GIF_ERROR) Fail(frame.number, record);
+    if (DGifGetCode(gif_.get(), &min_code_size, &block) == GIF_ERROR) {
+      return Damaged(Failure(frame.number, record));
+    }
+    // What the sub-blocks hold up to any damage is decoded all the same.
     while (block != nullptr) {
       data_.insert(data_.end(), block + 1, block + 1 + block[0]);
-      if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) Fail(frame.number, record);
+      if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) {
+        Damaged(Failure(frame.number, record));
+        break;
+      }
     }
     if (min_code_size < 1 || min_code_size >= LzwDecoder::kMostBits) {
-      throw ComposeError(name_, frame.number, record, "impossible LZW minimum code size");
+      return Damaged(ComposeError(name_, frame.number, record, "impossible LZW minimum code size"));
     }
     const auto decoder = std::make_unique<LzwDecoder>(data_, min_code_size);
+    std::size_t since_pump = 0;
     for (const int row : rows_) {
+      if (options_.pump && (since_pump += line_.size()) >= kPixelsBetweenPumps) {
+        since_pump = 0;
+        options_.pump();
+      }
       if (!decoder->Read(line_.data(), line_.size())) {
-        throw ComposeError(name_, frame.number, record,
-                           "the image data ends or is damaged before row " + std::to_string(row));
+        return Damaged(
+            ComposeError(name_, frame.number, record,
+                         "the image data ends or is damaged before row " + std::to_string(row)));
       }
       const GifPixelType* source = line_.data();
       const int y = frame.top + row;
@@ -367,20 +412,60 @@ class Composer {
     }
   }
 
+  // The part of the canvas a frame covers: columns x0 .. x1-1, rows y0 .. y1-1.
+  struct Area {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+    std::size_t Width() const { return static_cast<std::size_t>(x1 - x0); }
+  };
+  Area VisiblePart(const FrameFacts& frame) const {
+    return {std::max(frame.left, 0), std::max(frame.top, 0),
+            std::min(frame.left + frame.width, canvas_.width),
+            std::min(frame.top + frame.height, canvas_.height)};
+  }
+
+  // "Restore to previous" needs back only what the frame covers: saving
+  // that, not the whole screen, keeps a small frame on a large screen cheap.
+  void SavePrevious(const Area& area) {
+    saved_ = area;
+    previous_.clear();
+    previous_indices_.clear();
+    for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
+      const std::size_t start = static_cast<std::size_t>(y) * canvas_.width + area.x0;
+      previous_.insert(previous_.end(), canvas_.pixels.begin() + start,
+                       canvas_.pixels.begin() + start + area.Width());
+      if (!canvas_.indices.empty()) {
+        previous_indices_.insert(previous_indices_.end(), canvas_.indices.begin() + start,
+                                 canvas_.indices.begin() + start + area.Width());
+      }
+    }
+  }
+  void RestorePrevious() {
+    const Area& area = saved_;
+    for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
+      const std::size_t start = static_cast<std::size_t>(y) * canvas_.width + area.x0;
+      const std::size_t saved = static_cast<std::size_t>(y - area.y0) * area.Width();
+      std::copy_n(previous_.begin() + saved, area.Width(), canvas_.pixels.begin() + start);
+      if (!canvas_.indices.empty()) {
+        std::copy_n(previous_indices_.begin() + saved, area.Width(),
+                    canvas_.indices.begin() + start);
+      }
+    }
+  }
+
   void Dispose(const FrameFacts& frame) {
     if (frame.disposal == kDisposePrevious) {
-      canvas_.pixels.swap(previous_);
-      canvas_.indices.swap(previous_indices_);
+      RestorePrevious();
     } else if (frame.disposal == kDisposeBackground) {
       if (canvas_.transparent_index < 0) StopIndexing();
-      const int y1 = std::min(frame.top + frame.height, canvas_.height);
-      const int x0 = std::max(frame.left, 0),
-                x1 = std::min(frame.left + frame.width, canvas_.width);
-      for (int y = std::max(frame.top, 0); y < y1 && x0 < x1; ++y) {
+      const Area area = VisiblePart(frame);
+      for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
         const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
-        std::fill(canvas_.pixels.begin() + start + x0, canvas_.pixels.begin() + start + x1, 0u);
+        std::fill(canvas_.pixels.begin() + start + area.x0,
+                  canvas_.pixels.begin() + start + area.x1, 0u);
         if (!canvas_.indices.empty()) {
-          std::fill(canvas_.indices.begin() + start + x0, canvas_.indices.begin() + start + x1,
+          std::fill(canvas_.indices.begin() + start + area.x0,
+                    canvas_.indices.begin() + start + area.x1,
                     static_cast<std::uint8_t>(canvas_.transparent_index));
         }
       }
@@ -394,13 +479,15 @@ class Composer {
   std::unique_ptr<GifFileType, GifCloser> gif_;
   AnimationFacts& facts_;
   Canvas canvas_;
-  std::vector<std::uint32_t> previous_;
+  std::vector<std::uint32_t> previous_;  // the saved area, row by row
   std::vector<std::uint8_t> previous_indices_;
+  Area saved_;
   std::array<std::uint8_t, 256> index_of_{};  // a frame's index to the canvas's
   std::vector<GifPixelType> line_;
   std::vector<std::uint8_t> data_;  // a frame's LZW bytes, sub-blocks joined
   std::vector<int> rows_;           // the order in which a frame's rows arrive
   std::optional<GraphicsControlBlock> control_;
+  std::optional<ComposeError> damage_;
   std::optional<std::size_t> frame_start_;
 };
 
@@ -413,6 +500,37 @@ ComposeError::ComposeError(const std::string& source_name, int frame, std::size_
                          "byte " + std::to_string(offset) + ": " + reason),
       frame_(frame),
       offset_(offset) {}
+
+Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options) {
+  // The logical screen, grown to take in every frame where some lie beyond
+  // it (as browsers show such files, a 0 x 0 screen among them), unless the
+  // grown picture would pass the budget.
+  ComposeOptions facts_only = options;
+  facts_only.pixels = false;
+  long long width = 0, height = 0;
+  AnimationFacts animation;
+  try {
+    Compose(
+        source, "",
+        [&](const FrameFacts& frame, const Canvas*) {
+          width = std::max<long long>(width, frame.left + frame.width);
+          height = std::max<long long>(height, frame.top + frame.height);
+          return true;
+        },
+        animation, facts_only);
+  } catch (const ComposeError&) {
+    // The frames read before the damage say what they can.
+  }
+  Survey survey{animation.frame_count, animation.screen_width, animation.screen_height};
+  width = std::max<long long>(width, survey.width);
+  height = std::max<long long>(height, survey.height);
+  if (static_cast<unsigned long long>(width * height) * sizeof(std::uint32_t) <=
+      options.largest_canvas_bytes) {
+    survey.width = static_cast<int>(width);
+    survey.height = static_cast<int>(height);
+  }
+  return survey;
+}
 
 void Compose(std::span<const std::uint8_t> source, const std::string& source_name,
              const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options) {

@@ -2,8 +2,9 @@
 
 // Frames as a viewer shows them: every frame of an animated GIF composed on
 // the logical screen, with its disposal, transparency, local colour table and
-// interlacing honoured. Decoding streams: one screen of pixels (and a copy for
-// "restore to previous") whatever the number of frames.
+// interlacing honoured. Decoding streams: one screen of pixels (and a copy of
+// the area a "restore to previous" frame covers) whatever the number of
+// frames, and only the rows of a frame that reach the screen are decoded.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,13 +27,18 @@ struct FrameFacts {
   int disposal = 0;  // 0 unspecified, 1 leave, 2 restore background, 3 restore previous
   std::optional<int> transparent_index;
   bool local_colour_table = false;
+  int colour_table_size = 0;  // entries of the table it uses, local or global; 0: none
   bool interlaced = false;
+  // False for a frame whose image data end or are damaged part way: it is
+  // handed on as far as its data reach, and reading ends after it.
+  bool complete = true;
 };
 
 // What the animation says of itself as a whole.
 struct AnimationFacts {
   int screen_width = 0, screen_height = 0;
   bool global_colour_table = false;
+  int background_index = 0;       // as the logical screen descriptor gives it
   std::optional<int> loop_count;  // from the looping extension; 0 = for ever
   int frame_count = 0;
   long long total_delay_cs = 0;
@@ -74,15 +80,32 @@ using FrameSink = std::function<bool(const FrameFacts& facts, const Canvas* canv
 struct ComposeOptions {
   bool pixels = true;  // false: facts only, image data is skipped undecoded
   std::size_t largest_canvas_bytes = std::size_t{256} << 20;
+  // Called now and then while a frame is decoded (about every 64 K pixels),
+  // so that a caller with a window to keep alive can let its events run.
+  std::function<void()> pump;
 };
+
+// What composing `source` gives, found without decoding any pixels: the
+// number of frames (those before any damage) and the size of the canvas
+// Compose composes them on with `options`.
+struct Survey {
+  int frames = 0;
+  int width = 0, height = 0;
+};
+Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options = {});
 
 // Reads `source` (bytes 0 .. L-1) as a GIF and hands every frame to `sink`,
 // filling `animation` as reading goes (so it holds what was read also when
-// reading fails). A file that ends at a block boundary without its trailer
-// ends normally. Throws ComposeError for a file that is no GIF, a logical
-// screen larger than `largest_canvas_bytes`, a frame without any colour
-// table, or damaged or truncated data; frames handed on before stay handed
-// on. `source_name` only names the source in messages. REQUIRES: nothing.
+// reading fails). Frames are composed on the logical screen; where frames
+// reach beyond it, on the screen grown to take them in, when that fits
+// `largest_canvas_bytes`. A file that ends at a block boundary without its
+// trailer ends normally. Throws ComposeError for a file that is no GIF, a
+// logical screen larger than `largest_canvas_bytes`, a frame without any
+// colour table, or damaged or truncated data; frames handed on before stay
+// handed on. A frame whose own image data are damaged or cut short is handed
+// on first, marked incomplete, with the rows its data reach (the rest as the
+// canvas had them), and the error follows. `source_name` only names the
+// source in messages. REQUIRES: nothing.
 void Compose(std::span<const std::uint8_t> source, const std::string& source_name,
              const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options = {});
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstring>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 
 namespace FrameCompose {
 namespace {
@@ -113,8 +115,88 @@ bool Index(const Canvas& canvas, Tile& tile) {
   return true;
 }
 
-// Tiles of up to 256 colours: the whole canvas when it can, else bands of
-// whole rows, else parts of one row.
+// Splits stop at this many pixels: below it a colour table would cost more
+// than it serves, and colour layers take over.
+constexpr long long kSmallestSplitArea = 64 * 64;
+constexpr std::size_t kLayerColours = kMostColours - 1;  // entry 0 stands for "not this layer"
+
+// The pixels of `area` in layers of up to 255 colours each, in the order the
+// colours first appear; each layer is a tile over the box its pixels span,
+// transparent wherever another layer's pixels (or none) stand.
+void AddColourLayers(const Canvas& canvas, const Tile& area, std::vector<Tile>& tiles) {
+  std::unordered_map<std::uint32_t, std::uint32_t> order;  // colour -> its number in the area
+  const auto pixel_at = [&](int x, int y) {
+    return canvas.pixels[static_cast<std::size_t>(y) * canvas.width + x];
+  };
+  for (int y = area.top; y < area.top + area.height; ++y) {
+    for (int x = area.left; x < area.left + area.width; ++x) {
+      const std::uint32_t pixel = pixel_at(x, y);
+      if (!Transparent(pixel)) order.try_emplace(pixel, static_cast<std::uint32_t>(order.size()));
+    }
+  }
+  const std::size_t layers = (order.size() + kLayerColours - 1) / kLayerColours;
+  for (std::size_t layer = 0; layer < layers; ++layer) {
+    int x0 = area.left + area.width, y0 = area.top + area.height, x1 = area.left, y1 = area.top;
+    for (int y = area.top; y < area.top + area.height; ++y) {
+      for (int x = area.left; x < area.left + area.width; ++x) {
+        const std::uint32_t pixel = pixel_at(x, y);
+        if (Transparent(pixel) || order[pixel] / kLayerColours != layer) continue;
+        x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, y),
+        y1 = std::max(y1, y + 1);
+      }
+    }
+    Tile tile{x0, y0, x1 - x0, y1 - y0};
+    tile.transparent = true;
+    tile.transparent_index = 0;
+    tile.palette.assign(std::min(kMostColours, order.size() - layer * kLayerColours + 1), 0u);
+    tile.indices.reserve(static_cast<std::size_t>(tile.width) * tile.height);
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const std::uint32_t pixel = pixel_at(x, y);
+        std::uint8_t index = 0;
+        if (!Transparent(pixel)) {
+          const std::uint32_t number = order[pixel];
+          if (number / kLayerColours == layer) {
+            index = static_cast<std::uint8_t>(number % kLayerColours + 1);
+            tile.palette[index] = pixel;
+          }
+        }
+        tile.indices.push_back(index);
+      }
+    }
+    tiles.push_back(std::move(tile));
+  }
+}
+
+// Tiles `area` with rectangles of up to 256 colours, halving it across its
+// longer side until each half fits; small areas that still do not fit go in
+// colour layers. Tiles thus grow with the picture's flat regions, so that
+// every colour table serves many pixels.
+void AddTiles(const Canvas& canvas, Tile area, std::vector<Tile>& tiles) {
+  if (Index(canvas, area)) {
+    tiles.push_back(std::move(area));
+    return;
+  }
+  if (static_cast<long long>(area.width) * area.height <= kSmallestSplitArea) {
+    AddColourLayers(canvas, area, tiles);
+    return;
+  }
+  Tile first{area.left, area.top, area.width, area.height}, second = first;
+  if (area.width >= area.height) {
+    first.width = area.width / 2;
+    second.left += first.width;
+    second.width -= first.width;
+  } else {
+    first.height = area.height / 2;
+    second.top += first.height;
+    second.height -= first.height;
+  }
+  AddTiles(canvas, std::move(first), tiles);
+  AddTiles(canvas, std::move(second), tiles);
+}
+
+// Tiles of up to 256 colours: the whole canvas when it can, else rectangles
+// and, where colours are finely mixed, layers.
 IndexedPicture IndexColours(const Canvas& canvas) {
   IndexedPicture picture;
   picture.width = canvas.width;
@@ -133,30 +215,7 @@ IndexedPicture IndexColours(const Canvas& canvas) {
     tiles.push_back(std::move(whole));
     return picture;
   }
-  Tile whole{0, 0, canvas.width, canvas.height};
-  if (Index(canvas, whole)) {
-    tiles.push_back(std::move(whole));
-    return picture;
-  }
-  int top = 0;
-  while (top < canvas.height) {
-    // The tallest band from `top` that fits, found by halving.
-    int rows = canvas.height - top;
-    Tile band{0, top, canvas.width, rows};
-    while (rows > 1 && !Index(canvas, band)) band.height = rows = rows / 2;
-    if (rows == 1 && !Index(canvas, band)) {
-      for (int left = 0; left < canvas.width;) {
-        Tile part{left, top, canvas.width - left, 1};
-        while (part.width > 1 && !Index(canvas, part)) part.width /= 2;
-        if (part.width == 1) Index(canvas, part);
-        left += part.width;
-        tiles.push_back(std::move(part));
-      }
-    } else {
-      tiles.push_back(std::move(band));
-    }
-    top += rows;
-  }
+  AddTiles(canvas, Tile{0, 0, canvas.width, canvas.height}, tiles);
   return picture;
 }
 
@@ -326,7 +385,16 @@ std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs)
 
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
   std::vector<std::uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  // libpng's reason is kept for the exception; its warnings say nothing a
+  // caller could act on, so they are not printed.
+  std::string reason = "PNG encoding failed";
+  png_structp png = png_create_write_struct(
+      PNG_LIBPNG_VER_STRING, &reason,
+      [](png_structp writer, png_const_charp message) {
+        *static_cast<std::string*>(png_get_error_ptr(writer)) = message;
+        png_longjmp(writer, 1);
+      },
+      [](png_structp, png_const_charp) {});
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   struct Release {
     png_structp& png;
@@ -334,7 +402,7 @@ std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
     ~Release() { png_destroy_write_struct(&png, &info); }
   } release{png, info};
   if (info == nullptr) throw std::bad_alloc();
-  if (setjmp(png_jmpbuf(png))) throw std::runtime_error("PNG encoding failed");
+  if (setjmp(png_jmpbuf(png))) throw std::runtime_error(reason);
   png_set_write_fn(
       png, &out,
       [](png_structp writer, png_bytep data, png_size_t length) {

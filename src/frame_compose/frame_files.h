@@ -13,14 +13,16 @@ namespace FrameCompose {
 // reduced, shown for `delay_cs` hundredths of a second. Pixels no frame
 // covered are transparent. A picture of up to 256 colours (transparency
 // counting as one) is one image over a global colour table. A picture with
-// more is cut into tiles of whole rows (or, where one row has more, parts of
-// a row) of up to 256 colours each, every tile an image with a local colour
-// table at delay 0, drawn over the ones before; the last tile carries the
-// delay. Viewers then show the whole picture once the file is read.
+// more is cut into rectangles of up to 256 colours each, halved until they
+// fit, and where colours are mixed too finely for that, into layers of up to
+// 255 colours over a small rectangle; every tile is an image with a local
+// colour table at delay 0, drawn over the ones before, and the last carries
+// the delay. Viewers then show the whole picture once the file is read.
 // REQUIRES: canvas.pixels.size() == width * height, width and height 1..65535.
 std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs);
 
-// An 8-bit RGBA PNG of `canvas`. REQUIRES: as above.
+// An 8-bit RGBA PNG of `canvas`. Throws std::runtime_error with libpng's
+// reason when it refuses the picture. REQUIRES: as above.
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas);
 
 }  // namespace FrameCompose

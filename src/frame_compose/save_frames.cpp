@@ -1,9 +1,13 @@
 #include "frame_compose/save_frames.h"
 
+#include <algorithm>
+#include <climits>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,6 +24,7 @@ struct Job {
   Canvas canvas;                   // to encode, when not yet encoded
   std::vector<std::uint8_t> file;  // the encoded file
   bool encoded = false;
+  bool same_as_previous = false;  // the previous frame's file serves again
 };
 
 // Encodes and writes frames handed to it, in order of arrival, on its own
@@ -53,7 +58,23 @@ class Writer {
       if (failure_) std::rethrow_exception(failure_);
       full = waiting_.size() >= kMostWaiting;
     }
-    if (full) {
+    // A frame that changes nothing, as the still frames of many animations,
+    // costs neither tiling nor encoding: its file is the one before.
+    const bool delay_matters = request_.kind == FileKind::kFullFrameGif;
+    if (have_previous_ && (!delay_matters || previous_delay_ == job.delay_cs) &&
+        previous_pixels_ == canvas.pixels) {
+      job.same_as_previous = true;
+    } else if (canvas.pixels.size() <= kMostRemembered) {
+      previous_pixels_ = canvas.pixels;
+      previous_delay_ = job.delay_cs;
+      have_previous_ = true;
+    } else {
+      have_previous_ = false;
+    }
+    if (job.same_as_previous) {
+    } else if (canvas.width == 0 || canvas.height == 0) {
+      job.encoded = true;  // nothing to encode: the writer says so
+    } else if (full) {
       job.file = Encode(job.delay_cs, canvas);
       job.encoded = true;
     } else if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
@@ -99,12 +120,26 @@ class Writer {
         changed_.notify_all();
       }
       std::exception_ptr failure;
+      const std::string path = request_.path_of(job.number);
       try {
-        if (!job.encoded) job.file = Encode(job.delay_cs, job.canvas);
-        Toolkit::WriteFileInPieces(request_.path_of(job.number), job.file, {}, {});
+        if (job.same_as_previous) {
+          job.file = previous_file_;
+        } else if (job.encoded && job.file.empty()) {
+          throw std::runtime_error("the picture is 0 x 0 pixels");
+        } else if (!job.encoded) {
+          job.file = Encode(job.delay_cs, job.canvas);
+        }
+      } catch (const std::exception& reason) {
+        failure = std::make_exception_ptr(std::runtime_error("Cannot encode frame " +
+                                                             std::to_string(job.number) + " as " +
+                                                             path + ": " + reason.what()));
+      }
+      try {
+        if (!failure) Toolkit::WriteFileInPieces(path, job.file, {}, {});
       } catch (...) {
         failure = std::current_exception();
       }
+      previous_file_ = std::move(job.file);
       std::lock_guard lock(mutex_);
       busy_ = false;
       if (failure) {
@@ -122,7 +157,15 @@ class Writer {
                                            : EncodeFullFrameGif(canvas, delay_cs);
   }
 
+  // Pictures up to this many pixels are remembered to spot unchanged frames.
+  static constexpr std::size_t kMostRemembered = std::size_t{16} << 20;
+
   const SaveRequest& request_;
+  // The composer's thread alone uses these three.
+  std::vector<std::uint32_t> previous_pixels_;
+  int previous_delay_ = 0;
+  bool have_previous_ = false;
+  std::vector<std::uint8_t> previous_file_;  // the writer's thread alone
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> waiting_;
@@ -134,31 +177,38 @@ class Writer {
 
 }  // namespace
 
-int CountFrames(std::span<const std::uint8_t> source) {
-  ComposeOptions facts_only;
-  facts_only.pixels = false;
-  AnimationFacts animation;
-  try {
-    Compose(
-        source, "", [](const FrameFacts&, const Canvas*) { return true; }, animation, facts_only);
-  } catch (const ComposeError&) {
-  }
-  return animation.frame_count;
-}
+int CountFrames(std::span<const std::uint8_t> source) { return SurveyFrames(source).frames; }
 
-int SaveFramesAsTheyAppear(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const SaveRequest& request) {
+SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
+                                  const std::string& source_name, const SaveRequest& request) {
+  // Every name is looked at before the first file is written.
+  const int frames = std::min(CountFrames(source), request.last.value_or(INT_MAX));
+  for (int number = 1; number <= frames; ++number) {
+    if (!request.wanted || request.wanted(number)) {
+      Toolkit::RequireFreeName(request.path_of(number), request.keep);
+    }
+  }
   Writer writer(request);
   AnimationFacts animation;
-  Compose(
-      source, source_name,
-      [&](const FrameFacts& facts, const Canvas* canvas) {
-        if (!request.wanted || request.wanted(facts.number)) writer.Hand(facts, *canvas);
-        if (request.after_frame) request.after_frame(facts.number);
-        return !request.last || facts.number < *request.last;
-      },
-      animation);
-  return writer.Finish();
+  ComposeOptions options;
+  options.pump = request.pump;
+  SaveReport report;
+  try {
+    Compose(
+        source, source_name,
+        [&](const FrameFacts& facts, const Canvas* canvas) {
+          if (!request.wanted || request.wanted(facts.number)) writer.Hand(facts, *canvas);
+          if (request.after_frame) request.after_frame(facts.number);
+          return !request.last || facts.number < *request.last;
+        },
+        animation, options);
+  } catch (const ComposeError& damage) {
+    // Past the first frame, damage ends the file: what came before is saved.
+    if (animation.frame_count == 0) throw;
+    report.damage = damage;
+  }
+  report.written = writer.Finish();
+  return report;
 }
 
 }  // namespace FrameCompose

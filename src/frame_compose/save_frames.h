@@ -23,19 +23,32 @@ struct SaveRequest {
   std::optional<int> last;                         // no frame after this one is read
   // Called on the calling thread after each frame is read, wanted or not.
   std::function<void(int number)> after_frame;
+  std::string keep;            // a file no frame may replace, as the source; empty: none
+  std::function<void()> pump;  // as ComposeOptions::pump
 };
 
 // The number of frames of `source`, read without decoding any pixels. A
 // source damaged part way counts the frames before the damage.
 int CountFrames(std::span<const std::uint8_t> source);
 
-// Writes the wanted frames of `source` as `request` says. Files are created
-// or truncated and never written through a symbolic link. Returns the number
-// written. Throws ComposeError for damaged data and Toolkit::PlatformError
-// for a file that cannot be written; files written before stay. At most
-// three composed frames (two waiting, one being written, indices only where
-// they suffice) are held besides the composer's own.
-int SaveFramesAsTheyAppear(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const SaveRequest& request);
+// Writes the wanted frames of `source` as `request` says. Every name is
+// checked first (Toolkit::RequireFreeName, against `request.keep`): one that
+// may not be written is thrown as Toolkit::PlatformError before any file is.
+// Each file appears whole or not at all (Toolkit::WriteFileInPieces).
+// Returns the number written and, for a source damaged after its first
+// frame, the damage: the frames before it and the damaged frame as far as
+// its data reach are written. Throws ComposeError for a source damaged
+// before any frame,
+// Toolkit::PlatformError for a file that cannot be written, and
+// std::runtime_error naming the frame and the file for a picture that cannot
+// be encoded (a 0 x 0 one); files written before stay. At most three
+// composed frames (two waiting, one being written, indices only where they
+// suffice) are held besides the composer's own, and the pixels of the last.
+struct SaveReport {
+  int written = 0;                     // files written
+  std::optional<ComposeError> damage;  // where a damaged source ended
+};
+SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
+                                  const std::string& source_name, const SaveRequest& request);
 
 }  // namespace FrameCompose

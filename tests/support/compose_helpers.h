@@ -11,16 +11,23 @@ namespace GifTest {
 
 using FrameCompose::Canvas;
 
-inline std::vector<Canvas> ComposeAll(const Bytes& gif) {
+// Every frame composed; with `damaged` given, a ComposeError sets it
+// instead of reaching the caller.
+inline std::vector<Canvas> ComposeAll(const Bytes& gif, bool* damaged = nullptr) {
   std::vector<Canvas> frames;
   FrameCompose::AnimationFacts animation;
-  FrameCompose::Compose(
-      gif, "test",
-      [&](const FrameCompose::FrameFacts&, const Canvas* canvas) {
-        frames.push_back(*canvas);
-        return true;
-      },
-      animation);
+  try {
+    FrameCompose::Compose(
+        gif, "test",
+        [&](const FrameCompose::FrameFacts&, const Canvas* canvas) {
+          frames.push_back(*canvas);
+          return true;
+        },
+        animation);
+  } catch (const FrameCompose::ComposeError&) {
+    if (damaged == nullptr) throw;
+    *damaged = true;
+  }
   return frames;
 }
 
