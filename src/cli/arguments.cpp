@@ -19,37 +19,56 @@ bool EndsWithNoCase(const std::string& text, const std::string& ending) {
                     });
 }
 
+// A whole decimal number that fits in a long long, every character a digit.
+std::optional<long long> ParseCount(const std::string& text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  long long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
 }  // namespace
 
-std::optional<FrameSelection> FrameSelection::Parse(const std::string& list) {
+std::optional<FrameSelection> FrameSelection::Parse(const std::string& list, std::string& bad) {
   FrameSelection selection;
   std::size_t at = 0;
-  const auto number = [&](int& value) {
+  const auto refuse = [&](std::size_t from) {
+    bad = from < list.size() ? list.substr(from) : "(nothing)";
+    return std::nullopt;
+  };
+  // A number from 1 to INT_MAX at `at`, or nothing.
+  const auto number = [&]() -> std::optional<int> {
     const std::size_t start = at;
     long long parsed = 0;
-    while (at < list.size() && std::isdigit(static_cast<unsigned char>(list[at])) &&
-           parsed <= std::numeric_limits<int>::max()) {
+    while (at < list.size() && list[at] >= '0' && list[at] <= '9') {
       parsed = parsed * 10 + (list[at++] - '0');
+      if (parsed > std::numeric_limits<int>::max()) return std::nullopt;
     }
-    value = static_cast<int>(std::min<long long>(parsed, std::numeric_limits<int>::max()));
-    return at > start && parsed >= 1;
+    if (at == start || parsed < 1) return std::nullopt;
+    return static_cast<int>(parsed);
   };
-  do {
-    Range range{0, 0};
-    if (!number(range.first)) return std::nullopt;
-    range.last = range.first;
+  for (;;) {
+    const std::size_t item = at;
+    const std::optional<int> first = number();
+    if (!first) return refuse(item);
+    Range range{*first, *first};
     if (at < list.size() && list[at] == '-') {
       ++at;
       range.last = std::numeric_limits<int>::max();
-      if (at < list.size() && list[at] != ',' &&
-          (!number(range.last) || range.last < range.first)) {
-        return std::nullopt;
+      if (at < list.size() && list[at] != ',') {
+        const std::optional<int> last = number();
+        if (!last || *last < range.first) return refuse(item);
+        range.last = *last;
       }
     }
     selection.ranges_.push_back(range);
-  } while (at < list.size() && list[at++] == ',');
-  if (at != list.size() || list.empty() || list.back() == ',') return std::nullopt;
-  return selection;
+    if (at == list.size()) return selection;
+    if (list[at] != ',') return refuse(at);
+    ++at;
+  }
 }
 
 bool FrameSelection::Contains(int number) const {
@@ -108,11 +127,29 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
       } else {
         list = arg.substr(std::string("--frames=").size());
       }
-      if (const auto frames = FrameSelection::Parse(list)) {
+      std::string bad;
+      if (const auto frames = FrameSelection::Parse(list, bad)) {
         parsed.frames = *frames;
+        parsed.frames_text = list;
       } else {
-        complain("invalid frame list '" + list +
+        complain("invalid frame list '" + list + "' at '" + bad +
                  "' (use numbers from 1 and ranges, as in 3-10,15)");
+      }
+    } else if (arg == "--limit-pixels" || arg.rfind("--limit-pixels=", 0) == 0) {
+      std::string value;
+      if (arg == "--limit-pixels") {
+        if (i + 1 == args.size()) {
+          complain("option '--limit-pixels' requires an argument");
+          continue;
+        }
+        value = args[++i];
+      } else {
+        value = arg.substr(std::string("--limit-pixels=").size());
+      }
+      if (const auto limit = ParseCount(value)) {
+        parsed.limit_pixels = *limit;
+      } else {
+        complain("invalid pixel limit '" + value + "' (use a whole number, 0 for no limit)");
       }
     } else {
       complain((arg.rfind("--", 0) == 0 ? "unrecognized option '" : "invalid option '") + arg +

@@ -13,8 +13,11 @@ namespace Cli {
 class FrameSelection {
  public:
   FrameSelection() = default;  // every frame
-  // Nothing when `list` is malformed, names frame 0 or a range that runs backwards.
-  static std::optional<FrameSelection> Parse(const std::string& list);
+  // Reads `list`: items "N", "N-" and "N-M" separated by single commas,
+  // every N a decimal number from 1 to 2^31-1. Nothing, with `bad` set to
+  // the part that does not fit, when any character falls outside that
+  // grammar, a number is 0 or too large, or a range runs backwards.
+  static std::optional<FrameSelection> Parse(const std::string& list, std::string& bad);
   bool Contains(int number) const;
   // The last frame wanted, or nothing when every frame from some point on is.
   std::optional<int> Last() const;
@@ -25,6 +28,8 @@ class FrameSelection {
   };
   std::vector<Range> ranges_;  // empty: every frame
 };
+
+inline constexpr long long kDefaultPixelLimit = 4'000'000'000;
 
 // What is written for each frame.
 enum class Output {
@@ -40,6 +45,9 @@ struct Arguments {
   Output output = Output::kExactCut;
   bool json = false;  // --info as JSON
   FrameSelection frames;
+  std::string frames_text;  // the list as given, for messages
+  // --full and --png refuse more pixels than this in all (0: no limit).
+  long long limit_pixels = kDefaultPixelLimit;
   std::string source;
   std::optional<std::string> prefix;  // absent: DefaultPrefix(source)
 };

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "frame_split/gif_markers.h"
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
+#include "toolkit/platform_error.h"
 
 namespace {
 
@@ -44,6 +44,9 @@ constexpr char kUsage[] =
     "                     transparency and colour table, then the totals\n"
     "      --json         with --info: print them as one JSON object\n"
     "      --frames LIST  only these frames, as in 3-10,15 or 20- (to the end)\n"
+    "      --limit-pixels N  with --full or --png: refuse to write more than N\n"
+    "                     pixels in all (frames times picture size); the default\n"
+    "                     is 4000000000, 0 means no limit\n"
     "  -h, --help         show this text and exit\n"
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
@@ -88,25 +91,37 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-// Why no frame may be written under `prefix`, or empty text: a frame name
-// that is the source itself, or a symbolic link, would lose a file.
+// Why no frame may be written under `prefix`, or empty text: every name is
+// looked at before the first file is written, so that a refusal writes nothing.
 std::string Obstacle(const std::string& source, const std::string& prefix, int frames,
                      const Cli::FrameSelection& selection, const char* extension) {
   for (int k = 1; k <= frames; ++k) {
     if (!selection.Contains(k)) continue;
-    const std::string name =
-        prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension;
-    // One look at each name: most are new, and only a file already there
-    // can be the source.
-    const Toolkit::EntryKind kind = Toolkit::KindOf(name);
-    if (kind == Toolkit::EntryKind::kSymbolicLink) {
-      return name + ": a symbolic link stands at this frame name; nothing written";
-    }
-    if (kind == Toolkit::EntryKind::kOther && Toolkit::SameFile(name, source)) {
-      return name + ": frame " + std::to_string(k) + " would overwrite the source; nothing written";
+    try {
+      Toolkit::RequireFreeName(
+          prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension, source);
+    } catch (const Toolkit::PlatformError& failure) {
+      return failure.path() + ": " + failure.reason() + " (frame " + std::to_string(k) +
+             "); nothing written";
     }
   }
   return {};
+}
+
+// Empty text when `selection` picks some of `frames` frames; else the refusal.
+std::string NoneSelected(const Cli::Arguments& args, int frames) {
+  for (int k = 1; k <= frames; ++k) {
+    if (args.frames.Contains(k)) return {};
+  }
+  return "--frames " + args.frames_text + " selects none of the " + std::to_string(frames) +
+         " frames of " + args.source;
+}
+
+// One warning for a damaged source, the same in every mode: the frame it
+// ends in is written or listed as far as its data reach.
+void Warn(const std::string& damage) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: warning: %s; that frame is incomplete\n", kProgram, damage.c_str());
 }
 
 int Written(int written) {
@@ -116,7 +131,7 @@ int Written(int written) {
 
 // Writes to the terminal's bar when standard error is one.
 template <typename Work>
-int WithProgress(Work work) {
+auto WithProgress(Work work) {
   if (Toolkit::StderrIsTerminal()) {
     TerminalBar bar;
     return work(bar);
@@ -136,6 +151,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     return kExitNotDivisible;
   }
   const int frames = static_cast<int>(plan->frame_starts.size());
+  if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
   if (const std::string obstacle =
           Obstacle(args.source, prefix, frames, args.frames, FrameSplit::kFrameExtension);
       !obstacle.empty()) {
@@ -146,8 +162,11 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
                                    [&](int k) { return args.frames.Contains(k); });
   });
   if (plan->damage) {
-    std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; the last frame may be incomplete\n",
-                 kProgram, args.source.c_str(), plan->damage->offset, plan->damage->reason.c_str());
+    // The damage lies in the last frame that starts before it.
+    const auto& starts = plan->frame_starts;
+    const auto frame = std::upper_bound(starts.begin(), starts.end(), plan->damage->offset);
+    Warn(args.source + ": frame " + std::to_string(std::max<long>(frame - starts.begin(), 1)) +
+         ", byte " + std::to_string(plan->damage->offset) + ": " + plan->damage->reason);
   }
   return Written(written);
 }
@@ -157,12 +176,22 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
             const std::string& prefix) {
   const bool png = args.output == Cli::Output::kPng;
   const char* extension = png ? kPngExtension : FrameSplit::kFrameExtension;
-  const int count = FrameCompose::CountFrames(bytes);
-  if (const std::string obstacle = Obstacle(args.source, prefix, count, args.frames, extension);
-      !obstacle.empty()) {
-    return Fail(obstacle);
+  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(bytes);
+  const int count = survey.frames;
+  if (const std::string none = NoneSelected(args, count); !none.empty()) return Fail(none);
+  // Each frame file covers the whole picture: refuse work past the budget
+  // before the first file, not hours into it.
+  long long wanted = 0;
+  for (int k = 1; k <= count; ++k) wanted += args.frames.Contains(k) ? 1 : 0;
+  const long long pixels = wanted * survey.width * survey.height;
+  if (args.limit_pixels > 0 && pixels > args.limit_pixels) {
+    return Fail(args.source + ": " + std::to_string(wanted) + " frames of " +
+                std::to_string(survey.width) + " x " + std::to_string(survey.height) + " are " +
+                std::to_string(pixels) + " pixels to write, more than the limit of " +
+                std::to_string(args.limit_pixels) +
+                "; nothing written (raise it with --limit-pixels N, or 0 for no limit)");
   }
-  const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
+  const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
     const float step = progress.Width() / static_cast<float>(std::max(count, 1));
     FrameCompose::SaveRequest request;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
@@ -171,12 +200,15 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     };
     request.wanted = [&](int number) { return args.frames.Contains(number); };
     request.last = args.frames.Last();
+    request.keep = args.source;
     request.after_frame = [&](int number) { progress.DrawBox(static_cast<float>(number) * step); };
-    const int done = FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
+    const FrameCompose::SaveReport done =
+        FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
     progress.Clear();
     return done;
   });
-  return Written(written);
+  if (report.damage) Warn(report.damage->what());
+  return Written(report.written);
 }
 
 const char* DisposalName(int disposal) {
@@ -188,13 +220,15 @@ const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
   return frame.local_colour_table ? "local" : global ? "global" : "none";
 }
 
+const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
+
 // The frame facts, as a table or as one JSON object.
 int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
   FrameCompose::ComposeOptions facts_only;
   facts_only.pixels = false;
   std::vector<FrameCompose::FrameFacts> frames;
   FrameCompose::AnimationFacts animation;
-  std::exception_ptr damage;  // reported after the facts read before it
+  std::optional<FrameCompose::ComposeError> damage;  // reported after the facts read before it
   try {
     FrameCompose::Compose(
         bytes, args.source,
@@ -203,11 +237,17 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
           return true;
         },
         animation, facts_only);
-  } catch (const FrameCompose::ComposeError&) {
+  } catch (const FrameCompose::ComposeError& error) {
     if (animation.frame_count == 0) throw;
-    damage = std::current_exception();
+    damage = error;
+  }
+  if (const std::string none = NoneSelected(args, animation.frame_count); !none.empty()) {
+    return Fail(none);
   }
   const long long duration_ms = animation.total_delay_cs * 10;
+  const auto optional_number = [](const auto& value, const char* absent) {
+    return value ? std::to_string(*value) : std::string(absent);
+  };
   if (args.json) {
     std::printf("{\"frames\": [");
     for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -215,34 +255,40 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
       std::printf(
           "%s\n  {\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
           "\"width\": %d, \"height\": %d, \"delay_ms\": %d, \"disposal\": \"%s\", "
-          "\"transparent_index\": %s, \"colour_table\": \"%s\", \"interlaced\": %s}",
+          "\"transparent_index\": %s, \"colour_table\": \"%s\", \"colour_table_size\": %d, "
+          "\"interlaced\": %s, \"complete\": %s}",
           i == 0 ? "" : ",", f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
           f.delay_cs * 10, DisposalName(f.disposal),
-          f.transparent_index ? std::to_string(*f.transparent_index).c_str() : "null",
-          TableName(f, animation.global_colour_table), f.interlaced ? "true" : "false");
+          optional_number(f.transparent_index, "null").c_str(),
+          TableName(f, animation.global_colour_table), f.colour_table_size,
+          f.interlaced ? "true" : "false", f.complete ? "true" : "false");
     }
     std::printf(
         "%s],\n \"count\": %d, \"loop_count\": %s, \"screen\": {\"width\": %d, \"height\": "
-        "%d}, \"duration_ms\": %lld}\n",
+        "%d}, \"background_index\": %d, \"duration_ms\": %lld, \"damaged_at\": %s}\n",
         frames.empty() ? "" : "\n", animation.frame_count,
-        animation.loop_count ? std::to_string(*animation.loop_count).c_str() : "null",
-        animation.screen_width, animation.screen_height, duration_ms);
-    if (damage) std::rethrow_exception(damage);
-    return kExitWritten;
+        optional_number(animation.loop_count, "null").c_str(), animation.screen_width,
+        animation.screen_height, animation.background_index, duration_ms,
+        damage ? std::to_string(damage->offset()).c_str() : "null");
+  } else {
+    std::printf(
+        "frame offset length rectangle delay_ms disposal transparent colour_table colours "
+        "interlaced complete\n");
+    for (const auto& f : frames) {
+      std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s %d %s %s\n", f.number, f.offset, f.length,
+                  f.width, f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
+                  optional_number(f.transparent_index, "-").c_str(),
+                  TableName(f, animation.global_colour_table), f.colour_table_size,
+                  YesNo(f.interlaced), YesNo(f.complete));
+    }
+    const std::string loop = !animation.loop_count        ? "once"
+                             : *animation.loop_count == 0 ? "forever"
+                                                          : std::to_string(*animation.loop_count);
+    std::printf("total frames %d, loop %s, screen %dx%d, duration_ms %lld, background %d\n",
+                animation.frame_count, loop.c_str(), animation.screen_width,
+                animation.screen_height, duration_ms, animation.background_index);
   }
-  std::printf("frame offset length rectangle delay_ms disposal transparent colour_table\n");
-  for (const auto& f : frames) {
-    std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s%s\n", f.number, f.offset, f.length, f.width,
-                f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
-                f.transparent_index ? std::to_string(*f.transparent_index).c_str() : "-",
-                TableName(f, animation.global_colour_table), f.interlaced ? " interlaced" : "");
-  }
-  const std::string loop = !animation.loop_count        ? "once"
-                           : *animation.loop_count == 0 ? "forever"
-                                                        : std::to_string(*animation.loop_count);
-  std::printf("total frames %d, loop %s, screen %dx%d, duration_ms %lld\n", animation.frame_count,
-              loop.c_str(), animation.screen_width, animation.screen_height, duration_ms);
-  if (damage) std::rethrow_exception(damage);
+  if (damage) Warn(damage->what());
   return kExitWritten;
 }
 

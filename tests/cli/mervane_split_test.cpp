@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "support/compose_helpers.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
 #include "support/special_files.h"
@@ -71,7 +72,7 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
       {{good, "a", "b"}, 2, "extra operand 'b'"},
       {{truncated, inputs_.File("t")},
        0,
-       "byte 75: an image runs past the end of the file; the last frame may be incomplete"},
+       "frame 2, byte 75: an image runs past the end of the file; that frame is incomplete"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {MERVANE_SPLIT};
@@ -80,9 +81,8 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_NE(result.err.find(c.in_err), std::string::npos) << result.err;
   }
-  // Only the two frames before the blocked one were written, and they stay.
-  EXPECT_EQ(GifTest::ListNames(cwd_.path()),
-            (std::vector<std::string>{"f001.gif", "f002.gif", "f003.gif"}));
+  // The folder at the third frame's name is seen before any frame is written.
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"f003.gif"}));
 }
 
 TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
@@ -113,7 +113,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--", inputs_.File("-odd.gif"), "--p"}, 0, "2 frames", {"--p001.gif", "--p002.gif"}},
       {{inputs_.File("clip.GIF")}, 0, "2 frames", {"clip001.gif", "clip002.gif"}},
       {{inputs_.File("noext")}, 0, "2 frames", {"noext001.gif", "noext002.gif"}},
-      {{self, inputs_.File("self/s")}, 2, "frame 1 would overwrite the source", {}},
+      {{self, inputs_.File("self/s")}, 2, "s001.gif: that is the file being divided (frame 1)", {}},
       // Frames as they appear, frame facts and frame lists.
       {{"--full", "--frames", "2", a, "f"}, 0, "1 frame written", {"f002.gif"}},
       {{"--png", a, "p"}, 0, "2 frames", {"p001.png", "p002.png"}},
@@ -123,8 +123,12 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--full", "--png", a}, 2, "choose one of --full, --png and --info", {}},
       {{"--json", a}, 2, "--json goes with --info", {}},
       {{"--frames", "0", a}, 2, "invalid frame list '0'", {}},
-      {{"--full", inputs_.File("short.gif"), "t"}, 2, "frame 2, byte", {"t001.gif"}},
-      {{a, "x"}, 2, "x002.gif: a symbolic link stands at this frame name", {"x002.gif"}, true},
+      // A damaged file: every output gives what it holds, the same warning and status.
+      {{inputs_.File("short.gif"), "t"}, 0, "warning: ", {"t001.gif", "t002.gif"}},
+      {{"--full", inputs_.File("short.gif"), "t"}, 0, "frame 2, byte", {"t001.gif", "t002.gif"}},
+      {{"--png", inputs_.File("short.gif"), "t"}, 0, "frame 2, byte", {"t001.png", "t002.png"}},
+      {{"--info", "--json", inputs_.File("short.gif")}, 0, "\"complete\": false}\n],", {}},
+      {{a, "x"}, 2, "x002.gif: a symbolic link stands at that name", {"x002.gif"}, true},
   };
   if (have_fifo) cases.push_back({{inputs_.File("pipe.gif")}, 2, "not a regular file", {}});
   for (const Case& c : cases) {
@@ -145,6 +149,63 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   }
   EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / "victim.txt"), GifTest::Bytes{7});
   EXPECT_EQ(GifTest::ReadBytes(self), gif);
+}
+
+TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritten) {
+  const std::string a = Put("a.gif", GifTest::Encode(GifTest::SolidFrames(3, 2, 2)));
+  // Two 2 x 2 frames on a 0 x 0 screen: composed on the frames' union.
+  GifTest::Animation empty_screen = GifTest::SolidFrames(2, 2, 2);
+  empty_screen.width = empty_screen.height = 0;
+  const std::string zero = Put("zero.gif", GifTest::Encode(empty_screen));
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string in_output;
+    std::vector<std::string> written;
+    bool plant_fifo = false;  // o002.* is a named pipe first
+  };
+  std::vector<Case> cases;
+  for (const char* junk :
+       {"3 ", "1-2x", "12x", "2.", "1,2;", "2147483648", "4294967296", "1,", "-3", "5-2"}) {
+    cases.push_back({{"--frames", junk, a}, 2, std::string("invalid frame list '") + junk, {}});
+  }
+  for (const char* mode : {"--full", "--info", "--frames=7-"}) {
+    cases.push_back(
+        {{mode, "--frames=4-9", a}, 2, "--frames 4-9 selects none of the 3 frames", {}});
+  }
+  for (const char* mode : {"--full", "--png"}) {
+    cases.push_back({{mode, "--limit-pixels", "11", a, "o"},
+                     2,
+                     "12 pixels to write, more than the limit of 11; nothing written (raise it "
+                     "with --limit-pixels",
+                     {}});
+  }
+  cases.push_back(
+      {{"--full", "--limit-pixels=0", zero, "z"}, 0, "2 frames", {"z001.gif", "z002.gif"}});
+  if (GifTest::MakeFifo(inputs_.File("probe"))) {
+    for (const char* mode : {"--full", "--png", "--frames=1-"}) {
+      const std::string name =
+          std::string("o002.") + (mode == std::string("--png") ? "png" : "gif");
+      cases.push_back(
+          {{mode, a, "o"}, 2, name + ": a special file stands at that name", {name}, true});
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front() + " " + c.args[1]);
+    GifTest::TempDir cwd;
+    if (c.plant_fifo) GifTest::MakeFifo(cwd.File(c.written.front()));
+    std::vector<std::string> argv = {MERVANE_SPLIT};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto result = RunProcess(argv, cwd.Text());
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos) << result.err;
+    EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
+  }
+  GifTest::TempDir cwd;
+  RunProcess({MERVANE_SPLIT, "--full", zero, "z"}, cwd.Text());
+  const auto frames = GifTest::ComposeAll(GifTest::ReadBytes(cwd.path() / "z002.gif"));
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].width * frames[0].height, 4);
 }
 
 }  // namespace
