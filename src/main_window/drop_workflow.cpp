@@ -143,10 +143,11 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
 
   // Thumbnails show each frame as it appears, composed once per drop; the
   // frame files stay the exact cut.
+  FrameCompose::AnimationFacts animation;
   try {
-    FrameCompose::AnimationFacts animation;
     FrameCompose::ComposeOptions options;
     options.largest_canvas_bytes = kLargestThumbnailCanvas;
+    options.pump = [] { Toolkit::DoEvents(); };  // a large frame must not freeze the window
     FrameCompose::Compose(
         source, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
@@ -159,12 +160,20 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
   } catch (const FrameCompose::ComposeError&) {
     // The frames it could not compose are shown from their own files below.
   }
+  // A screen past the thumbnails' budget would cost the platform's decoder
+  // as much again for every frame: such frames get a placeholder of their size.
+  const QSize screen(animation.screen_width, animation.screen_height);
+  const bool too_large =
+      static_cast<std::size_t>(screen.width()) * screen.height() * 4 > kLargestThumbnailCanvas;
   while (painted < plan.places.size()) {
-    Toolkit::Picture picture;
-    Guarded([&] {
-      picture = Toolkit::LoadPicture(
-          FrameSplit::FrameFileName(OutputPrefix(base_name), static_cast<int>(painted) + 1));
-    });
+    Toolkit::Picture picture = Toolkit::Picture::TooLargeToDecode(screen);
+    if (!too_large) {
+      picture = {};
+      Guarded([&] {
+        picture = Toolkit::LoadPicture(
+            FrameSplit::FrameFileName(OutputPrefix(base_name), static_cast<int>(painted) + 1));
+      });
+    }
     paint_slot(picture, std::nullopt);
   }
 }
@@ -190,9 +199,16 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
       Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
       Toolkit::DoEvents();
     };
-    const int written =
+    request.pump = [] { Toolkit::DoEvents(); };
+    request.keep = last_drop_.source_path;
+    const FrameCompose::SaveReport report =
         FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
-    outcome = QString::fromUtf8(kSaved).arg(written).arg(shown_folder);
+    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(shown_folder);
+    if (report.damage) {
+      outcome += QString::fromUtf8(kSavedDamaged)
+                     .arg(report.damage->frame())
+                     .arg(QString::fromUtf8(report.damage->what()));
+    }
   } catch (const std::exception& failure) {
     outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, QString::fromUtf8(failure.what()));
   }

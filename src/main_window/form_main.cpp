@@ -195,10 +195,12 @@ std::string Form_main::OutputPrefix(const std::string& base_name) const {
 void Form_main::Form_Load() {
   const std::string work_folder = WorkFolder();
   const auto use_cache_folder = [&] {
-    const std::string cache =
-        Toolkit::UserCacheFolder(kCacheFolderName) + Toolkit::PathSeparator() + kWorkFolderName;
-    Toolkit::MkDirAll(cache);
+    const std::string own = Toolkit::UserCacheFolder(kCacheFolderName);
+    const std::string cache = own + Toolkit::PathSeparator() + kWorkFolderName;
+    // Nothing is made through a link: WorkFolderRefusal then says why.
+    if (!Toolkit::IsSymbolicLink(own)) Toolkit::MkDirAll(cache);
     cache_work_folder_ = cache;
+    cache_folder_ = own;
   };
   if (services_.installed) {
     use_cache_folder();
@@ -226,11 +228,14 @@ void Form_main::Form_Load() {
 QString Form_main::WorkFolderRefusal() const {
   const std::string work_folder = WorkFolder();
   try {
+    // Every folder made for the work folder must be itself: a linked
+    // "mervane" folder would hand its target's files to the next drop.
+    if (!cache_folder_.empty()) Toolkit::RequireRealFolder(cache_folder_);
     Toolkit::RequireRealFolder(work_folder);
     return {};
   } catch (const Toolkit::PlatformError& failure) {
     return QString::fromUtf8(kWorkFolderRefused)
-        .arg(QDir::toNativeSeparators(Toolkit::PathToText(work_folder)),
+        .arg(QDir::toNativeSeparators(Toolkit::PathToText(failure.path())),
              QString::fromStdString(failure.reason()));
   }
 }

@@ -119,6 +119,7 @@ class Form_main : public QWidget {
   FormServices services_;
   bool dividing_ = false;
   std::string cache_work_folder_;  // set when Form_Load falls back to it
+  std::string cache_folder_;       // the folder above it, Mervane's own in the user's cache
   // The last file divided, for saving its frames as they appear.
   struct LastDrop {
     std::string source_path, base_name;

@@ -20,9 +20,10 @@ inline constexpr double kTwipsPerScrollUnit = 16;
 inline constexpr int kSmallChangeDivisor = 4;       // SmallChange = LargeChange / 4
 inline constexpr std::size_t kExtensionLength = 4;  // characters cut from the file name
 
-// Screens composed for thumbnails at most (bytes); larger ones are shown
-// from their frame files, or as placeholders.
-inline constexpr std::size_t kLargestThumbnailCanvas = std::size_t{64} << 20;
+// Screens composed for thumbnails at most (bytes: 2048 x 2048 pixels), so
+// that one frame costs the window a few tens of milliseconds; frames of
+// larger screens are shown as placeholders of their size.
+inline constexpr std::size_t kLargestThumbnailCanvas = std::size_t{16} << 20;
 
 // Frame counts.
 inline constexpr int kFrameLimit = 128;   // from here on a division is refused
@@ -38,6 +39,8 @@ inline constexpr char kFrameTipWithoutDelay[] = "Frame %1";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
 inline constexpr char kSaved[] = "Saved %1 frames to %2";
+inline constexpr char kSavedDamaged[] =
+    "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
 inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
 inline constexpr char kPngExtension[] = ".png";
 

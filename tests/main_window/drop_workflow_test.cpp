@@ -132,14 +132,17 @@ TEST_F(Drop, AFileNoDecoderTakesKeepsThePreviousDropsRatio) {
 }
 
 TEST_F(Drop, PicturesTooLargeToDecodeAreShownAsFramedPlaceholders) {
-  GifTest::Animation huge = GifTest::SolidFrames(2, 1, 1);
-  huge.width = huge.height = 9000;  // a screen over the decoder's allocation limit
-  DropFile(Put("huge.gif", GifTest::Encode(huge)));
-  EXPECT_TRUE(boxes_.texts.empty());
-  EXPECT_EQ(form().Picture1->Width(), 1455.0f * 2 + 60);  // square, as the screen is
-  // Per frame: frame, size text, separator, number.
-  ASSERT_EQ(form().Picture1->drawing().size(), 8u);
-  EXPECT_EQ(form().Picture1->drawing().PixelBytes(), 0u);
+  // Over the decoder's allocation limit, and over the thumbnails' own budget.
+  for (const int side : {9000, 4096}) {
+    GifTest::Animation huge = GifTest::SolidFrames(2, 1, 1);
+    huge.width = huge.height = side;
+    DropFile(Put("huge.gif", GifTest::Encode(huge)));
+    EXPECT_TRUE(boxes_.texts.empty());
+    EXPECT_EQ(form().Picture1->Width(), 1455.0f * 2 + 60);  // square, as the screen is
+    // Per frame: frame, size text, separator, number.
+    ASSERT_EQ(form().Picture1->drawing().size(), 8u) << side;
+    EXPECT_EQ(form().Picture1->drawing().PixelBytes(), 0u);
+  }
 }
 
 TEST_F(Drop, AFileFromTheWorkFolderIsReadBeforeTheFolderIsEmptied) {

@@ -176,6 +176,27 @@ TEST(FormLoad, WithoutRoomBesideTheProgramTheCacheFolderServesOrTheWindowNeverSh
   qputenv("XDG_CACHE_HOME", old_cache);
 }
 
+TEST(FormLoad, ALinkedCacheFolderIsRefusedAndItsTargetKept) {
+  GifTest::TempDir app, cache, victim;
+  const QByteArray old_cache = qgetenv("XDG_CACHE_HOME");
+  fs::create_directory(victim.path() / "tmp");
+  GifTest::WriteBytes(victim.path() / "tmp" / "thesis.doc", {1});
+  std::error_code no_links;
+  fs::create_directory_symlink(victim.path(), cache.path() / "mervane", no_links);
+  if (no_links) GTEST_SKIP();
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.path().string()));
+  GifTest::RecordingBoxes boxes;
+  const auto form = MainWindow::StartUp({app.path().string(), &boxes, [] {}, true});
+  ASSERT_NE(form, nullptr);
+  const GifTest::Bytes gif = GifTest::Encode(GifTest::SolidFrames(2, 2, 2));
+  GifTest::WriteBytes(app.path() / "a.gif", gif);
+  form->Picture1_OLEDragDrop({{(app.path() / "a.gif").string()}});
+  ASSERT_EQ(boxes.texts.size(), 2u);  // at start-up and at the drop
+  EXPECT_TRUE(boxes.texts[1].contains("symbolic link")) << boxes.texts[1].toStdString();
+  EXPECT_EQ(GifTest::ListNames(victim.path() / "tmp"), std::vector<std::string>{"thesis.doc"});
+  qputenv("XDG_CACHE_HOME", old_cache);
+}
+
 TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
   form().HScroll1->SetMax(1000);
   for (const auto& [value, left] : {std::pair{0, 0.0f}, {1, -16.0f}, {567, -9072.0f}}) {
