@@ -100,22 +100,21 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
 }
 
 EntryKind KindOf(const std::string& path) {
-  // The C++ library here sees no links at all, so look at the entry itself
-  // through a handle opened on it, not on what it leads to. Any reparse
-  // point (a symbolic link or a junction) leads elsewhere and counts as a link.
-  const HANDLE raw =
-      CreateFileW(ToPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // The C++ library here sees no links at all. Any reparse point (a symbolic
+  // link or a junction) leads elsewhere, so every one counts as a link,
+  // whether the name's attributes or the entry opened itself say so.
+  const std::wstring native = ToPath(path).wstring();
+  const DWORD named = GetFileAttributesW(native.c_str());
+  if (named == INVALID_FILE_ATTRIBUTES) return EntryKind::kNothing;
+  if ((named & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kSymbolicLink;
+  // The entry itself, through a handle opened on it rather than on what it
+  // leads to: a device or a pipe is no disk file, whatever its name says.
+  const HANDLE raw = CreateFileW(
+      native.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (raw == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryKind::kNothing;
     // Open elsewhere without sharing: the attributes still tell what it is.
-    const DWORD attributes = GetFileAttributesW(ToPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNothing;
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kSymbolicLink;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
-                                                        : EntryKind::kRegularFile;
+    return (named & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder : EntryKind::kRegularFile;
   }
   const Handle entry(raw);
   if (GetFileType(entry.get()) != FILE_TYPE_DISK) return EntryKind::kOther;
