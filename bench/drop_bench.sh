@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times a drop of a 127-frame 640x360 GIF against dividing it with the
 # divider and composing its frames once.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times mervane-split against the floor of the file system (split -b writing
 # the same number of files and bytes), against gifsicle --explode, and against
 # the plain-search divider it replaced (built from BASELINE_REV), in

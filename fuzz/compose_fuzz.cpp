@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the composer, and the first frames it yields to
 // both file encoders, whose output must compose back to the same picture.
 // A ComposeError is an answer; a crash, a hang, a memory error or a

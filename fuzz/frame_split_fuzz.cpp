@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the in-memory divider. Any outcome but a frame
 // count or one of the two documented failures is a finding, and so is any
 // memory error the sanitizers see. It also holds the cut plan against a plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make_fuzz_corpus FOLDER: writes small GIF streams for the fuzzer to start from.
 
 #include <cstdio>
@@ -45,5 +46,35 @@ int main(int argc, char** argv) {
   put(GifTest::Concat(
       {GifTest::HeaderAndScreen(4, 4, markers),
        {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02, 0x01, 0x44, 0x00, 0x3B}}));
+  // Small files that once cost minutes: 1 x 1 frames restoring the previous
+  // picture of a large screen, a frame of 65535 rows on a small screen, a 0 x
+  // 0 screen, and a picture of two finely mixed palettes.
+  GifTest::Animation restore = GifTest::SolidFrames(10, 1, 1);
+  restore.width = restore.height = 2048;
+  for (std::size_t i = 0; i < restore.frames.size(); ++i) {
+    restore.frames[i].disposal = 3;
+    restore.frames[i].left = static_cast<int>(i);
+  }
+  put(GifTest::Encode(restore));
+  GifTest::Animation tall = GifTest::SolidFrames(1, 64, 64);
+  GifTest::Bytes tall_file = GifTest::Encode(tall);
+  const std::size_t descriptor = 13 + 12 + 19 + 8;  // header, table, looping, control
+  tall_file[descriptor + 7] = tall_file[descriptor + 8] = 0xFF;
+  put(tall_file);
+  GifTest::Animation empty = GifTest::SolidFrames(2, 2, 2);
+  empty.width = empty.height = 0;
+  put(GifTest::Encode(empty));
+  GifTest::Animation mixed = GifTest::SolidFrames(2, 32, 32);
+  std::uint32_t seed = 1;
+  for (GifTest::Frame& frame : mixed.frames) {
+    for (int c = 0; c < 256; ++c) {
+      frame.local_palette.push_back({static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(
+                                                                       &frame - &mixed.frames[0]),
+                                     9});
+    }
+    for (std::uint8_t& index : frame.indices) index = static_cast<std::uint8_t>((seed *= 69069u) >> 24);
+  }
+  mixed.frames[1].transparent = 0;
+  put(GifTest::Encode(mixed));
   return 0;
 }

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 // Hostile bytes reach the platform's GIF decoder through the thumbnails:
 // divide the input in memory, then load every frame file (at most the 127 a
-// strip shows) as the window does. Any crash, hang or memory error the
-// sanitizers see is a finding; refused pictures are not.
+// strip shows) as the window does when it cannot compose them, within the
+// window's budget: a screen past it is never decoded. Any crash, hang or
+// memory error the sanitizers see is a finding; refused pictures are not.
 
 #include <QCoreApplication>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include "frame_split/frame_split.h"
+#include "main_window/workflow_constants.h"
 #include "toolkit/picture.h"
 #include "toolkit/platform_error.h"
 
@@ -44,6 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const FrameSplit::DivideError&) {
   } catch (const Toolkit::PlatformError&) {
   }
+  constexpr std::size_t kScreenSizeEnd = 10;  // "GIF89a", then width and height
+  if (size < kScreenSizeEnd) return 0;
+  const std::size_t screen = static_cast<std::size_t>(data[6] | (data[7] << 8)) *
+                             static_cast<std::size_t>(data[8] | (data[9] << 8));
+  if (screen * 4 > MainWindow::kLargestThumbnailCanvas) return 0;  // a placeholder in the window
   for (int k = 1; k <= std::min(written, kMostThumbnails); ++k) {
     try {
       const Toolkit::Picture picture =
