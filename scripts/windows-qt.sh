@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# windows-qt.sh: builds Qt 6 (Core, Gui, Widgets) as static MinGW-w64
+# libraries from Debian's own qt6-base source, the same version as the host's
+# Qt, which serves as the host tools. The result is cached outside the
+# checkout, keyed by the Qt version, the compiler version and the options
+# below, so that later runs cost seconds. Prints the Qt prefix on its last
+# line. A first build takes about 45 minutes on 2 cores.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+# What the window uses, and nothing more: no network, SQL, D-Bus, printing,
+# OpenGL or Vulkan. Debian's cleaned source has no wintab, hence no tablets.
+options=(
+  -static -release -xplatform win32-g++ -qt-host-path /usr
+  -nomake examples -nomake tests -no-pkg-config -no-opengl
+  -no-feature-vulkan -no-feature-tabletevent -no-feature-network -no-feature-sql
+  -no-feature-dbus -no-feature-printsupport -no-feature-testlib -no-feature-concurrent
+  -no-feature-xml -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-harfbuzz -qt-freetype
+  -no-zstd
+)
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
+key=$(printf '%s\n' "$version" "$compiler" "${options[@]}" \
+      "$(cat "$root/cmake/mingw-w64-compilers.cmake")" | sha256sum | cut -c1-16)
+cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/mervane-build
+prefix=$cache/qt-${version%%+*}-mingw-$compiler-$key
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work=$cache/qt-work-$key
+rm -rf "$work" "$prefix" && mkdir -p "$work/lists/partial" "$work/cache"
+# A source list of our own, so that the machine's apt configuration stays as it is.
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
+  "http://deb.debian.org/debian bookworm main" >"$work/sources.list"
+apt_options=(-o "Dir::Etc::sourcelist=$work/sources.list" -o Dir::Etc::sourceparts=/dev/null
+             -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
+             -o Debug::NoLocking=1 -q)
+apt-get "${apt_options[@]}" update >/dev/null
+(cd "$work" && apt-get "${apt_options[@]}" source "qt6-base=$version" >/dev/null 2>&1)
+source_dir=$(echo "$work"/qt6-base-*/)
+
+mkdir -p "$work/build"
+cd "$work/build"
+"$source_dir/configure" -prefix "$prefix" "${options[@]}" -- -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-compilers.cmake" \
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$work/configure.log" 2>&1 ||
+  { tail -n 40 "$work/configure.log"; exit 1; }
+cmake --build . --parallel 2 >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
+cmake --install . >/dev/null
+# Counted as built only once whole; the 2 GB build tree goes.
+touch "$prefix/.complete"
+cd / && rm -rf "$work"
+echo "$prefix"
