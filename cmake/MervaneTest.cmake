@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 include_guard(GLOBAL)
 find_package(GTest QUIET)
 if(NOT GTest_FOUND)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # build.sh [BUILD_DIR] [extra cmake arguments...]: configures and builds one
 # tree; all of it, or only the target named in MERVANE_TARGET.
 set -euo pipefail

@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Builds the Debian package and the portable .tar.gz into build-package/.
+# SPDX-License-Identifier: MIT
+# package.sh [--lintian]: builds the Debian package and the portable .tar.gz
+# into build-package/; with --lintian, also checks the .deb with lintian.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" dpkg-dev file
+# Debian's own hardening flags, as a package built by the distribution gets them.
 MERVANE_TARGET="" "$root/scripts/build.sh" "$root/build-package" -DMERVANE_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DCMAKE_CXX_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
 (cd "$root/build-package" && cpack)
 ls "$root"/build-package/mervane*.deb "$root"/build-package/mervane*.tar.gz
+# The .deb as a distribution would judge it: any error fails.
+if [ "${1:-}" = --lintian ]; then
+  lintian --fail-on error \
+    "$root"/build-package/mervane_*.deb
+fi

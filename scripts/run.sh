@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the window (not the tests), and starts Mervane.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

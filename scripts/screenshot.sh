@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes docs/screenshot.png: the window after a real drop of a generated
 # 12-frame animation, under a private X server.
 set -euo pipefail

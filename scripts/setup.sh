@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages Mervane needs to build and test, only those
 # that are missing, with sudo when not root.
 set -euo pipefail
@@ -12,7 +13,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   fonts-ipafont-gothic
   xdg-utils
-  desktop-file-utils appstream man-db
+  desktop-file-utils appstream man-db lintian
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev
   "$@"
 )

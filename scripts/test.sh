@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, then builds and runs every test: the normal
-# tree, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# tree, the Debian package under lintian, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer,
 # the three fuzz targets for about a minute each, and the Windows build of
 # everything without Qt, under Wine.
 set -euo pipefail
@@ -10,6 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 echo "== tests"
 "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j2
+
+echo "== the Debian package and the portable archive, judged by lintian"
+"$root/scripts/package.sh" --lintian
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/scripts/build.sh" "$root/build-asan" -DMERVANE_SANITIZE=ON
@@ -24,8 +29,11 @@ for target in frame_split_fuzz thumbnail_fuzz compose_fuzz; do
   corpus="$root/build-fuzz/corpus-$target"
   rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
   log="$root/build-fuzz/$target.log"
+  # The divider's inputs grow as large as the corpus's largest file at once.
+  lengths=(-max_len=8192)
+  [ "$target" = frame_split_fuzz ] && lengths=(-max_len=65536 -len_control=0)
   if ! QT_QPA_PLATFORM=offscreen "$root/build-fuzz/fuzz/$target" \
-      -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" -max_len=8192 -timeout=10 \
+      -max_total_time="${MERVANE_FUZZ_SECONDS:-60}" "${lengths[@]}" -timeout=10 \
       -print_final_stats=1 -artifact_prefix="$root/build-fuzz/" "$corpus" >"$log" 2>&1; then
     tail -n 60 "$log"
     exit 1

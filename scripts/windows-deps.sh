@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # windows-deps.sh DEST: builds giflib and libpng as static MinGW-w64 libraries
 # into DEST/include and DEST/lib, from Debian's own sources (with Debian's
 # patches applied). zlib comes from the libz-mingw-w64-dev package. Does

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # wine-run.sh PROGRAM.exe [ARGS...]: runs a Windows program under Wine, in a
 # Wine prefix of the project's own (made on first use), quietly.
 # wine-run.sh --keep-server | --stop-server: keeps Wine's server running

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mervane [FILE]: the window that divides a dropped animated GIF into frame
 // files; a FILE given is divided as if it had been dropped.
 
@@ -28,9 +29,12 @@ int main(int argc, char** argv) {
                                       failure.number(), QString::fromUtf8(failure.what())));
     return 1;
   }
-  // A copy run from the folder it was installed to keeps its work in the
-  // user's cache folder; a portable copy keeps it beside itself.
-  const bool installed = Toolkit::SameFile(app_path, MERVANE_INSTALL_BINDIR);
+  // An installed copy, under whatever prefix, finds the marker its install
+  // put beside its folder, and keeps its work in the user's cache folder; a
+  // portable copy keeps it beside itself.
+  const bool installed =
+      Toolkit::KindOf(app_path + Toolkit::PathSeparator() + MERVANE_INSTALLED_MARKER) ==
+      Toolkit::EntryKind::kRegularFile;
   const auto form =
       MainWindow::StartUp({app_path, &message_boxes, [] { Toolkit::End(); }, installed});
   if (!form) return 1;

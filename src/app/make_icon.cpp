@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make_icon OUT.png [SIZE]: draws Mervane's icon, a film strip cut in two,
 // SIZE pixels square (32 by default), and stores it with a 256-colour palette.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mervane-split: divides an animated GIF into one GIF file per frame, the
 // same way the window does, for use from scripts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Frames as a viewer shows them: every frame of an animated GIF composed on

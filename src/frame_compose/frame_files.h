@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Standalone files of composed frames: a full-frame GIF or an RGBA PNG.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame_compose/save_frames.h"
 
 #include <algorithm>

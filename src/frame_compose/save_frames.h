@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Writes frames as they appear to files: full-frame GIFs or RGBA PNGs. The

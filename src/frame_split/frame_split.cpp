@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame_split/frame_split.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame_split/gif_blocks.h"
 
 #include <algorithm>

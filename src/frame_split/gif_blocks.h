@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A walk over a GIF stream's block structure, so that marker bytes count only

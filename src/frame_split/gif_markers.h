@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The fixed byte sequences the divider cuts at, named after the GIF89a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drop-and-divide workflow of the main window: read the dropped file,
 // divide it into the work folder, lay out the strip and paint its thumbnails.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Numbers and texts of the drop-and-divide workflow and the commands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/drawing.h"
 
 #include <QFontMetricsF>

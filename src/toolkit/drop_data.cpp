@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/drop_data.h"
 
 #include <QDropEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/file_ops.h"
 
 #include <cerrno>

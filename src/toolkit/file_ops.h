@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // File operations over std::filesystem, POSIX descriptors and the Windows

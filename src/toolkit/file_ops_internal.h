@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Shared by file_ops.cpp and the platform files beside it; not for callers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations that differ by platform: the POSIX side, over descriptors.
 
 #include <fcntl.h>

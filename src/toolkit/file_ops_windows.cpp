@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations that differ by platform: the Windows side. Every call
 // that takes a path uses the wide (UTF-16) form, so that any file name works
 // whatever the ANSI code page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/image_control.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/path_text.h"
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // File names as they cross between Qt's text and the toolkit's paths. A path

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/picture_box.h"
 
 #include <QHelpEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/platform.h"
 
 #include <QCoreApplication>

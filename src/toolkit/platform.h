@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Desktop services the window asks for: message boxes, event pumping, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/platform_error.h"
 
 #include <cerrno>

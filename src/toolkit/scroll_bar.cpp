@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/scroll_bar.h"
 
 namespace Toolkit {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The window is described in twips; Qt lays out in device-independent pixels.

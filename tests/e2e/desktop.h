@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the end-to-end tests do on the X server: wait for it, run xdotool,

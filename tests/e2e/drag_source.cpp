@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // drag_source FILE: a small window at (600, 400) that starts a real drag of
 // FILE as a file URL when pressed, as a file manager would, then exits.
 

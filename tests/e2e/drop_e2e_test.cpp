@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A real XDND drop onto the running mervane: a drag source in another
 // process, the mouse moved by xdotool from it onto the strip.
 

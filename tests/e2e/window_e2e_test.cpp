@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the real mervane under an X server and looks at it from outside,
 // as a user would: the work folder, the window's title and size, END.
 

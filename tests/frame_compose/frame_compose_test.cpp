@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame_compose/frame_compose.h"
 
 #include <gtest/gtest.h>

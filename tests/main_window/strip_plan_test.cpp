@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "main_window/strip_plan.h"
 
 #include <gtest/gtest.h>

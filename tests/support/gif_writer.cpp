@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/gif_writer.h"
 
 #include <unordered_map>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A small GIF89a writer for tests: real LZW, so that decoders accept what it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processes and special files for the tests: the POSIX side.
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processes and special files for the tests: the Windows side.
 
 #include <windows.h>

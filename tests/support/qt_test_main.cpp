@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test main for widget tests: an offscreen QApplication around GoogleTest.
 
 #include <gtest/gtest.h>

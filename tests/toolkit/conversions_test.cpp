@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "toolkit/conversions.h"
 
 #include <gtest/gtest.h>

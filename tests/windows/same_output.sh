@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # same_output.sh LINUX_SPLIT WINDOWS_SPLIT_EXE GIF...: runs both builds of
 # mervane-split on every GIF, in every output mode, and fails unless they
 # write the same files with the same bytes, print the same standard output
