@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -125,6 +126,16 @@ void Warn(const std::string& damage) {
   std::fprintf(stderr, "%s: warning: %s; that frame is incomplete\n", kProgram, damage.c_str());
 }
 
+// A prefix naming folders that do not exist yet gets them, as mkdir -p
+// would; called once nothing stands in the way of writing.
+void MakePrefixFolder(const std::string& prefix) {
+  const std::filesystem::path folder =
+      std::filesystem::path(std::u8string(prefix.begin(), prefix.end())).parent_path();
+  if (folder.empty()) return;
+  const std::u8string text = folder.u8string();
+  Toolkit::MkDirAll(std::string(text.begin(), text.end()));
+}
+
 int Written(int written) {
   std::printf("%d frame%s written\n", written, written == 1 ? "" : "s");
   return kExitWritten;
@@ -147,7 +158,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
   if (!plan) {
     std::fprintf(stderr,
                  "%s: %s: no looping signature (\"NETSCAPE\"), so it cannot be divided; nothing "
-                 "written\n",
+                 "written (use --full or --png to write its frames as they appear)\n",
                  kProgram, args.source.c_str());
     return kExitNotDivisible;
   }
@@ -158,6 +169,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
       !obstacle.empty()) {
     return Fail(obstacle);
   }
+  MakePrefixFolder(prefix);
   const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
     return FrameSplit::WriteFrames(bytes, *plan, prefix, progress,
                                    [&](int k) { return args.frames.Contains(k); });
@@ -192,6 +204,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
                 std::to_string(args.limit_pixels) +
                 "; nothing written (raise it with --limit-pixels N, or 0 for no limit)");
   }
+  MakePrefixFolder(prefix);
   const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
     const float step = progress.Width() / static_cast<float>(std::max(count, 1));
     FrameCompose::SaveRequest request;
@@ -294,7 +307,18 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
 }
 
 int Run(const Cli::Arguments& args) {
+  switch (Toolkit::KindOf(args.source)) {
+    case Toolkit::EntryKind::kNothing:
+      return Fail("Cannot open " + args.source + ": No such file or directory");
+    case Toolkit::EntryKind::kFolder:
+      return Fail(args.source + " is a folder");
+    default:
+      break;
+  }
   const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(args.source);
+  if (!FrameSplit::HasGifHeader(bytes)) {
+    return Fail(args.source + ": not a GIF file (it does not start with GIF87a or GIF89a)");
+  }
   const std::string prefix = args.prefix.value_or(Cli::DefaultPrefix(args.source));
   switch (args.output) {
     case Cli::Output::kExactCut:

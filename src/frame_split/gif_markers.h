@@ -4,9 +4,11 @@
 // The fixed byte sequences the divider cuts at, named after the GIF89a
 // block structure they belong to.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace FrameSplit {
 
@@ -23,6 +25,8 @@ inline constexpr std::uint8_t kImageSeparator = 0x2C;  // ','
 // descriptor, whose packed byte says whether a global colour table follows.
 inline constexpr std::array<std::uint8_t, 3> kSignature = {'G', 'I', 'F'};
 inline constexpr std::size_t kHeaderSize = 6;  // signature + version
+inline constexpr std::array<std::array<std::uint8_t, 3>, 2> kVersions = {
+    {{'8', '7', 'a'}, {'8', '9', 'a'}}};
 inline constexpr std::size_t kLogicalScreenDescriptorSize = 7;
 inline constexpr std::size_t kScreenPackedOffset = 10;  // packed byte of the screen descriptor
 // Image descriptor after its separator: left, top, width, height, packed.
@@ -49,5 +53,16 @@ inline constexpr std::array<std::uint8_t, 2> kFrameTail = {kBlockTerminator, kTr
 // Frame file names: prefix + number in this picture + extension.
 inline constexpr char kFrameNumberPicture[] = "000";
 inline constexpr char kFrameExtension[] = ".gif";
+
+// True when `bytes` start with "GIF87a" or "GIF89a".
+inline bool HasGifHeader(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kHeaderSize) return false;
+  const auto version = bytes.subspan(kSignature.size(), kHeaderSize - kSignature.size());
+  const auto is = [&](const auto& expected) {
+    return std::equal(expected.begin(), expected.end(), version.begin());
+  };
+  return std::equal(kSignature.begin(), kSignature.end(), bytes.begin()) &&
+         (is(kVersions[0]) || is(kVersions[1]));
+}
 
 }  // namespace FrameSplit

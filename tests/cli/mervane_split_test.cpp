@@ -56,6 +56,7 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
   GifTest::Bytes cut_short = GifTest::Encode(GifTest::SolidFrames(2, 2, 2));
   cut_short.resize(cut_short.size() - 3);
   const std::string truncated = Put("short.gif", cut_short);
+  const std::string png = Put("picture.png", GifTest::FromText("\x89PNG\r\n\x1a\nNETSCAPE"));
   fs::create_directory(cwd_.path() / "f003.gif");  // blocks the third frame
 
   struct Case {
@@ -64,10 +65,17 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
     std::string in_err;
   };
   const std::vector<Case> cases = {
-      {{still_path, cwd_.File("s")}, 1, "NETSCAPE"},
-      {{inputs_.File("missing.gif")}, 2, inputs_.File("missing.gif")},
+      {{still_path, cwd_.File("s")},
+       1,
+       "NETSCAPE\"), so it cannot be divided; nothing written (use --full or --png"},
+      {{inputs_.File("missing.gif")},
+       2,
+       "Cannot open " + inputs_.File("missing.gif") + ": No such file or directory"},
+      {{inputs_.Text()}, 2, inputs_.Text() + " is a folder"},
+      {{png}, 2, png + ": not a GIF file"},
       {{no_header}, 2, "application extension"},
-      {{good, cwd_.File("no folder/f")}, 2, cwd_.File("no folder/f001.gif")},
+      {{good, cwd_.File("made/on the way/f")}, 0, ""},  // folders made as mkdir -p does
+      {{good, good + "/f"}, 2, good},                   // no folder can be made where a file stands
       {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
       {{}, 2, "Try 'mervane-split --help'"},
       {{good, "a", "b"}, 2, "extra operand 'b'"},
@@ -83,7 +91,8 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
     EXPECT_NE(result.err.find(c.in_err), std::string::npos) << result.err;
   }
   // The folder at the third frame's name is seen before any frame is written.
-  EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"f003.gif"}));
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"f003.gif", "made"}));
+  EXPECT_EQ(GifTest::ListNames(cwd_.path() / "made" / "on the way").size(), 5u);
 }
 
 TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
