@@ -75,11 +75,25 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
     return;
   }
 
+  // Read the source and plan its cut before anything changes: it may be one
+  // of the work folder's own files, and a file that cannot be read or cut
+  // (no looping signature, no header end, no frame) must not cost the user
+  // the frames, the strip or the work folder of the previous drop.
+  std::string source_path;
+  Guarded([&] { source_path = Data.files.at(0); });
+  std::vector<std::uint8_t> source_bytes;
+  Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
+  std::optional<FrameSplit::CutPlan> cut;
+  if (!source_bytes.empty())
+    Guarded([&] { cut = FrameSplit::PlanCuts(source_bytes, source_path); });
+  if (!cut) {
+    Guarded([&] { services_.message_boxes->MsgBox(this, QString::fromUtf8(kCantDivide)); });
+    return;
+  }
+
   Strip()->Cls();
   Progress->setVisible(true);
   const float progress_width = Progress->Width();
-  std::string source_path;
-  Guarded([&] { source_path = Data.files.at(0); });
   // When the file is no picture, the measurer keeps the previous drop's
   // picture, and the strip takes that picture's ratio.
   Guarded([&] { Measurer()->SetPicture(Toolkit::LoadPicture(source_path)); });
@@ -87,20 +101,12 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   const std::string base_name = Toolkit::DropLastCharacters(
       Toolkit::Dir(source_path, Toolkit::kAttrNormal), kExtensionLength);
 
-  // Read the source before the work folder is emptied: it may be one of the
-  // work folder's own files, and a source that cannot be read must not cost
-  // the user the frames of the previous drop.
   int frame_count = 0;
-  std::vector<std::uint8_t> source_bytes;
-  Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
-  if (!source_bytes.empty()) {
-    Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
-    Guarded([&] {
-      WindowProgress progress(*Progress);
-      frame_count =
-          FrameSplit::SplitAnimation(source_bytes, source_path, OutputPrefix(base_name), progress);
-    });
-  }
+  Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
+  Guarded([&] {
+    WindowProgress progress(*Progress);
+    frame_count = FrameSplit::WriteFrames(source_bytes, *cut, OutputPrefix(base_name), progress);
+  });
   if (frame_count > 0) last_drop_ = {source_path, base_name};
   if (frame_count == 0) return ResetAfterRefusal(kCantDivide);
   if (frame_count >= kFrameLimit) return ResetAfterRefusal(kTooManyFrames);
@@ -123,15 +129,19 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
   const double progress_step = static_cast<double>(progress_width) / plan.places.size();
   const float strip_bottom = plan.thumbnail_height + kNumberBand;
   std::size_t painted = 0;
-  const auto paint_slot = [&](const Toolkit::Picture& picture, std::optional<int> delay_ms) {
+  const auto paint_slot = [&](const Toolkit::Picture& picture, std::optional<int> delay_ms,
+                              bool complete) {
     const SlotPlan& slot = plan.places[painted++];
     const int number = static_cast<int>(painted);
     const auto left = static_cast<float>(slot.thumbnail_left);
     const auto width = static_cast<float>(plan.thumbnail_width);
     Strip()->PaintPicture(picture, left, 0, width, plan.thumbnail_height);
+    const char* tip = !delay_ms  ? kFrameTipWithoutDelay
+                      : complete ? kFrameTip
+                                 : kIncompleteFrameTip;
     Strip()->AddToolTip(left, 0, width, plan.thumbnail_height,
-                        delay_ms ? QString::fromUtf8(kFrameTip).arg(number).arg(*delay_ms)
-                                 : QString::fromUtf8(kFrameTipWithoutDelay).arg(number));
+                        delay_ms ? QString::fromUtf8(tip).arg(number).arg(*delay_ms)
+                                 : QString::fromUtf8(tip).arg(number));
     const auto x = static_cast<float>(slot.separator_x);
     Strip()->Line(x, 0, x, strip_bottom);
     Strip()->CurrentX = left;
@@ -154,7 +164,7 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
           const QImage view(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
                             canvas->height, QImage::Format_RGBA8888);
-          paint_slot(Toolkit::Picture(view.copy()), frame.delay_cs * 10);
+          paint_slot(Toolkit::Picture(view.copy()), frame.delay_cs * 10, frame.complete);
           return painted < plan.places.size();
         },
         animation, options);
@@ -175,7 +185,7 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
             FrameSplit::FrameFileName(OutputPrefix(base_name), static_cast<int>(painted) + 1));
       });
     }
-    paint_slot(picture, std::nullopt);
+    paint_slot(picture, std::nullopt, true);
   }
 }
 

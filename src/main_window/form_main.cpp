@@ -247,16 +247,19 @@ void Form_main::Command1_Click() {
 }
 
 void Form_main::Command2_Click() {
+  // Losing the strip over a missing file manager would help nobody: say
+  // what went wrong, and where the frames are, and keep running.
   const std::string work_folder = WorkFolder();
-  try {
-    Toolkit::OpenInFileManager(work_folder);
-  } catch (const Toolkit::PlatformError& failure) {
-    // Losing the strip over a missing file manager would help nobody: say
-    // what went wrong and keep running.
+  const auto failed = [this, work_folder](const std::string& reason) {
     services_.message_boxes->MsgBox(
-        this, QStringLiteral("Cannot open %1 in the file manager: %2")
+        this, QString::fromUtf8(kCannotOpenWorkFolder)
                   .arg(QDir::toNativeSeparators(Toolkit::PathToText(work_folder)),
-                       QString::fromStdString(failure.reason())));
+                       QString::fromStdString(reason)));
+  };
+  try {
+    Toolkit::OpenInFileManager(this, work_folder, failed);
+  } catch (const Toolkit::PlatformError& failure) {
+    failed(failure.reason());
   }
 }
 

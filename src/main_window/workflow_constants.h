@@ -35,8 +35,11 @@ inline constexpr char kCantDivide[] = "Con't Divide";
 inline constexpr char kTooManyFrames[] = "Divide under128images";
 inline constexpr char kImagesSuffix[] = " Images";
 inline constexpr char kWorkFolderRefused[] = "Cannot use %1 as the work folder: %2";
+inline constexpr char kCannotOpenWorkFolder[] = "Cannot open the work folder %1: %2";
 inline constexpr char kFrameTip[] = "Frame %1, %2 ms";  // a thumbnail's number and delay
 inline constexpr char kFrameTipWithoutDelay[] = "Frame %1";
+inline constexpr char kIncompleteFrameTip[] =
+    "Frame %1, %2 ms (incomplete: the file ends inside this frame)";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
 inline constexpr char kSaved[] = "Saved %1 frames to %2";

@@ -5,8 +5,10 @@
 // file manager and ending the program.
 
 #include <QString>
+#include <functional>
 #include <string>
 
+class QObject;
 class QWidget;
 
 namespace Toolkit {
@@ -31,11 +33,22 @@ inline constexpr char kProgramName[] = "Mervane";
 // Runs the pending window events (paint, scroll, clicks, drops), then returns.
 void DoEvents();
 
+// Why the file manager could not be started, in words for the user.
+using OpenFailed = std::function<void(const std::string& reason)>;
+
 // Opens `folder` in the desktop's file manager without waiting for it. On
 // Windows the command line is "explorer.exe " followed by the folder;
 // elsewhere xdg-open gets the folder as its one argument, never through a
-// shell. Throws PlatformError when no file manager can be started.
-void OpenInFileManager(const std::string& folder);
+// shell. The opener is watched for a few seconds: when it fails to start or
+// ends with a failing status in that time (xdg-open finding no file
+// manager, say), `failed` is called from the event loop with the reason,
+// unless `context` is gone by then. Throws PlatformError when there is no
+// opener to start at all.
+void OpenInFileManager(QObject* context, const std::string& folder, OpenFailed failed);
+
+// The same for the file `path`: shown selected in its folder where the
+// platform's file manager can be asked so (Windows), else its folder opened.
+void ShowInFileManager(QObject* context, const std::string& path, OpenFailed failed);
 
 // Ends the process at once with status 0, also from inside a handler that
 // is pumping events. No file may be open at that moment.

@@ -84,27 +84,30 @@ TEST_F(Drop, OneHundredAndTwentyEightFramesAreRefusedButTheirFilesStay) {
   EXPECT_EQ(WorkFiles().size(), 128u);
 }
 
-TEST_F(Drop, UndividableFilesSayConTDivideAndOnlyReadableOnesEmptyTheFolder) {
+TEST_F(Drop, UndividableFilesSayConTDivideAndKeepThePreviousFrames) {
   GifTest::Animation still = GifTest::SolidFrames(1, 4, 4);
   still.looping = false;
+  GifTest::Animation no_frame = GifTest::SolidFrames(0, 4, 4);
   ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
-  const std::vector<std::pair<std::string, bool>> sources = {
-      {Put("still.gif", GifTest::Encode(still)), true},
-      {Put("text.gif", GifTest::FromText("hello")), true},
-      {inputs_.File("missing.gif"), false},
-      {Put("empty.gif", {}), false},
-      {inputs_.File("pipe.gif"), false},
-      {inputs_.path().string(), false},
-      {"", false}};
-  for (const auto& [source, emptied] : sources) {
+  const std::vector<std::string> sources = {Put("still.gif", GifTest::Encode(still)),
+                                            Put("no frame.gif", GifTest::Encode(no_frame)),
+                                            Put("text.gif", GifTest::FromText("hello NETSCAPE")),
+                                            inputs_.File("missing.gif"),
+                                            Put("empty.gif", {}),
+                                            inputs_.File("pipe.gif"),
+                                            inputs_.path().string(),
+                                            ""};
+  DropFile(Animation(3));
+  const std::size_t drawn = form().Picture1->drawing().size();
+  for (const std::string& source : sources) {
     SCOPED_TRACE(source);
-    DropFile(Animation(3));
     boxes_.texts.clear();
     DropFile(source);
     ASSERT_EQ(boxes_.texts.size(), 1u);
     EXPECT_EQ(boxes_.texts[0], "Con't Divide");
-    EXPECT_EQ(WorkFiles().size(), emptied ? 0u : 3u);
-    EXPECT_EQ(form().Label1->text(), "Mervane");
+    EXPECT_EQ(WorkFiles().size(), 3u);
+    EXPECT_EQ(form().Label1->text(), "3 Images");
+    EXPECT_EQ(form().Picture1->drawing().size(), drawn);
     EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
   }
   form().OnFilesDropped({});  // no file at all
@@ -215,6 +218,12 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearWithTheirNumberAndDelay) {
   EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms");
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 100}), "Drop AnimationGIFfile");
+  // Cut off inside the second frame's data: that frame says so.
+  GifTest::Bytes cut = GifTest::Encode(delta);
+  cut.resize(cut.size() - 4);
+  DropFile(Put("cut.gif", cut));
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}),
+            "Frame 2, 250 ms (incomplete: the file ends inside this frame)");
 }
 
 TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {

@@ -268,6 +268,24 @@ TEST_F(ShowHolder, OpensTheWorkFolderAsOneArgumentWithoutAShell) {
   EXPECT_TRUE(boxes.texts.empty());
 }
 
+TEST_F(ShowHolder, AFileManagerThatFailsIsReportedWithTheFolder) {
+  GifTest::TempDir bin;
+  {
+    std::ofstream script(bin.path() / "xdg-open");
+    script << "#!/bin/sh\necho 'xdg-open: no method available for opening' >&2\nexit 3\n";
+  }
+  fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
+  qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+  form().Command2->click();
+  EXPECT_TRUE(GifTest::PollUntil(5, [&] {
+    QCoreApplication::processEvents();
+    return !boxes_.texts.empty();
+  }));
+  ASSERT_EQ(boxes_.texts.size(), 1u);
+  EXPECT_EQ(boxes_.texts[0].toStdString(), "Cannot open the work folder " + work().string() +
+                                               ": xdg-open: no method available for opening");
+}
+
 TEST_F(ShowHolder, AMissingFileManagerIsReportedAndTheProgramGoesOn) {
   GifTest::TempDir empty;
   qputenv("PATH", QByteArray::fromStdString(empty.path().string()));
