@@ -58,6 +58,7 @@ class DividingScope {
 
 void Form_main::ResetAfterRefusal(const char* message) {
   Strip()->Cls();
+  frame_slots_.clear();
   Progress->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
   Guarded([&] { services_.message_boxes->MsgBox(this, QString::fromUtf8(message)); });
@@ -92,6 +93,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   }
 
   Strip()->Cls();
+  frame_slots_.clear();
   Progress->setVisible(true);
   const float progress_width = Progress->Width();
   // When the file is no picture, the measurer keeps the previous drop's
@@ -139,6 +141,7 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
     const char* tip = !delay_ms  ? kFrameTipWithoutDelay
                       : complete ? kFrameTip
                                  : kIncompleteFrameTip;
+    frame_slots_.emplace_back(left, 0, width, plan.thumbnail_height);
     Strip()->AddToolTip(left, 0, width, plan.thumbnail_height,
                         delay_ms ? QString::fromUtf8(tip).arg(number).arg(*delay_ms)
                                  : QString::fromUtf8(tip).arg(number));
@@ -189,6 +192,12 @@ void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
   }
 }
 
+std::string Form_main::SavedFrameName(const std::string& folder, int number, bool png) const {
+  return folder + Toolkit::PathSeparator() + last_drop_.base_name +
+         Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
+         (png ? kPngExtension : FrameSplit::kFrameExtension);
+}
+
 void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
   if (dividing_ || last_drop_.source_path.empty()) return;
   const DividingScope busy(dividing_);
@@ -201,11 +210,7 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
         Progress->Width() / static_cast<float>(std::max(FrameCompose::CountFrames(bytes), 1));
     FrameCompose::SaveRequest request;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
-    request.path_of = [&](int number) {
-      return folder + Toolkit::PathSeparator() + last_drop_.base_name +
-             Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
-             (png ? kPngExtension : FrameSplit::kFrameExtension);
-    };
+    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
     request.after_frame = [&](int number) {
       Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
       Toolkit::DoEvents();

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -162,6 +163,10 @@ void Form_main::BuildControls() {
     setTabOrder(built.at(tab_rows[i - 1]->name), built.at(tab_rows[i]->name));
   }
 
+  Strip()->installEventFilter(this);
+  Viewport()->installEventFilter(this);
+  auto* open = new QShortcut(QKeySequence::Open, this);
+  connect(open, &QShortcut::activated, this, &Form_main::OpenFile);
   connect(Command1, &QPushButton::clicked, this, &Form_main::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form_main::Command2_Click);
   connect(HScroll1, &Toolkit::ScrollBar::Change, this, &Form_main::HScroll1_Change);
@@ -270,7 +275,8 @@ void Form_main::HScroll1_Change() {
 }
 
 bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
-  if (Busy() || data.files.empty()) return false;
+  // A frame dragged out of the strip and back is no new file to divide.
+  if (Busy() || data.files.empty() || data.from_this_program) return false;
   // Qt hands a drag the buttons, the scroll bar or the progress strip
   // refuse on to this window, so refuse it here for them.
   const QWidget* refusing[] = {Command1, Command2, HScroll1, Progress};
@@ -281,28 +287,6 @@ bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
     }
   }
   return true;
-}
-
-void Form_main::contextMenuEvent(QContextMenuEvent* event) {
-  const QWidget* over = childAt(event->pos());
-  if (over != Strip() && over != Viewport()) return;
-  QMenu menu(this);
-  QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
-  save->setEnabled(!last_drop_.source_path.empty() && !Busy());
-  if (menu.exec(event->globalPos()) != save) return;
-  const QString folder =
-      QFileDialog::getExistingDirectory(this, QString::fromUtf8(kSaveAsTheyAppear));
-  if (folder.isEmpty()) return;
-  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
-                  QString::fromUtf8(kSaveFormatQuestion)
-                      .arg(Toolkit::PathToText(Toolkit::Dir(last_drop_.source_path, 0))),
-                  QMessageBox::Cancel, this);
-  QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
-  QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
-  ask.setDefaultButton(gif);
-  ask.exec();
-  if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
-  SaveFramesAsTheyAppear(Toolkit::PathFromText(folder), ask.clickedButton() == png);
 }
 
 void Form_main::closeEvent(QCloseEvent* event) {

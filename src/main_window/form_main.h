@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QImage>
 #include <QPoint>
+#include <QRectF>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "toolkit/drop_data.h"
 
@@ -90,6 +93,23 @@ class Form_main : public QWidget {
   // how it went in a box. The strip's context menu asks for the folder.
   void SaveFramesAsTheyAppear(const std::string& folder, bool png);
 
+  // Frames out of the strip. `number` is 1-based; each does nothing for a
+  // number the strip does not show.
+  // The frame whose thumbnail lies at `pixels` of the strip, or 0.
+  int FrameAt(QPoint pixels) const;
+  // The frame's file in the work folder.
+  std::string FrameFile(int number) const;
+  // The frame as it appears, composed from the last divided file; a null
+  // image when it cannot be had.
+  QImage FrameAsItAppears(int number) const;
+  void CopyFrame(int number);
+  // Writes the frame as it appears to `path`: a PNG, or a full-frame GIF
+  // when `path` ends in ".gif". Says in a box when it cannot.
+  void SaveFrameAs(int number, const std::string& path);
+  void ShowFrameInFolder(int number);
+  // Asks for a GIF file and divides it as if it had been dropped.
+  void OpenFile();
+
   void Command1_Click();  // "END"
   void Command2_Click();  // "ShowHolder"
   void HScroll1_Change();
@@ -105,6 +125,9 @@ class Form_main : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // The strip and its viewport: the wheel and the keys move the scroll bar,
+  // and a thumbnail pressed and moved is dragged out as its file.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -119,8 +142,18 @@ class Form_main : public QWidget {
 
   FormServices services_;
   bool dividing_ = false;
-  std::string cache_work_folder_;  // set when Form_Load falls back to it
-  std::string cache_folder_;       // the folder above it, Mervane's own in the user's cache
+  std::string cache_work_folder_;    // set when Form_Load falls back to it
+  std::string cache_folder_;         // the folder above it, Mervane's own in the user's cache
+  std::vector<QRectF> frame_slots_;  // each thumbnail's rectangle on the strip, in twips
+  QPoint press_at_;                  // where a drag out might start, strip pixels
+  int pressed_frame_ = 0;
+  int wheel_rest_ = 0;            // wheel turns short of a notch, in eighths of a degree
+  std::string last_save_folder_;  // where the last save went, to start there again
+  // Asks before replacing files at `paths`; true to go on.
+  bool MayReplace(const std::vector<std::string>& paths, const QString& folder);
+  void SaveFramesDialog();
+  // Where saving frame `number` of the last drop into `folder` writes it.
+  std::string SavedFrameName(const std::string& folder, int number, bool png) const;
   // The last file divided, for saving its frames as they appear.
   struct LastDrop {
     std::string source_path, base_name;

@@ -47,5 +47,17 @@ inline constexpr char kSavedDamaged[] =
     "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
 inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
 inline constexpr char kPngExtension[] = ".png";
+// The strip's menu, and the dialogs behind it.
+inline constexpr char kCopyFrame[] = "Copy frame %1";
+inline constexpr char kSaveFrameAs[] = "Save frame %1 as\u2026";
+inline constexpr char kShowFrame[] = "Show frame %1 in folder";
+inline constexpr char kOpen[] = "Open\u2026";
+inline constexpr char kGifFilesFilter[] = "GIF images (*.gif *.GIF);;All files (*)";
+inline constexpr char kPngFilter[] = "PNG image (*.png)";
+inline constexpr char kGifFilter[] = "Full-frame GIF image (*.gif)";
+inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";
+inline constexpr char kReplaceQuestion[] =
+    "%1 of the files about to be written are already in %2. Replace them?";
+inline constexpr char kReplace[] = "Replace";
 
 }  // namespace MainWindow

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "toolkit/drop_data.h"
 
+#include <QDrag>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPixmap>
 #include <QUrl>
 #include <QWidget>
 
@@ -33,6 +35,7 @@ bool DropSite::eventFilter(QObject*, QEvent* event) {
   DropData data = DropDataFrom(drag->mimeData());
   if (!data.files.empty() && type != QEvent::Drop) entered_ = data;
   if (data.files.empty()) data = entered_;
+  data.from_this_program = drag->source() != nullptr;
   if (type == QEvent::Drop) entered_ = {};
   if (!filter_(data, drag->position().toPoint())) {
     drag->ignore();
@@ -41,6 +44,15 @@ bool DropSite::eventFilter(QObject*, QEvent* event) {
   drag->acceptProposedAction();
   if (type == QEvent::Drop) emit dropped(data);
   return true;
+}
+
+void DragFileOut(QWidget* source, const std::string& path, const QPixmap& preview) {
+  auto* drag = new QDrag(source);
+  auto* mime = new QMimeData;
+  mime->setUrls({QUrl::fromLocalFile(PathToText(path))});
+  drag->setMimeData(mime);
+  if (!preview.isNull()) drag->setPixmap(preview);
+  drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 }  // namespace Toolkit

@@ -10,6 +10,7 @@
 
 class QDropEvent;
 class QMimeData;
+class QPixmap;
 class QWidget;
 
 namespace Toolkit {
@@ -19,6 +20,7 @@ namespace Toolkit {
 // left out.
 struct DropData {
   std::vector<std::string> files;
+  bool from_this_program = false;  // dragged out of one of our own windows
 };
 
 DropData DropDataFrom(const QMimeData* mime);
@@ -46,6 +48,11 @@ class DropSite : public QObject {
   DropFilter filter_;
   DropData entered_;
 };
+
+// Starts dragging the file at `path` out of `source`, as file managers take
+// files: its local URL in text/uri-list, offered for copying, with `preview`
+// under the pointer. Returns once the drag ends.
+void DragFileOut(QWidget* source, const std::string& path, const QPixmap& preview);
 
 }  // namespace Toolkit
 

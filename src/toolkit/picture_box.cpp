@@ -119,6 +119,17 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.setClipRegion(event->region());
   if (!picture_.IsNull()) painter.drawImage(QPoint(0, 0), picture_.image());
   drawing_.Paint(painter, event->rect());
+  if (hasFocus()) PaintFocusMark(*this, painter);
+}
+
+void PaintFocusMark(QWidget& widget, QPainter& painter) {
+  // Around the part that can be seen: a strip wider than its viewport
+  // would carry the mark out of sight.
+  const QRect seen = widget.visibleRegion().boundingRect().adjusted(1, 1, -2, -2);
+  painter.setClipping(false);
+  painter.setPen(QPen(widget.palette().color(QPalette::Highlight), 1, Qt::DashLine));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(seen);
 }
 
 }  // namespace Toolkit

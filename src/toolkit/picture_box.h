@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QWidget>
+
+class QPainter;
 #include <functional>
 #include <utility>
 #include <vector>
@@ -82,5 +84,8 @@ class PictureBox : public QWidget {
   DrawingList drawing_;
   std::vector<std::pair<QRectF, QString>> tips_;  // in pixels
 };
+
+// Draws the keyboard focus mark around the visible part of `widget`.
+void PaintFocusMark(QWidget& widget, QPainter& painter);
 
 }  // namespace Toolkit

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "toolkit/platform.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -109,6 +112,14 @@ void ShowInFileManager(QObject* context, const std::string& path, OpenFailed fai
   const QString folder = QFileInfo(PathToText(path)).absolutePath();
   StartWatched(context, Opener(path), {folder}, {}, std::move(failed));
 #endif
+}
+
+void CopyImage(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
+
+std::string PicturesFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+  return PathFromText(folder);
 }
 
 void End() {

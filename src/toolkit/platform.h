@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+class QImage;
 class QObject;
 class QWidget;
 
@@ -49,6 +50,12 @@ void OpenInFileManager(QObject* context, const std::string& folder, OpenFailed f
 // The same for the file `path`: shown selected in its folder where the
 // platform's file manager can be asked so (Windows), else its folder opened.
 void ShowInFileManager(QObject* context, const std::string& path, OpenFailed failed);
+
+// Puts `image` on the clipboard, for pasting into other programs.
+void CopyImage(const QImage& image);
+
+// The platform's folder for the user's pictures, or the home folder.
+std::string PicturesFolder();
 
 // Ends the process at once with status 0, also from inside a handler that
 // is pumping events. No file may be open at that moment.

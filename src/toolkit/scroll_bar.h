@@ -25,8 +25,18 @@ class ScrollBar : public QScrollBar {
   void SetLargeChange(std::int32_t v) { setPageStep(v); }
   void SetSmallChange(std::int32_t v) { setSingleStep(v); }
 
+  // Moves as a horizontal bar's keys do: Left and Right by SmallChange, Page
+  // Up and Page Down by LargeChange, Home and End to Min and Max. False for
+  // any other key.
+  bool MoveByKey(int key);
+
  signals:
   void Change();
+
+ protected:
+  // The native bar shows no focus in every style: a mark says where keys go.
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace Toolkit

@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -258,6 +259,59 @@ TEST_F(Drop, ExtremeAspectRatiosStayBoundedAndScrollToTheirLastFrame) {
     EXPECT_NEAR(right, std::min(form().Strip()->Width(), form().Viewport()->Width()), 16 * 2);
     form().grab();
   }
+}
+
+TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
+  DropFile(Animation(40, 20, 20));
+  Toolkit::ScrollBar& bar = *form().HScroll1;
+  const int small = bar.SmallChange(), large = bar.LargeChange();
+  ASSERT_GT(bar.Max(), 2 * large);
+  const auto wheel = [&](QWidget* target, int delta) {
+    QWheelEvent turn(QPointF(5, 5), QPointF(5, 5), {}, QPoint(0, delta), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &turn);
+  };
+  const auto key = [&](QWidget* target, int code) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+  };
+  wheel(form().Strip(), -240);  // two notches down: two arrows' worth to the right
+  EXPECT_EQ(bar.Value(), 2 * small);
+  wheel(form().Viewport(), 60);  // half a notch: nothing yet
+  wheel(form().Viewport(), 60);
+  EXPECT_EQ(bar.Value(), small);
+  struct Case {
+    QWidget* target;
+    int key, value;
+  };
+  for (const Case& c : {Case{form().Strip(), Qt::Key_Right, 2 * small},
+                        Case{form().Strip(), Qt::Key_PageDown, 2 * small + large},
+                        Case{&bar, Qt::Key_Left, small + large}, Case{&bar, Qt::Key_End, bar.Max()},
+                        Case{form().Strip(), Qt::Key_PageUp, bar.Max() - large},
+                        Case{form().Strip(), Qt::Key_Home, 0}}) {
+    const int before = bar.Value();
+    key(c.target, c.key);
+    EXPECT_EQ(bar.Value(), c.value)
+        << c.key << " from " << before << " small " << small << " large " << large << " inv "
+        << bar.invertedControls() << bar.isRightToLeft();
+  }
+  EXPECT_EQ(form().Strip()->Left(), 0.0f);
+
+  // Frame 2's thumbnail: its file, its picture, a copy of it saved, and no
+  // drop of it back onto the strip.
+  const QPoint second(static_cast<int>((form().Strip()->Width() / 40 * 1.5) / 15), 10);
+  ASSERT_EQ(form().FrameAt(second), 2);
+  EXPECT_EQ(form().FrameAt({second.x(), 200}), 0);  // the number band
+  EXPECT_EQ(form().FrameFile(2), (work() / "anim002.gif").string());
+  const QImage frame = form().FrameAsItAppears(2);
+  ASSERT_EQ(frame.size(), QSize(20, 20));
+  EXPECT_EQ(frame.pixelColor(3, 3), QColor(0, 128, 0));
+  form().SaveFrameAs(2, inputs_.File("two.png"));
+  EXPECT_EQ(QImage(QString::fromStdString(inputs_.File("two.png"))).pixelColor(3, 3),
+            QColor(0, 128, 0));
+  EXPECT_FALSE(form().AcceptsDropAt({{form().FrameFile(2)}, true}, {50, 50}));
+  EXPECT_TRUE(form().AcceptsDropAt({{form().FrameFile(2)}, false}, {50, 50}));
+  EXPECT_TRUE(boxes_.texts.empty());
 }
 
 }  // namespace

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+// Frames out of the strip: dragged as files, copied, saved one by one or all
+// as they appear, shown in the file manager; and files opened by a dialog.
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_files.h"
+#include "frame_compose/save_frames.h"
+#include "frame_split/frame_split.h"
+#include "frame_split/gif_markers.h"
+#include "main_window/form_main.h"
+#include "main_window/workflow_constants.h"
+#include "toolkit/conversions.h"
+#include "toolkit/drop_data.h"
+#include "toolkit/file_ops.h"
+#include "toolkit/path_text.h"
+#include "toolkit/picture_box.h"
+#include "toolkit/platform.h"
+#include "toolkit/platform_error.h"
+#include "toolkit/scroll_bar.h"
+#include "toolkit/units.h"
+
+namespace MainWindow {
+namespace {
+
+constexpr int kWheelNotch = 120;  // eighths of a degree: one notch of a wheel
+
+QString Native(const std::string& path) {
+  return QDir::toNativeSeparators(Toolkit::PathToText(path));
+}
+
+}  // namespace
+
+int Form_main::FrameAt(QPoint pixels) const {
+  const QPointF twips(Toolkit::PixelsToTwips(pixels.x()), Toolkit::PixelsToTwips(pixels.y()));
+  for (std::size_t i = 0; i < frame_slots_.size(); ++i) {
+    if (frame_slots_[i].contains(twips)) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+std::string Form_main::FrameFile(int number) const {
+  return FrameSplit::FrameFileName(OutputPrefix(last_drop_.base_name), number);
+}
+
+QImage Form_main::FrameAsItAppears(int number) const {
+  QImage frame;
+  try {
+    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(last_drop_.source_path);
+    FrameCompose::AnimationFacts animation;
+    FrameCompose::Compose(
+        bytes, last_drop_.source_path,
+        [&](const FrameCompose::FrameFacts& facts, const FrameCompose::Canvas* canvas) {
+          if (facts.number < number) return true;
+          frame = QImage(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
+                         canvas->height, QImage::Format_RGBA8888)
+                      .copy();
+          return false;
+        },
+        animation);
+  } catch (const std::exception&) {
+    // A frame the damage reaches: its own file is what there is.
+  }
+  if (frame.isNull()) {
+    try {
+      frame = Toolkit::LoadPicture(FrameFile(number)).image();
+    } catch (const Toolkit::PlatformError&) {
+    }
+  }
+  return frame;
+}
+
+void Form_main::CopyFrame(int number) {
+  const QImage frame = FrameAsItAppears(number);
+  if (!frame.isNull()) Toolkit::CopyImage(frame);
+}
+
+void Form_main::SaveFrameAs(int number, const std::string& path) {
+  const QImage frame = FrameAsItAppears(number).convertToFormat(QImage::Format_RGBA8888);
+  try {
+    if (frame.isNull()) throw std::runtime_error("the frame cannot be read back");
+    FrameCompose::Canvas canvas;
+    canvas.width = frame.width();
+    canvas.height = frame.height();
+    for (int y = 0; y < frame.height(); ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(frame.constScanLine(y));
+      canvas.pixels.insert(canvas.pixels.end(), row, row + frame.width());
+    }
+    const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
+                                                        Qt::CaseInsensitive);
+    const std::vector<std::uint8_t> file =
+        gif ? FrameCompose::EncodeFullFrameGif(canvas, 0) : FrameCompose::EncodePng(canvas);
+    Toolkit::WriteFileInPieces(path, file, {}, {});
+  } catch (const std::exception& failure) {
+    services_.message_boxes->MsgBox(
+        this,
+        QString::fromUtf8(kSaveFrameFailed).arg(Native(path), QString::fromUtf8(failure.what())));
+  }
+}
+
+void Form_main::ShowFrameInFolder(int number) {
+  const std::string file = FrameFile(number);
+  const auto failed = [this, file](const std::string& reason) {
+    services_.message_boxes->MsgBox(
+        this,
+        QString::fromUtf8(kCannotOpenWorkFolder).arg(Native(file), QString::fromStdString(reason)));
+  };
+  try {
+    Toolkit::ShowInFileManager(this, file, failed);
+  } catch (const Toolkit::PlatformError& failure) {
+    failed(failure.reason());
+  }
+}
+
+void Form_main::OpenFile() {
+  if (Busy()) return;
+  const QString chosen = QFileDialog::getOpenFileName(this, QString::fromUtf8(kOpen), {},
+                                                      QString::fromUtf8(kGifFilesFilter));
+  if (!chosen.isEmpty()) OnFilesDropped({{Toolkit::PathFromText(chosen)}});
+}
+
+bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString& folder) {
+  const auto there = std::count_if(paths.begin(), paths.end(), [](const std::string& path) {
+    return Toolkit::KindOf(path) != Toolkit::EntryKind::kNothing;
+  });
+  if (there == 0) return true;
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
+                  QString::fromUtf8(kReplaceQuestion).arg(there).arg(folder), QMessageBox::Cancel,
+                  this);
+  QPushButton* replace = ask.addButton(QString::fromUtf8(kReplace), QMessageBox::AcceptRole);
+  ask.setDefaultButton(QMessageBox::Cancel);
+  ask.exec();
+  return ask.clickedButton() == replace;
+}
+
+void Form_main::SaveFramesDialog() {
+  const std::string start =
+      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+  const QString folder = QFileDialog::getExistingDirectory(
+      this, QString::fromUtf8(kSaveAsTheyAppear), Toolkit::PathToText(start));
+  if (folder.isEmpty()) return;
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
+                  QString::fromUtf8(kSaveFormatQuestion)
+                      .arg(Toolkit::PathToText(Toolkit::Dir(last_drop_.source_path, 0))),
+                  QMessageBox::Cancel, this);
+  QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
+  QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
+  ask.setDefaultButton(gif);
+  ask.exec();
+  if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
+  const bool as_png = ask.clickedButton() == png;
+  const std::string target = Toolkit::PathFromText(folder);
+  last_save_folder_ = target;
+  std::vector<std::string> names;
+  try {
+    const int frames = FrameCompose::CountFrames(Toolkit::ReadWholeFile(last_drop_.source_path));
+    for (int number = 1; number <= frames; ++number)
+      names.push_back(SavedFrameName(target, number, as_png));
+  } catch (const Toolkit::PlatformError&) {
+    // SaveFramesAsTheyAppear says what is wrong with the file.
+  }
+  if (!MayReplace(names, QDir::toNativeSeparators(folder))) return;
+  SaveFramesAsTheyAppear(target, as_png);
+}
+
+void Form_main::contextMenuEvent(QContextMenuEvent* event) {
+  const QWidget* over = childAt(event->pos());
+  if (over != Strip() && over != Viewport()) return;
+  const int number = over == Strip() ? FrameAt(Strip()->mapFrom(this, event->pos())) : 0;
+  const bool idle = !Busy();
+  QMenu menu(this);
+  QAction* copy = nullptr;
+  QAction* save_one = nullptr;
+  QAction* show = nullptr;
+  if (number > 0) {
+    copy = menu.addAction(QString::fromUtf8(kCopyFrame).arg(number));
+    save_one = menu.addAction(QString::fromUtf8(kSaveFrameAs).arg(number));
+    show = menu.addAction(QString::fromUtf8(kShowFrame).arg(number));
+    for (QAction* action : {copy, save_one, show}) action->setEnabled(idle);
+    menu.addSeparator();
+  }
+  QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
+  save->setEnabled(!last_drop_.source_path.empty() && idle);
+  QAction* open = menu.addAction(QString::fromUtf8(kOpen));
+  open->setShortcut(QKeySequence::Open);
+  open->setEnabled(idle);
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == nullptr) return;
+  if (chosen == copy) return CopyFrame(number);
+  if (chosen == show) return ShowFrameInFolder(number);
+  if (chosen == open) return OpenFile();
+  if (chosen == save) return SaveFramesDialog();
+  if (chosen == save_one) {
+    const std::string start =
+        last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+    QString filter = QString::fromUtf8(kPngFilter);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QString::fromUtf8(kSaveFrameAs).arg(number),
+        Toolkit::PathToText(SavedFrameName(start, number, true)),
+        QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
+        &filter);
+    if (path.isEmpty()) return;
+    last_save_folder_ = Toolkit::PathFromText(QFileInfo(path).absolutePath());
+    SaveFrameAs(number, Toolkit::PathFromText(path));
+  }
+}
+
+bool Form_main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != Strip() && watched != Viewport()) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::Wheel: {
+      // One notch moves as an arrow of the scroll bar does; fine-grained
+      // wheels add up to notches.
+      const QPoint turn = static_cast<QWheelEvent*>(event)->angleDelta();
+      wheel_rest_ += turn.y() != 0 ? turn.y() : turn.x();
+      const int notches = wheel_rest_ / kWheelNotch;
+      wheel_rest_ -= notches * kWheelNotch;
+      if (notches != 0) HScroll1->SetValue(HScroll1->Value() - notches * HScroll1->SmallChange());
+      return true;
+    }
+    case QEvent::KeyPress:
+      // The scroll bar's own keys: arrows, pages, Home and End.
+      if (HScroll1->MoveByKey(static_cast<QKeyEvent*>(event)->key())) return true;
+      break;
+    case QEvent::MouseButtonPress: {
+      const auto* press = static_cast<QMouseEvent*>(event);
+      pressed_frame_ = watched == Strip() && press->button() == Qt::LeftButton && !Busy()
+                           ? FrameAt(press->position().toPoint())
+                           : 0;
+      press_at_ = press->position().toPoint();
+      break;
+    }
+    case QEvent::MouseMove: {
+      const auto* move = static_cast<QMouseEvent*>(event);
+      if (pressed_frame_ == 0 || !(move->buttons() & Qt::LeftButton) ||
+          (move->position().toPoint() - press_at_).manhattanLength() <
+              QApplication::startDragDistance()) {
+        break;
+      }
+      const int number = std::exchange(pressed_frame_, 0);
+      if (Toolkit::KindOf(FrameFile(number)) == Toolkit::EntryKind::kRegularFile) {
+        Toolkit::DragFileOut(Strip(), FrameFile(number), {});
+      }
+      return true;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace MainWindow
