@@ -53,14 +53,15 @@ constexpr char kUsage[] =
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
     "\n"
-    "A damaged or truncated SOURCE is divided as far as it goes; a warning on\n"
-    "standard error gives the byte offset where its blocks stop.\n"
+    "A damaged or truncated SOURCE is divided as far as it goes, in every mode;\n"
+    "one warning names the frame and the byte offset, and the status is 0.\n"
     "\n"
     "Exit status: 0 frames were written (or facts printed); 1 SOURCE has no\n"
     "looping signature (\"NETSCAPE\") and nothing was written (the default cut\n"
     "only: --full, --png and --info take any GIF); 2 any other failure (frame\n"
-    "files written before it stay). Nothing is written when a frame name would\n"
-    "be SOURCE itself or is a symbolic link.\n";
+    "files written before it stay, and none is left half written). Nothing is\n"
+    "written when a frame name would be SOURCE itself, or when anything but a\n"
+    "regular file stands at one. Folders named in OUTPUT_PREFIX are made.\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
 class TerminalBar final : public FrameSplit::SplitProgress {
