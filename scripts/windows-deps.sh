@@ -11,16 +11,8 @@ dest=$(mkdir -p "$1" && cd "$1" && pwd)
 cc=x86_64-w64-mingw32-gcc-posix
 ar=x86_64-w64-mingw32-ar
 work=$dest/src
-rm -rf "$work" && mkdir -p "$work/lists/partial" "$work/cache" "$dest/include" "$dest/lib"
-
-# A source list of our own, so that the machine's apt configuration stays as it is.
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-  "http://deb.debian.org/debian bookworm main" >"$work/sources.list"
-apt_options=(-o "Dir::Etc::sourcelist=$work/sources.list" -o Dir::Etc::sourceparts=/dev/null
-             -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
-             -o Debug::NoLocking=1 -q)
-apt-get "${apt_options[@]}" update >/dev/null
-(cd "$work" && apt-get "${apt_options[@]}" source giflib libpng1.6 >/dev/null 2>&1)
+rm -rf "$work" && mkdir -p "$dest/include" "$dest/lib"
+"$(dirname "$0")/debian-source.sh" "$work" giflib libpng1.6
 
 # library NAME SOURCE_DIR FILE...: compiles FILEs into DEST/lib/libNAME.a.
 library() {

@@ -99,8 +99,24 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
     ++outputs;
   };
   bool options_ended = false;
+  // The value of the option `name` at args[i], as "--name VALUE" (taking the
+  // next argument) or "--name=VALUE"; nothing when args[i] is another option.
+  bool wanted_value = false;
+  const auto value_of = [&](const std::string& name, std::size_t& i) -> std::optional<std::string> {
+    wanted_value = false;
+    const std::string& arg = args[i];
+    if (arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
+    if (arg != name) return std::nullopt;
+    if (i + 1 == args.size()) {
+      complain("option '" + name + "' requires an argument");
+      wanted_value = true;
+      return std::nullopt;
+    }
+    return args[++i];
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    wanted_value = false;
     if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
       operands.push_back(arg);
     } else if (arg == "--") {
@@ -117,41 +133,23 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
       choose(Output::kInfo);
     } else if (arg == "--json") {
       parsed.json = true;
-    } else if (arg == "--frames" || arg.rfind("--frames=", 0) == 0) {
-      std::string list;
-      if (arg == "--frames") {
-        if (i + 1 == args.size()) {
-          complain("option '--frames' requires an argument");
-          continue;
-        }
-        list = args[++i];
-      } else {
-        list = arg.substr(std::string("--frames=").size());
-      }
+    } else if (const auto list = value_of("--frames", i)) {
       std::string bad;
-      if (const auto frames = FrameSelection::Parse(list, bad)) {
+      if (const auto frames = FrameSelection::Parse(*list, bad)) {
         parsed.frames = *frames;
-        parsed.frames_text = list;
+        parsed.frames_text = *list;
       } else {
-        complain("invalid frame list '" + list + "' at '" + bad +
+        complain("invalid frame list '" + *list + "' at '" + bad +
                  "' (use numbers from 1 and ranges, as in 3-10,15)");
       }
-    } else if (arg == "--limit-pixels" || arg.rfind("--limit-pixels=", 0) == 0) {
-      std::string value;
-      if (arg == "--limit-pixels") {
-        if (i + 1 == args.size()) {
-          complain("option '--limit-pixels' requires an argument");
-          continue;
-        }
-        value = args[++i];
-      } else {
-        value = arg.substr(std::string("--limit-pixels=").size());
-      }
-      if (const auto limit = ParseCount(value)) {
+    } else if (const auto value = value_of("--limit-pixels", i)) {
+      if (const auto limit = ParseCount(*value)) {
         parsed.limit_pixels = *limit;
       } else {
-        complain("invalid pixel limit '" + value + "' (use a whole number, 0 for no limit)");
+        complain("invalid pixel limit '" + *value + "' (use a whole number, 0 for no limit)");
       }
+    } else if (wanted_value) {
+      continue;  // an option that takes a value, given none
     } else {
       complain((arg.rfind("--", 0) == 0 ? "unrecognized option '" : "invalid option '") + arg +
                "'");
