@@ -7,3 +7,18 @@ if(CPACK_GENERATOR STREQUAL "TGZ" OR CPACK_GENERATOR STREQUAL "ZIP")
   set(CPACK_COMPONENTS_ALL Unspecified)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
+
+# The Windows installer: the program's icon, and "Open with" for GIF files
+# per user, as Windows keeps such choices; the uninstaller takes it away
+# again and leaves the user's work folder alone.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\mervane.exe")
+  set(open_with "Software\\Classes\\Applications\\mervane.exe")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+      "WriteRegStr HKCU '${open_with}\\shell\\open\\command' '' '\"$INSTDIR\\bin\\mervane.exe\" \"%1\"'
+  WriteRegStr HKCU '${open_with}\\SupportedTypes' '.gif' ''
+  WriteRegStr HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe' '' ''")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+      "DeleteRegKey HKCU '${open_with}'
+  DeleteRegKey HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe'")
+endif()

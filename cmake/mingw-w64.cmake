@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (POSIX threads, for
-# std::thread), run under Wine. Used with -DMERVANE_GUI=OFF: there is no Qt
-# for this target here. giflib and libpng come from scripts/windows-deps.sh,
-# in MERVANE_WINDOWS_DEPS (default: deps in the build folder).
+# std::thread), run under Wine. giflib and libpng come from
+# scripts/windows-deps.sh, in MERVANE_WINDOWS_DEPS (default: deps in the
+# build folder); the static Qt from scripts/windows-qt.sh, in
+# MERVANE_WINDOWS_QT (or -DMERVANE_GUI=OFF to build without the window).
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-compilers.cmake)
 
 if(NOT MERVANE_WINDOWS_DEPS)

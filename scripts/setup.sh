@@ -14,7 +14,7 @@ packages=(
   fonts-ipafont-gothic
   xdg-utils
   desktop-file-utils appstream man-db lintian
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev nsis zip
   "$@"
 )
 

@@ -31,15 +31,8 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 work=$cache/qt-work-$key
-rm -rf "$work" "$prefix" && mkdir -p "$work/lists/partial" "$work/cache"
-# A source list of our own, so that the machine's apt configuration stays as it is.
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-  "http://deb.debian.org/debian bookworm main" >"$work/sources.list"
-apt_options=(-o "Dir::Etc::sourcelist=$work/sources.list" -o Dir::Etc::sourceparts=/dev/null
-             -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
-             -o Debug::NoLocking=1 -q)
-apt-get "${apt_options[@]}" update >/dev/null
-(cd "$work" && apt-get "${apt_options[@]}" source "qt6-base=$version" >/dev/null 2>&1)
+rm -rf "$work" "$prefix"
+"$root/scripts/debian-source.sh" "$work" "qt6-base=$version"
 source_dir=$(echo "$work"/qt6-base-*/)
 
 mkdir -p "$work/build"

@@ -8,10 +8,15 @@ set -euo pipefail
 export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/mervane-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
-# No display is wanted: the programs run here are console programs.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=d;mshtml=d}
 mkdir -p "$(dirname "$WINEPREFIX")"
-unset DISPLAY
+# Console programs want no display; the window's tests name theirs in
+# MERVANE_WINE_DISPLAY.
+if [ -n "${MERVANE_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$MERVANE_WINE_DISPLAY
+else
+  unset DISPLAY
+fi
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 # Make the prefix once, out of sight, even when tests start side by side.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

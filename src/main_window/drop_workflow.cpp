@@ -98,7 +98,10 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   const float progress_width = Progress->Width();
   // When the file is no picture, the measurer keeps the previous drop's
   // picture, and the strip takes that picture's ratio.
-  Guarded([&] { Measurer()->SetPicture(Toolkit::LoadPicture(source_path)); });
+  // Only its size is wanted: a screen past the thumbnails' budget stays undecoded.
+  Guarded([&] {
+    Measurer()->SetPicture(Toolkit::LoadPicture(source_path, kLargestThumbnailCanvas));
+  });
   Preview()->SetPicture(Measurer()->GetPicture());
   const std::string base_name = Toolkit::DropLastCharacters(
       Toolkit::Dir(source_path, Toolkit::kAttrNormal), kExtensionLength);

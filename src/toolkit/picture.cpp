@@ -35,7 +35,7 @@ int ClampedPixels(double twips) {
   return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
 }
 
-Picture LoadPicture(const std::string& path) {
+Picture LoadPicture(const std::string& path, std::size_t largest_bytes) {
   // Read the bytes ourselves: the name need not be UTF-8, and a pipe or a
   // device, which would block a reader and the window with it, is refused.
   const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
@@ -43,6 +43,13 @@ Picture LoadPicture(const std::string& path) {
                                             static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
   QImageReader reader(&buffer);
+  // A screen past the caller's budget is not decoded at all: its size is
+  // all that is asked for then.
+  if (const QSize canvas = CanvasSize(bytes, reader.size());
+      largest_bytes > 0 && canvas.isValid() &&
+      static_cast<std::size_t>(canvas.width()) * canvas.height() * 4 > largest_bytes) {
+    return Picture::TooLargeToDecode(canvas);
+  }
   // Only the first frame is wanted; the reader decodes frames on demand.
   QImage first = reader.read();
   const QSize size = CanvasSize(bytes, reader.size());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <cstddef>
 #include <string>
 
 namespace Toolkit {
@@ -34,8 +35,9 @@ class Picture {
 
 // Loads the first frame of the picture file at `path` (the file name's
 // bytes). A picture whose decoded pixels would pass the platform's allocation
-// limit comes back as a placeholder of its size. Throws PlatformError when the
-// file is missing, not a regular file, empty, or no picture a decoder accepts.
-Picture LoadPicture(const std::string& path);
+// limit, or `largest_bytes` when that is not 0, comes back undecoded as a
+// placeholder of its size. Throws PlatformError when the file is missing, not
+// a regular file, empty, or no picture a decoder accepts.
+Picture LoadPicture(const std::string& path, std::size_t largest_bytes = 0);
 
 }  // namespace Toolkit

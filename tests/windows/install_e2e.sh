@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# install_e2e.sh LINUX_BUILD WINDOWS_BUILD: the Windows packages under Wine.
+# The installer, run silently, puts both programs under Program Files with a
+# Start-menu entry and a per-user "Open with" for GIF files; the installed
+# copy keeps its work in %LOCALAPPDATA%\mervane\tmp, started as its shortcut
+# starts it and on a file as "Open with" does; the silent uninstaller leaves
+# nothing under Program Files and the user's work folder as it was. The
+# portable zip holds both programs, the README and the licence, and keeps
+# tmp beside itself.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+linux=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+name=install_e2e
+source "$root/tests/windows/wine_desktop.sh"
+(cd "$windows" && cpack -G NSIS -B "$work/packages" >/dev/null && cpack -G ZIP -B "$work/packages" >/dev/null)
+installer=$(echo "$work"/packages/mervane-*.exe)
+zip=$(echo "$work"/packages/mervane-*.zip)
+[ -f "$installer" ] && [ -f "$zip" ] || fail "no installer or zip"
+
+prefix=${WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/mervane-wine}
+wine_run wineboot --init >/dev/null 2>&1 || true
+program_files="$prefix/drive_c/Program Files/Mervane"
+local_app_data=$(wine_run cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+cache="$(wine_run winepath -u "$local_app_data" 2>/dev/null | tr -d '\r')/mervane/tmp"
+rm -rf "$program_files" "$(dirname "$cache")"
+
+wine_run "$installer" /S >/dev/null 2>&1 || true  # NSIS asks for elevation first: see the files
+until_true 60 test -f "$program_files/bin/mervane.exe" || fail "the installer put no mervane.exe"
+[ -f "$program_files/bin/mervane-split.exe" ] || fail "the installer put no mervane-split.exe"
+find "$prefix/drive_c" -iname 'Mervane.lnk' | grep -q . || fail "no Start-menu entry"
+wine_run reg query 'HKCU\Software\Classes\Applications\mervane.exe\shell\open\command' 2>/dev/null |
+  grep -q 'mervane.exe' || fail "no \"Open with\" for GIF files"
+
+# started as its shortcut does: the installed copy makes its cache work folder.
+wine_run "$program_files/bin/mervane.exe" >/dev/null 2>&1 &
+started=$!
+until_true 60 test -d "$cache" || fail "the installed copy made no work folder in LOCALAPPDATA"
+kill "$started" 2>/dev/null || true
+wait "$started" 2>/dev/null || true
+[ ! -e "$program_files/bin/tmp" ] || fail "the installed copy made tmp beside itself"
+
+# "Open with": the file is divided into the cache work folder.
+"$linux/tests/make_gif" 3 "$work/clip.gif"
+wine_run "$program_files/bin/mervane.exe" "$(wine_run winepath -w "$work/clip.gif" | tr -d '\r')" \
+  >/dev/null 2>&1 &
+opened=$!
+until_true 60 test -f "$cache/clip003.gif" || fail "Open with divided nothing into the cache folder"
+kill "$opened" 2>/dev/null || true
+wait "$opened" 2>/dev/null || true
+echo "install_e2e: installed silently; the installed copy works in %LOCALAPPDATA%\\mervane\\tmp"
+
+wine_run "$program_files/Uninstall.exe" /S >/dev/null 2>&1 || true
+until_true 60 test ! -e "$program_files" || fail "the uninstaller left $(ls -R "$program_files")"
+[ -f "$cache/clip003.gif" ] || fail "the uninstaller took the user's work folder"
+! wine_run reg query 'HKCU\Software\Classes\Applications\mervane.exe' >/dev/null 2>&1 ||
+  fail "the uninstaller left the \"Open with\" entry"
+echo "install_e2e: uninstalled silently; nothing left under Program Files, the work folder kept"
+
+mkdir "$work/portable"
+(cd "$work/portable" && unzip -q "$zip")
+top=$(echo "$work"/portable/mervane-*)
+for file in bin/mervane.exe bin/mervane-split.exe README.md LICENSE; do
+  [ -f "$top/$file" ] || fail "the zip has no $file"
+done
+[ ! -e "$top/share/mervane/installed" ] || fail "the zip carries the installed-copy marker"
+wine_run "$top/bin/mervane.exe" >/dev/null 2>&1 &
+portable=$!
+until_true 60 test -d "$top/bin/tmp" || fail "the portable copy made no tmp beside itself"
+kill "$portable" 2>/dev/null || true
+wait "$portable" 2>/dev/null || true
+echo "install_e2e: the zip holds both programs, the README and the licence, and stays portable"

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# window_e2e.sh LINUX_BUILD WINDOWS_BUILD: the Windows window under Wine on a
+# private X server, driven as a person drives it: real XDND drags from the
+# Linux drag source, real clicks and key presses through XTEST. A portable
+# copy in a folder whose name has spaces and non-ASCII characters makes tmp
+# beside itself; a 12-frame GIF with such a name divides into the same files
+# as the Linux build writes; 128 frames and a file that is no GIF end in
+# their boxes; a drop on END is refused; ShowHolder starts Explorer on the
+# work folder; END ends the program with status 0.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+linux=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+name=window_e2e
+source "$root/tests/windows/wine_desktop.sh"
+
+windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
+count_titled() { windows_titled "$1" | grep -c . || true; }
+# Conditions for until_true, looked at afresh on every try.
+shown() { test -n "$(windows_titled "$1")"; }
+titled_at_least() { test "$(count_titled "$1")" -ge "$2"; }
+titled_exactly() { test "$(count_titled "$1")" -eq "$2"; }
+
+app="$work/Mes programmes ア/Mervane"
+mkdir -p "$app"
+cp "$windows/mervane.exe" "$app/"
+wine_run "$app/mervane.exe" >/dev/null 2>&1 &
+mervane=$!
+until_true 60 shown Mervane || fail "the window never appeared"
+window=$(windows_titled Mervane | head -n 1)
+[ -d "$app/tmp" ] || fail "no tmp beside the portable copy"
+
+# Wine gives the client area an X window of its own: its corner is the origin.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+left=$X top=$Y
+at() { echo "$((left + $1)) $((top + $2))"; }  # client pixels to the screen
+strip=$(at 100 50) end_button=$(at 336 156) show_holder=$(at 248 156)
+
+# drag FILE X Y: drags FILE from the drag source onto the screen point and
+# prints what the source was told ("drop accepted" or "drop refused").
+drag() {
+  local file=$1 x=$2 y=$3 out=$work/drag.out
+  for attempt in 1 2 3 4 5; do
+    "$linux/tests/drag_source" "$file" >"$out" 2>/dev/null &
+    local source=$!
+    until_true 20 shown DragSource || fail "no drag source"
+    xdotool mousemove 660 460 mousedown 1
+    for step in $(seq 1 20); do
+      xdotool mousemove $((660 + (x - 660) * step / 20)) $((460 + (y - 460) * step / 20))
+    done
+    xdotool mousemove "$x" "$y" mousemove $((x + 2)) $((y + 2)) mouseup 1
+    if until_true 5 test -s "$out"; then
+      wait "$source" || true
+      cat "$out"
+      return
+    fi
+    kill "$source" 2>/dev/null || true
+    wait "$source" 2>/dev/null || true
+  done
+  fail "the drag source never started a drag"
+}
+
+# A box beside the window, closed again with Enter.
+box_shown_and_closed() {
+  until_true 30 titled_at_least Mervane 2 || fail "no box after $1"
+  xdotool key Return
+  until_true 10 titled_exactly Mervane 1 || fail "the box after $1 stayed"
+}
+
+# 12 frames, a name with spaces and non-ASCII characters.
+gif="$work/my anim ア.gif"
+"$linux/tests/make_gif" 12 "$gif" 2>/dev/null || fail "cannot write the test GIF"
+mkdir "$work/expected"
+"$linux/src/cli/mervane-split" "$gif" "$work/expected/my anim ア" >/dev/null
+[ "$(drag "$gif" $strip)" = "drop accepted" ] || fail "the GIF was not taken"
+last="$app/tmp/my anim ア012.gif"
+until_true 30 cmp -s "$last" "$work/expected/my anim ア012.gif" || fail "frame 12 never came"
+diff <(ls "$work/expected") <(ls "$app/tmp") >/dev/null || fail "other frame files than Linux's"
+for frame in "$work"/expected/*; do
+  cmp -s "$frame" "$app/tmp/$(basename "$frame")" || fail "$(basename "$frame") differs"
+done
+echo "window_e2e: 12 frames dropped for real, byte-equal to the Linux build's"
+
+"$linux/tests/make_gif" 128 "$work/long.gif"
+drag "$work/long.gif" $strip >/dev/null
+box_shown_and_closed "128 frames"
+[ -f "$app/tmp/long128.gif" ] || fail "the 128 frame files were not written"
+printf 'not a GIF at all' >"$work/notes.gif"
+drag "$work/notes.gif" $strip >/dev/null
+box_shown_and_closed "a file that is no GIF"
+echo "window_e2e: 128 frames and a file that is no GIF end in their boxes"
+
+[ "$(drag "$gif" $end_button)" = "drop refused" ] || fail "a drop on END was taken"
+echo "window_e2e: a drop on END is refused"
+
+xdotool mousemove $show_holder click 1
+until_true 30 pgrep -f "explorer.exe.*tmp" >/dev/null || fail "no Explorer on the work folder"
+echo "window_e2e: ShowHolder started Explorer on the work folder"
+
+xdotool mousemove $end_button click 1
+status=0
+wait "$mervane" || status=$?
+[ "$status" -eq 0 ] || fail "END ended the program with status $status"
+echo "window_e2e: END ends the program with status 0"
