@@ -216,6 +216,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     request.wanted = [&](int number) { return args.frames.Contains(number); };
     request.last = args.frames.Last();
     request.keep = args.source;
+    request.survey = survey;
     request.after_frame = [&](int number) { progress.DrawBox(static_cast<float>(number) * step); };
     const FrameCompose::SaveReport done =
         FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);

@@ -171,7 +171,8 @@ class Composer {
                            "a logical screen of " + std::to_string(gif_->SWidth) + " x " +
                                std::to_string(gif_->SHeight) + " is too large to compose");
       }
-      const Survey survey = SurveyFrames(reader_.data, options_);
+      const Survey survey =
+          options_.survey ? *options_.survey : SurveyFrames(reader_.data, options_);
       canvas_.width = survey.width;
       canvas_.height = survey.height;
       const std::size_t pixels = static_cast<std::size_t>(survey.width) * survey.height;

@@ -78,21 +78,27 @@ class ComposeError : public std::runtime_error {
 // during the call. Returns false to stop reading.
 using FrameSink = std::function<bool(const FrameFacts& facts, const Canvas* canvas)>;
 
+// The number of frames of a source (those before any damage) and the size
+// of the canvas they are composed on: see SurveyFrames.
+struct Survey {
+  int frames = 0;
+  int width = 0, height = 0;
+};
+
 struct ComposeOptions {
   bool pixels = true;  // false: facts only, image data is skipped undecoded
   std::size_t largest_canvas_bytes = std::size_t{256} << 20;
   // Called now and then while a frame is decoded (about every 64 K pixels),
   // so that a caller with a window to keep alive can let its events run.
   std::function<void()> pump;
+  // SurveyFrames(source, these options), when the caller has made it
+  // already: the blocks are then not walked a second time before decoding.
+  std::optional<Survey> survey;
 };
 
 // What composing `source` gives, found without decoding any pixels: the
 // number of frames (those before any damage) and the size of the canvas
 // Compose composes them on with `options`.
-struct Survey {
-  int frames = 0;
-  int width = 0, height = 0;
-};
 Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options = {});
 
 // Reads `source` (bytes 0 .. L-1) as a GIF and hands every frame to `sink`,

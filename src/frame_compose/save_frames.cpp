@@ -183,7 +183,8 @@ int CountFrames(std::span<const std::uint8_t> source) { return SurveyFrames(sour
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request) {
   // Every name is looked at before the first file is written.
-  const int frames = std::min(CountFrames(source), request.last.value_or(INT_MAX));
+  const Survey survey = request.survey ? *request.survey : SurveyFrames(source);
+  const int frames = std::min(survey.frames, request.last.value_or(INT_MAX));
   for (int number = 1; number <= frames; ++number) {
     if (!request.wanted || request.wanted(number)) {
       Toolkit::RequireFreeName(request.path_of(number), request.keep);
@@ -193,6 +194,7 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
   AnimationFacts animation;
   ComposeOptions options;
   options.pump = request.pump;
+  options.survey = survey;
   SaveReport report;
   try {
     Compose(

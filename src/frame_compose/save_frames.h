@@ -24,8 +24,9 @@ struct SaveRequest {
   std::optional<int> last;                         // no frame after this one is read
   // Called on the calling thread after each frame is read, wanted or not.
   std::function<void(int number)> after_frame;
-  std::string keep;            // a file no frame may replace, as the source; empty: none
-  std::function<void()> pump;  // as ComposeOptions::pump
+  std::string keep;              // a file no frame may replace, as the source; empty: none
+  std::function<void()> pump;    // as ComposeOptions::pump
+  std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
 };
 
 // The number of frames of `source`, read without decoding any pixels. A
