@@ -14,13 +14,9 @@ allowed=${2:-120}
 "$root/scripts/build.sh" "$root/build-bench" -DMERVANE_BENCH=ON -DMERVANE_TESTS=OFF
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/base-src"
-git -C "$root" archive "$baseline_rev" | tar -x -C "$work/base-src"
-cmake -S "$work/base-src" -B "$work/base-build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMERVANE_TESTS=OFF >/dev/null
-cmake --build "$work/base-build" -j2 --target mervane-split >/dev/null
+source "$root/bench/baseline.sh"
 new="$root/build-bench/src/cli/mervane-split"
-old="$work/base-build/src/cli/mervane-split"
+old=$(build_baseline "$baseline_rev" "$work/base")
 "$root/build-bench/bench/make_bombs" "$work/bombs"
 
 # run FILE PROGRAM [ARG]...: prints "seconds peak_MB MB_written exit_status"

@@ -19,12 +19,8 @@ baseline_rev=${3:-4decc45}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-mkdir "$work/base-src"
-git -C "$root" archive "$baseline_rev" | tar -x -C "$work/base-src"
-cmake -S "$work/base-src" -B "$work/base-build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMERVANE_TESTS=OFF >/dev/null
-cmake --build "$work/base-build" -j2 --target mervane-split >/dev/null
-baseline="$work/base-build/src/cli/mervane-split"
+source "$root/bench/baseline.sh"
+baseline=$(build_baseline "$baseline_rev" "$work/base")
 
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
