@@ -524,8 +524,9 @@ Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& 
     // The frames read before the damage say what they can.
   }
   Survey survey{animation.frame_count, animation.screen_width, animation.screen_height};
-  width = std::max<long long>(width, survey.width);
-  height = std::max<long long>(height, survey.height);
+  // No further than a GIF can say: a frame file holds the whole canvas.
+  width = std::min<long long>(std::max<long long>(width, survey.width), kLargestGifSide);
+  height = std::min<long long>(std::max<long long>(height, survey.height), kLargestGifSide);
   if (static_cast<unsigned long long>(width * height) * sizeof(std::uint32_t) <=
       options.largest_canvas_bytes) {
     survey.width = static_cast<int>(width);

@@ -78,6 +78,9 @@ class ComposeError : public std::runtime_error {
 // during the call. Returns false to stop reading.
 using FrameSink = std::function<bool(const FrameFacts& facts, const Canvas* canvas)>;
 
+// A GIF's sizes and positions are 16-bit: no picture is wider or taller.
+inline constexpr int kLargestGifSide = 65535;
+
 // The number of frames of a source (those before any damage) and the size
 // of the canvas they are composed on: see SurveyFrames.
 struct Survey {
@@ -104,7 +107,8 @@ Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& 
 // Reads `source` (bytes 0 .. L-1) as a GIF and hands every frame to `sink`,
 // filling `animation` as reading goes (so it holds what was read also when
 // reading fails). Frames are composed on the logical screen; where frames
-// reach beyond it, on the screen grown to take them in, when that fits
+// reach beyond it, on the screen grown to take them in (at most
+// kLargestGifSide either way, so that a GIF can hold it), when that fits
 // `largest_canvas_bytes`. A file that ends at a block boundary without its
 // trailer ends normally. Throws ComposeError for a file that is no GIF, a
 // logical screen larger than `largest_canvas_bytes`, a frame without any

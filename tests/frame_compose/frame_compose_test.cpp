@@ -84,6 +84,11 @@ TEST(Compose, WorkFollowsWhatAFrameCoversAndTheCanvasTakesInEveryFrame) {
   ASSERT_EQ(unioned.size(), 2u);
   EXPECT_EQ(unioned[1].width, 3);
   EXPECT_EQ(unioned[1].height, 3);
+  // ... but never past what a GIF's own sizes can say.
+  empty.frames[1].left = FrameCompose::kLargestGifSide;
+  const auto far = ComposeAll(Encode(empty));
+  ASSERT_EQ(far.size(), 2u);
+  EXPECT_EQ(far[1].width, FrameCompose::kLargestGifSide);
 }
 
 TEST(Compose, FinelyMixedColoursCostNoMoreThanRawPixels) {
