@@ -10,7 +10,7 @@ packages=(
   libgtest-dev
   libgif-dev libpng-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic
   xdg-utils
   desktop-file-utils appstream man-db lintian

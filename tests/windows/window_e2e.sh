@@ -15,27 +15,24 @@ windows=$(cd "$2" && pwd)
 name=window_e2e
 source "$root/tests/windows/wine_desktop.sh"
 
-windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-count_titled() { windows_titled "$1" | grep -c . || true; }
-# Conditions for until_true, looked at afresh on every try.
-shown() { test -n "$(windows_titled "$1")"; }
-titled_at_least() { test "$(count_titled "$1")" -ge "$2"; }
-titled_exactly() { test "$(count_titled "$1")" -eq "$2"; }
-
 app="$work/Mes programmes ア/Mervane"
 mkdir -p "$app"
 cp "$windows/mervane.exe" "$app/"
 wine_run "$app/mervane.exe" >/dev/null 2>&1 &
 mervane=$!
-until_true 60 shown Mervane || fail "the window never appeared"
-window=$(windows_titled Mervane | head -n 1)
+find_window
 [ -d "$app/tmp" ] || fail "no tmp beside the portable copy"
-
-# Wine gives the client area an X window of its own: its corner is the origin.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-left=$X top=$Y
-at() { echo "$((left + $1)) $((top + $2))"; }  # client pixels to the screen
 strip=$(at 100 50) end_button=$(at 336 156) show_holder=$(at 248 156)
+
+# What the screen shows in a rectangle of the client area (X Y W H): its
+# pixels' checksum, and how many colours it has.
+crop() { echo "${3}x${4}+$((left + $1))+$((top + $2))"; }
+pixels_of() { import -window root -crop "$(crop "$@")" rgb:- 2>/dev/null | md5sum; }
+colours_in() { import -window root -crop "$(crop "$@")" -format %k info: 2>/dev/null; }
+strip_area=(8 0 369 100) label_area=(32 152 153 17)
+strip_painted() { test "$(colours_in "${strip_area[@]}")" -ge 4; }
+label_at_start=$(pixels_of "${label_area[@]}")
+[ "$(colours_in "${strip_area[@]}")" -le 2 ] || fail "the strip is not blank at start"
 
 # drag FILE X Y: drags FILE from the drag source onto the screen point and
 # prints what the source was told ("drop accepted" or "drop refused").
@@ -80,7 +77,9 @@ diff <(ls "$work/expected") <(ls "$app/tmp") >/dev/null || fail "other frame fil
 for frame in "$work"/expected/*; do
   cmp -s "$frame" "$app/tmp/$(basename "$frame")" || fail "$(basename "$frame") differs"
 done
-echo "window_e2e: 12 frames dropped for real, byte-equal to the Linux build's"
+until_true 30 strip_painted || fail "the strip shows no thumbnails"
+[ "$(pixels_of "${label_area[@]}")" != "$label_at_start" ] || fail "the count label still reads as at start"
+echo "window_e2e: 12 frames dropped for real, byte-equal to the Linux build's; strip and count painted"
 
 "$linux/tests/make_gif" 128 "$work/long.gif"
 drag "$work/long.gif" $strip >/dev/null
@@ -89,6 +88,8 @@ box_shown_and_closed "128 frames"
 printf 'not a GIF at all' >"$work/notes.gif"
 drag "$work/notes.gif" $strip >/dev/null
 box_shown_and_closed "a file that is no GIF"
+until_true 10 test "$(pixels_of "${label_area[@]}")" = "$label_at_start" ||
+  fail "the count label does not read \"Mervane\" again after a file that is no GIF"
 echo "window_e2e: 128 frames and a file that is no GIF end in their boxes"
 
 [ "$(drag "$gif" $end_button)" = "drop refused" ] || fail "a drop on END was taken"
@@ -98,8 +99,25 @@ xdotool mousemove $show_holder click 1
 until_true 30 pgrep -f "explorer.exe.*tmp" >/dev/null || fail "no Explorer on the work folder"
 echo "window_e2e: ShowHolder started Explorer on the work folder"
 
-xdotool mousemove $end_button click 1
-status=0
-wait "$mervane" || status=$?
-[ "$status" -eq 0 ] || fail "END ended the program with status $status"
+click_end "$mervane"
 echo "window_e2e: END ends the program with status 0"
+
+# A link at tmp, which Windows sees as a reparse point, is never used: the
+# program says so at start-up and at a drop, and the folder it leads to keeps
+# its file.
+mkdir "$work/elsewhere" && printf keep >"$work/elsewhere/keep.gif"
+rm -rf "$app/tmp" && ln -s "$work/elsewhere" "$app/tmp"
+wine_run "$app/mervane.exe" >/dev/null 2>&1 &
+mervane=$!
+until_true 60 shown Mervane || fail "neither box nor window with a link at tmp"
+box=$(windows_titled Mervane)
+xdotool key Return
+until_true 30 test -n "$(windows_titled Mervane | grep -vx "$box")" ||
+  fail "no box at start-up with a link at tmp, or no window after it"
+find_window
+drag "$gif" $strip >/dev/null
+box_shown_and_closed "a drop with a link at tmp"
+[ "$(ls "$work/elsewhere")" = keep.gif ] && [ "$(cat "$work/elsewhere/keep.gif")" = keep ] ||
+  fail "the folder a link at tmp leads to was touched"
+click_end "$mervane"
+echo "window_e2e: a link at tmp is refused at start-up and at a drop, and nothing is touched"

@@ -27,3 +27,28 @@ Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 server=$!
 export DISPLAY=$display MERVANE_WINE_DISPLAY=$display
 until_true 20 xdpyinfo >/dev/null 2>&1 || fail "no X server"
+
+windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
+count_titled() { windows_titled "$1" | grep -c . || true; }
+# Conditions for until_true, looked at afresh on every try.
+shown() { test -n "$(windows_titled "$1")"; }
+titled_at_least() { test "$(count_titled "$1")" -ge "$2"; }
+titled_exactly() { test "$(count_titled "$1")" -eq "$2"; }
+
+# find_window: sets $window to Mervane's window and $left $top to the corner
+# of its client area, which Wine gives an X window of its own.
+find_window() {
+  until_true 60 shown Mervane || fail "the window never appeared"
+  window=$(windows_titled Mervane | head -n 1)
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  left=$X top=$Y
+}
+at() { echo "$((left + $1)) $((top + $2))"; }  # client pixels to the screen
+
+# click_end PID: clicks END and expects the program PID to end with status 0.
+click_end() {
+  xdotool mousemove $(at 336 156) click 1
+  local status=0
+  wait "$1" || status=$?
+  [ "$status" -eq 0 ] || fail "END ended the program with status $status"
+}
