@@ -58,4 +58,4 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build-windows" --output-on-fai
   "$root"/build-fuzz/corpus-{frame_split,compose}_fuzz/*
 # The window itself, dropped on for real, and the installer and the zip.
 "$root/tests/windows/window_e2e.sh" "$root/build" "$root/build-windows"
-# tests/windows/install_e2e.sh: the installer and zip under Wine (not yet passing: see issue 15)
+"$root/tests/windows/install_e2e.sh" "$root/build" "$root/build-windows"

@@ -36,9 +36,9 @@ wine_run reg query 'HKCU\Software\Classes\Applications\mervane.exe\shell\open\co
 # started as its shortcut does: the installed copy makes its cache work folder.
 wine_run "$program_files/bin/mervane.exe" >/dev/null 2>&1 &
 started=$!
+find_window
 until_true 60 test -d "$cache" || fail "the installed copy made no work folder in LOCALAPPDATA"
-kill "$started" 2>/dev/null || true
-wait "$started" 2>/dev/null || true
+click_end "$started"
 [ ! -e "$program_files/bin/tmp" ] || fail "the installed copy made tmp beside itself"
 
 # "Open with": the file is divided into the cache work folder.
@@ -46,9 +46,9 @@ wait "$started" 2>/dev/null || true
 wine_run "$program_files/bin/mervane.exe" "$(wine_run winepath -w "$work/clip.gif" | tr -d '\r')" \
   >/dev/null 2>&1 &
 opened=$!
+find_window
 until_true 60 test -f "$cache/clip003.gif" || fail "Open with divided nothing into the cache folder"
-kill "$opened" 2>/dev/null || true
-wait "$opened" 2>/dev/null || true
+click_end "$opened"
 echo "install_e2e: installed silently; the installed copy works in %LOCALAPPDATA%\\mervane\\tmp"
 
 wine_run "$program_files/Uninstall.exe" /S >/dev/null 2>&1 || true
@@ -58,16 +58,26 @@ until_true 60 test ! -e "$program_files" || fail "the uninstaller left $(ls -R "
   fail "the uninstaller left the \"Open with\" entry"
 echo "install_e2e: uninstalled silently; nothing left under Program Files, the work folder kept"
 
-mkdir "$work/portable"
-(cd "$work/portable" && unzip -q "$zip")
-top=$(echo "$work"/portable/mervane-*)
+# Unpacked where the work folder's path passes 260 characters.
+deep="$work/portable"
+for n in 1 2 3 4 5 6; do deep="$deep/a folder name that goes on and on, part $n"; done
+mkdir -p "$deep"
+(cd "$deep" && unzip -q "$zip")
+top=$(echo "$deep"/mervane-*)
 for file in bin/mervane.exe bin/mervane-split.exe README.md LICENSE; do
   [ -f "$top/$file" ] || fail "the zip has no $file"
 done
 [ ! -e "$top/share/mervane/installed" ] || fail "the zip carries the installed-copy marker"
 wine_run "$top/bin/mervane.exe" >/dev/null 2>&1 &
 portable=$!
+find_window
 until_true 60 test -d "$top/bin/tmp" || fail "the portable copy made no tmp beside itself"
-kill "$portable" 2>/dev/null || true
-wait "$portable" 2>/dev/null || true
-echo "install_e2e: the zip holds both programs, the README and the licence, and stays portable"
+click_end "$portable"
+wine_run "$top/bin/mervane.exe" "$(wine_run winepath -w "$work/clip.gif" | tr -d '\r')" \
+  >/dev/null 2>&1 &
+portable=$!
+find_window
+until_true 60 cmp -s "$top/bin/tmp/clip003.gif" "$cache/clip003.gif" ||
+  fail "the portable copy divided nothing into a tmp whose path has $(echo -n "$top/bin/tmp" | wc -c) characters"
+click_end "$portable"
+echo "install_e2e: the zip holds both programs, the README and the licence, and stays portable, past 260 characters too"
