@@ -61,7 +61,6 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
-  Internal::RequireWritableName(path);
   // CREATE_NEW opens nothing that stands at the name already.
   static std::atomic<unsigned> attempts{0};
   std::string temporary;
@@ -93,9 +92,19 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
     }
   }
   if (!CloseHandle(file.release())) throw LastError("write", path);
+  // As on POSIX, the name is looked at only once something stands there.
   // Moving replaces the entry at `path` itself, never what a link there names.
-  if (!MoveFileExW(ToPath(temporary).c_str(), ToPath(path).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    throw LastError("create", path);
+  const std::wstring from = ToPath(temporary).wstring(), to = ToPath(path).wstring();
+  if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
+    const DWORD refused = GetLastError();
+    Internal::RequireWritableName(path);  // a link, a folder or a device there says so
+    if (refused != ERROR_ALREADY_EXISTS && refused != ERROR_FILE_EXISTS) {
+      SetLastError(refused);
+      throw LastError("create", path);
+    }
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      throw LastError("create", path);
+    }
   }
   scratch.keep = true;
 }
