@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   // picture of a large screen, a frame of 65535 rows on a small screen, a 0 x
   // 0 screen, and a picture of two finely mixed palettes.
   GifTest::Animation restore = GifTest::SolidFrames(10, 1, 1);
-  restore.width = restore.height = 2048;
+  restore.width = restore.height = 512;  // large enough to show, small enough to run often
   for (std::size_t i = 0; i < restore.frames.size(); ++i) {
     restore.frames[i].disposal = 3;
     restore.frames[i].left = static_cast<int>(i);
@@ -68,11 +68,11 @@ int main(int argc, char** argv) {
   std::uint32_t seed = 1;
   for (GifTest::Frame& frame : mixed.frames) {
     for (int c = 0; c < 256; ++c) {
-      frame.local_palette.push_back({static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(
-                                                                       &frame - &mixed.frames[0]),
-                                     9});
+      frame.local_palette.push_back(
+          {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(&frame - &mixed.frames[0]), 9});
     }
-    for (std::uint8_t& index : frame.indices) index = static_cast<std::uint8_t>((seed *= 69069u) >> 24);
+    for (std::uint8_t& index : frame.indices)
+      index = static_cast<std::uint8_t>((seed *= 69069u) >> 24);
   }
   mixed.frames[1].transparent = 0;
   put(GifTest::Encode(mixed));
