@@ -63,21 +63,21 @@ deep="$work/portable"
 for n in 1 2 3 4 5 6; do deep="$deep/a folder name that goes on and on, part $n"; done
 mkdir -p "$deep"
 (cd "$deep" && unzip -q "$zip")
-top=$(echo "$deep"/mervane-*)
+unpacked=$(echo "$deep"/mervane-*)
 for file in bin/mervane.exe bin/mervane-split.exe README.md LICENSE; do
-  [ -f "$top/$file" ] || fail "the zip has no $file"
+  [ -f "$unpacked/$file" ] || fail "the zip has no $file"
 done
-[ ! -e "$top/share/mervane/installed" ] || fail "the zip carries the installed-copy marker"
-wine_run "$top/bin/mervane.exe" >/dev/null 2>&1 &
+[ ! -e "$unpacked/share/mervane/installed" ] || fail "the zip carries the installed-copy marker"
+wine_run "$unpacked/bin/mervane.exe" >/dev/null 2>&1 &
 portable=$!
 find_window
-until_true 60 test -d "$top/bin/tmp" || fail "the portable copy made no tmp beside itself"
+until_true 60 test -d "$unpacked/bin/tmp" || fail "the portable copy made no tmp beside itself"
 click_end "$portable"
-wine_run "$top/bin/mervane.exe" "$(wine_run winepath -w "$work/clip.gif" | tr -d '\r')" \
+wine_run "$unpacked/bin/mervane.exe" "$(wine_run winepath -w "$work/clip.gif" | tr -d '\r')" \
   >/dev/null 2>&1 &
 portable=$!
 find_window
-until_true 60 cmp -s "$top/bin/tmp/clip003.gif" "$cache/clip003.gif" ||
-  fail "the portable copy divided nothing into a tmp whose path has $(echo -n "$top/bin/tmp" | wc -c) characters"
+until_true 60 cmp -s "$unpacked/bin/tmp/clip003.gif" "$cache/clip003.gif" ||
+  fail "the portable copy divided nothing into a tmp whose path has $(echo -n "$unpacked/bin/tmp" | wc -c) characters"
 click_end "$portable"
 echo "install_e2e: the zip holds both programs, the README and the licence, and stays portable, past 260 characters too"
