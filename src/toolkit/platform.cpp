@@ -82,6 +82,8 @@ void StartWatched(QObject* context, const QString& program, const QStringList& a
   process->start();
 }
 
+#if !defined(_WIN32)
+// Windows starts Explorer itself; elsewhere the desktop's own opener.
 QString Opener(const std::string& path) {
   const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
   if (opener.isEmpty()) {
@@ -90,6 +92,7 @@ QString Opener(const std::string& path) {
   }
   return opener;
 }
+#endif
 
 }  // namespace
 
