@@ -22,7 +22,7 @@ wine_run "$app/mervane.exe" >/dev/null 2>&1 &
 mervane=$!
 find_window
 [ -d "$app/tmp" ] || fail "no tmp beside the portable copy"
-strip=$(at 100 50) end_button=$(at 336 156) show_holder=$(at 248 156)
+strip=$(at 100 50) end_button=$(end_button) show_holder=$(at 248 156)
 
 # What the screen shows in a rectangle of the client area (X Y W H): its
 # pixels' checksum, and how many colours it has.

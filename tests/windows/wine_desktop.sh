@@ -44,10 +44,11 @@ find_window() {
   left=$X top=$Y
 }
 at() { echo "$((left + $1)) $((top + $2))"; }  # client pixels to the screen
+end_button() { at 336 156; }
 
 # click_end PID: clicks END and expects the program PID to end with status 0.
 click_end() {
-  xdotool mousemove $(at 336 156) click 1
+  xdotool mousemove $(end_button) click 1
   local status=0
   wait "$1" || status=$?
   [ "$status" -eq 0 ] || fail "END ended the program with status $status"
