@@ -24,6 +24,8 @@ constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
 constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
 // How many pixels a frame decodes between two calls of ComposeOptions::pump.
 constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
+// How many data sub-blocks (255 bytes at most) a skipped frame passes between two.
+constexpr std::size_t kBlocksBetweenPumps = 4096;
 
 // giflib reads through this, so that every failure can name its byte.
 struct Reader {
@@ -303,8 +305,9 @@ class Composer {
     GifByteType* block = nullptr;
     if (DGifGetCode(gif_.get(), &code_size, &block) == GIF_ERROR)
       return Damaged(Failure(number, record));
-    while (block != nullptr) {
+    for (std::size_t skipped = 1; block != nullptr; ++skipped) {
       if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) return Damaged(Failure(number, record));
+      if (options_.pump && skipped % kBlocksBetweenPumps == 0) options_.pump();
     }
   }
 
@@ -504,9 +507,10 @@ ComposeError::ComposeError(const std::string& source_name, int frame, std::size_
       offset_(offset) {}
 
 Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options) {
-  // The logical screen, grown to take in every frame where some lie beyond
-  // it (as browsers show such files, a 0 x 0 screen among them), unless the
-  // grown picture would pass the budget.
+  // The logical screen, grown to take in the first frame where it lies
+  // beyond it (a 0 x 0 screen among them), unless the grown picture would
+  // pass the budget. Later frames are clipped to that canvas: the rule of
+  // the browser most people view GIFs in.
   ComposeOptions facts_only = options;
   facts_only.pixels = false;
   long long width = 0, height = 0;
@@ -515,8 +519,10 @@ Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& 
     Compose(
         source, "",
         [&](const FrameFacts& frame, const Canvas*) {
-          width = std::max<long long>(width, frame.left + frame.width);
-          height = std::max<long long>(height, frame.top + frame.height);
+          if (frame.number == 1) {
+            width = frame.left + frame.width;
+            height = frame.top + frame.height;
+          }
           return true;
         },
         animation, facts_only);
@@ -539,6 +545,28 @@ void Compose(std::span<const std::uint8_t> source, const std::string& source_nam
              const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options) {
   animation = {};
   Composer(source, source_name, sink, animation, options).Run();
+}
+
+std::optional<Canvas> ComposeFrame(std::span<const std::uint8_t> source,
+                                   const std::string& source_name, int number,
+                                   const ComposeOptions& options, FrameFacts* facts) {
+  std::optional<Canvas> frame;
+  AnimationFacts animation;
+  try {
+    Compose(
+        source, source_name,
+        [&](const FrameFacts& read, const Canvas* canvas) {
+          if (read.number < number) return true;
+          frame = *canvas;
+          if (facts != nullptr) *facts = read;
+          return false;
+        },
+        animation, options);
+  } catch (const ComposeError&) {
+    // Damage past the first frame only ends the file; the frame may be in hand.
+    if (animation.frame_count == 0) throw;
+  }
+  return frame;
 }
 
 }  // namespace FrameCompose

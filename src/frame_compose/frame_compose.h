@@ -91,7 +91,8 @@ struct Survey {
 struct ComposeOptions {
   bool pixels = true;  // false: facts only, image data is skipped undecoded
   std::size_t largest_canvas_bytes = std::size_t{256} << 20;
-  // Called now and then while a frame is decoded (about every 64 K pixels),
+  // Called now and then while a frame is decoded (about every 64 K pixels)
+  // or skipped (about every megabyte),
   // so that a caller with a window to keep alive can let its events run.
   std::function<void()> pump;
   // SurveyFrames(source, these options), when the caller has made it
@@ -106,11 +107,11 @@ Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& 
 
 // Reads `source` (bytes 0 .. L-1) as a GIF and hands every frame to `sink`,
 // filling `animation` as reading goes (so it holds what was read also when
-// reading fails). Frames are composed on the logical screen; where frames
-// reach beyond it, on the screen grown to take them in (at most
-// kLargestGifSide either way, so that a GIF can hold it), when that fits
-// `largest_canvas_bytes`. A file that ends at a block boundary without its
-// trailer ends normally. Throws ComposeError for a file that is no GIF, a
+// reading fails). Frames are composed on the logical screen; where the
+// first frame reaches beyond it, on the screen grown to take that frame in
+// (at most kLargestGifSide either way, so that a GIF can hold it), when that
+// fits `largest_canvas_bytes`. Later frames are clipped to the canvas. A file that ends at a block
+// boundary without its trailer ends normally. Throws ComposeError for a file that is no GIF, a
 // logical screen larger than `largest_canvas_bytes`, a frame without any
 // colour table, or damaged or truncated data; frames handed on before stay
 // handed on. A frame whose own image data are damaged or cut short is handed
@@ -119,5 +120,15 @@ Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& 
 // source in messages. REQUIRES: nothing.
 void Compose(std::span<const std::uint8_t> source, const std::string& source_name,
              const FrameSink& sink, AnimationFacts& animation, const ComposeOptions& options = {});
+
+// Frame `number` (1-based) of `source` as it appears, composed as Compose
+// composes it, with `facts` filled in when given. Returns nothing when the
+// source holds fewer frames, or is damaged before that frame is reached.
+// Throws ComposeError where Compose would before the first frame (no GIF, a
+// screen past the budget). A frame damaged part way comes back as far as
+// its data reach, marked incomplete in `facts`.
+std::optional<Canvas> ComposeFrame(std::span<const std::uint8_t> source,
+                                   const std::string& source_name, int number,
+                                   const ComposeOptions& options = {}, FrameFacts* facts = nullptr);
 
 }  // namespace FrameCompose

@@ -163,7 +163,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
 
 TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritten) {
   const std::string a = Put("a.gif", GifTest::Encode(GifTest::SolidFrames(3, 2, 2)));
-  // Two 2 x 2 frames on a 0 x 0 screen: composed on the frames' union.
+  // Two 2 x 2 frames on a 0 x 0 screen: composed on the first frame's extent.
   GifTest::Animation empty_screen = GifTest::SolidFrames(2, 2, 2);
   empty_screen.width = empty_screen.height = 0;
   const std::string zero = Put("zero.gif", GifTest::Encode(empty_screen));
