@@ -2,6 +2,7 @@
 #include "frame_compose/save_frames.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <deque>
@@ -75,7 +76,8 @@ class Writer {
     if (job.same_as_previous) {
     } else if (canvas.width == 0 || canvas.height == 0) {
       job.encoded = true;  // nothing to encode: the writer says so
-    } else if (full) {
+    } else if (full && !request_.pump) {
+      // A caller with events to run waits for a place instead, running them.
       job.file = Encode(job.delay_cs, canvas);
       job.encoded = true;
     } else if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
@@ -89,7 +91,7 @@ class Writer {
       job.canvas = canvas;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return waiting_.size() < kMostWaiting || failure_; });
+    WaitPumping(lock, [&] { return waiting_.size() < kMostWaiting || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     waiting_.push_back(std::move(job));
     changed_.notify_all();
@@ -100,13 +102,26 @@ class Writer {
     std::unique_lock lock(mutex_);
     done_ = true;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
+    WaitPumping(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     return written_;
   }
 
  private:
   static constexpr std::size_t kMostWaiting = 2;
+  static constexpr std::chrono::milliseconds kPumpEvery{20};
+
+  // Waits on the composer's thread until `ready` holds, running the
+  // caller's events meanwhile: a large frame takes the writer seconds.
+  template <typename Ready>
+  void WaitPumping(std::unique_lock<std::mutex>& lock, Ready ready) {
+    while (!changed_.wait_for(lock, kPumpEvery, ready)) {
+      if (!request_.pump) continue;
+      lock.unlock();
+      request_.pump();
+      lock.lock();
+    }
+  }
 
   void Run() {
     for (;;) {
@@ -182,8 +197,10 @@ int CountFrames(std::span<const std::uint8_t> source) { return SurveyFrames(sour
 
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request) {
+  ComposeOptions options;
+  options.pump = request.pump;
   // Every name is looked at before the first file is written.
-  const Survey survey = request.survey ? *request.survey : SurveyFrames(source);
+  const Survey survey = request.survey ? *request.survey : SurveyFrames(source, options);
   const int frames = std::min(survey.frames, request.last.value_or(INT_MAX));
   for (int number = 1; number <= frames; ++number) {
     if (!request.wanted || request.wanted(number)) {
@@ -192,8 +209,6 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
   }
   Writer writer(request);
   AnimationFacts animation;
-  ComposeOptions options;
-  options.pump = request.pump;
   options.survey = survey;
   SaveReport report;
   try {
