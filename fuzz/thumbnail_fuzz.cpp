@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Hostile bytes reach the platform's GIF decoder through the thumbnails:
-// divide the input in memory, then load every frame file (at most the 127 a
-// strip shows) as the window does when it cannot compose them, within the
-// window's budget: a screen past it is never decoded. Any crash, hang or
-// memory error the sanitizers see is a finding; refused pictures are not.
+// Hostile bytes reach the thumbnails' second road: divide the input, then
+// compose every frame file (at most the 127 a strip shows) on its own, as
+// the window does for frames the whole file's composing did not reach,
+// within the window's budget. Any crash, hang or memory error the
+// sanitizers see is a finding; refused pictures are not.
 
-#include <QCoreApplication>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
+#include "frame_compose/frame_compose.h"
 #include "frame_split/frame_split.h"
 #include "main_window/workflow_constants.h"
-#include "toolkit/picture.h"
+#include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
 
 namespace {
@@ -33,12 +33,6 @@ const std::string& OutputPrefix() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  // Image format plugins are found through the application's library paths.
-  static QCoreApplication app(*argc, *argv);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FrameSplit::NoProgress progress;
   int written = 0;
@@ -47,16 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const FrameSplit::DivideError&) {
   } catch (const Toolkit::PlatformError&) {
   }
-  constexpr std::size_t kScreenSizeEnd = 10;  // "GIF89a", then width and height
-  if (size < kScreenSizeEnd) return 0;
-  const std::size_t screen = static_cast<std::size_t>(data[6] | (data[7] << 8)) *
-                             static_cast<std::size_t>(data[8] | (data[9] << 8));
-  if (screen * 4 > MainWindow::kLargestThumbnailCanvas) return 0;  // a placeholder in the window
+  FrameCompose::ComposeOptions options;
+  options.largest_canvas_bytes = MainWindow::kLargestThumbnailCanvas;
   for (int k = 1; k <= std::min(written, kMostThumbnails); ++k) {
     try {
-      const Toolkit::Picture picture =
-          Toolkit::LoadPicture(FrameSplit::FrameFileName(OutputPrefix(), k));
-      if (picture.IsNull()) std::abort();
+      const auto file = Toolkit::ReadWholeFile(FrameSplit::FrameFileName(OutputPrefix(), k));
+      FrameCompose::FrameFacts facts;
+      const auto frame = FrameCompose::ComposeFrame(file, "frame", 1, options, &facts);
+      if (frame && frame->pixels.size() != static_cast<std::size_t>(frame->width) *
+                                               static_cast<std::size_t>(frame->height)) {
+        std::abort();
+      }
+    } catch (const FrameCompose::ComposeError&) {
     } catch (const Toolkit::PlatformError&) {
     }
   }

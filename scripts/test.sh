@@ -23,7 +23,7 @@ LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j2
 
-echo "== fuzzing the divider, the thumbnails' decoder behind it, and the composer"
+echo "== fuzzing the divider, the thumbnails composed from its frame files, and the composer"
 "$root/scripts/build.sh" "$root/build-fuzz" -DMERVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 # Two targets write frame files on every run: in memory they run ten times as often.
 fuzz_files=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)

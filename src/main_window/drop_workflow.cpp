@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QLabel>
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,6 +26,7 @@
 #include "toolkit/path_text.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
+#include "toolkit/platform_error.h"
 #include "toolkit/scroll_bar.h"
 
 namespace MainWindow {
@@ -54,14 +57,97 @@ class DividingScope {
   bool& flag_;
 };
 
+// The start of every PNG file.
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Why a file without the looping signature is refused, from what it is.
+QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
+  if (FrameSplit::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
+  if (bytes.size() >= kPngSignature.size() &&
+      std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin())) {
+    return QString::fromUtf8(kWhyPng);
+  }
+  return QString::fromUtf8(kWhyNotGif);
+}
+
+FrameCompose::ComposeOptions ThumbnailOptions() {
+  return WindowComposeOptions(kLargestThumbnailCanvas);
+}
+
+Toolkit::Picture PictureOf(const FrameCompose::Canvas& canvas) {
+  const QImage view(reinterpret_cast<const uchar*>(canvas.pixels.data()), canvas.width,
+                    canvas.height, QImage::Format_RGBA8888);
+  return Toolkit::Picture(view.copy());
+}
+
 }  // namespace
 
-void Form_main::ResetAfterRefusal(const char* message) {
+FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_bytes) {
+  FrameCompose::ComposeOptions options;
+  options.largest_canvas_bytes = largest_canvas_bytes;
+  options.pump = [] { Toolkit::DoEvents(); };
+  return options;
+}
+
+struct Form_main::ReadDrop {
+  std::string source_path;
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+  FrameSplit::CutPlan cut;
+};
+
+void Form_main::Refuse(const char* message, const QString& why) {
+  QString text = QString::fromUtf8(message);
+  if (!why.isEmpty()) text += QLatin1Char('\n') + why;
+  Guarded([&] { services_.message_boxes->MsgBox(this, text); });
+}
+
+void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
   Strip()->Cls();
   frame_slots_.clear();
   Progress->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
-  Guarded([&] { services_.message_boxes->MsgBox(this, QString::fromUtf8(message)); });
+  Refuse(message, why);
+}
+
+std::optional<Form_main::ReadDrop> Form_main::ReadAndPlan(const Toolkit::DropData& data) {
+  // Read the source and plan its cut before anything changes: it may be one
+  // of the work folder's own files, and a file that cannot be read or cut
+  // must not cost the user the frames, the strip or the work folder of the
+  // previous drop. A large file comes in while the window answers.
+  if (data.files.empty()) {
+    Refuse(kCantDivide, QString::fromUtf8(kWhyNoFile));
+    return std::nullopt;
+  }
+  ReadDrop read{data.files.front(), nullptr, {}};
+  try {
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(
+        Toolkit::ReadWholeFile(read.source_path, [] { Toolkit::DoEvents(); }));
+    read.bytes = bytes;
+    std::optional<FrameSplit::CutPlan> cut = FrameSplit::PlanCuts(*bytes, read.source_path);
+    if (!cut) {
+      Refuse(kCantDivide, NotLoopingWhy(*bytes));
+      return std::nullopt;
+    }
+    read.cut = std::move(*cut);
+  } catch (const std::exception& failure) {
+    Refuse(kCantDivide, QString::fromUtf8(failure.what()));
+    return std::nullopt;
+  }
+  return read;
+}
+
+QString Form_main::NameRefusal(const std::string& base_name, int frames) const {
+  // The last frame's name is the longest.
+  if (Toolkit::NameFits(FrameSplit::FrameFileName(OutputPrefix(base_name), frames))) return {};
+  return QString::fromUtf8(kWhyNameTooLong).arg(Toolkit::PathToText(base_name));
+}
+
+QString Form_main::DivisionFailure(const Toolkit::PlatformError& failure) const {
+  if (failure.number() == Toolkit::ErrorNumber::kDiskFull) {
+    return QString::fromUtf8(kWhyDiskFull)
+        .arg(QDir::toNativeSeparators(Toolkit::PathToText(WorkFolder())));
+  }
+  return QString::fromUtf8(failure.what());
 }
 
 void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
@@ -75,47 +161,55 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
     Guarded([&] { services_.message_boxes->MsgBox(this, refusal); });
     return;
   }
-
-  // Read the source and plan its cut before anything changes: it may be one
-  // of the work folder's own files, and a file that cannot be read or cut
-  // (no looping signature, no header end, no frame) must not cost the user
-  // the frames, the strip or the work folder of the previous drop.
-  std::string source_path;
-  Guarded([&] { source_path = Data.files.at(0); });
-  std::vector<std::uint8_t> source_bytes;
-  Guarded([&] { source_bytes = Toolkit::ReadWholeFile(source_path); });
-  std::optional<FrameSplit::CutPlan> cut;
-  if (!source_bytes.empty())
-    Guarded([&] { cut = FrameSplit::PlanCuts(source_bytes, source_path); });
-  if (!cut) {
-    Guarded([&] { services_.message_boxes->MsgBox(this, QString::fromUtf8(kCantDivide)); });
-    return;
+  std::optional<ReadDrop> read = ReadAndPlan(Data);
+  if (!read) return;
+  const std::string file_name = Toolkit::FileNameOf(read->source_path);
+  const std::string base_name = Toolkit::DropLastCharacters(file_name, kExtensionLength);
+  const int frames = static_cast<int>(read->cut.frame_starts.size());
+  if (const QString refusal = NameRefusal(base_name, frames); !refusal.isEmpty()) {
+    return Refuse(kCantDivide, refusal);
   }
 
   Strip()->Cls();
   frame_slots_.clear();
   Progress->setVisible(true);
   const float progress_width = Progress->Width();
-  // When the file is no picture, the measurer keeps the previous drop's
-  // picture, and the strip takes that picture's ratio.
-  // Only its size is wanted: a screen past the thumbnails' budget stays undecoded.
-  Guarded([&] {
-    Measurer()->SetPicture(Toolkit::LoadPicture(source_path, kLargestThumbnailCanvas));
-  });
+  // The strip takes the picture's ratio from our own reading of the screen
+  // and the first frame: nothing is decoded for it. A file that is no GIF
+  // keeps the previous drop's picture, and so its ratio.
+  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(*read->bytes, ThumbnailOptions());
+  if (survey.width > 0 && survey.height > 0) {
+    Measurer()->SetPicture(Toolkit::Picture::Placeholder(QSize(survey.width, survey.height)));
+  }
   Preview()->SetPicture(Measurer()->GetPicture());
-  const std::string base_name = Toolkit::DropLastCharacters(
-      Toolkit::Dir(source_path, Toolkit::kAttrNormal), kExtensionLength);
 
+  // A file dropped from the work folder is the user's: it stays.
+  if (Toolkit::SameFile(Toolkit::FolderOf(read->source_path), WorkFolder())) {
+    users_files_in_work_folder_.push_back(read->source_path);
+  }
+  Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
   int frame_count = 0;
-  Guarded([&] { Toolkit::KillEveryFile(WorkFolder()); });
-  Guarded([&] {
+  try {
     WindowProgress progress(*Progress);
-    frame_count = FrameSplit::WriteFrames(source_bytes, *cut, OutputPrefix(base_name), progress);
-  });
-  if (frame_count > 0) last_drop_ = {source_path, base_name};
-  if (frame_count == 0) return ResetAfterRefusal(kCantDivide);
-  if (frame_count >= kFrameLimit) return ResetAfterRefusal(kTooManyFrames);
+    frame_count =
+        FrameSplit::WriteFrames(*read->bytes, read->cut, OutputPrefix(base_name), progress);
+  } catch (const Toolkit::PlatformError& failure) {
+    return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
+  }
+  last_drop_ = {read->source_path, file_name, base_name, read->bytes};
+  CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
+                                                 : QString::fromUtf8(kOtherFilesDropped)
+                                                       .arg(Data.files.size())
+                                                       .arg(Toolkit::PathToText(file_name)));
+  if (frame_count >= kFrameLimit) {
+    return ResetAfterRefusal(
+        kTooManyFrames, QString::fromUtf8(kWhyTooManyFrames).arg(frame_count).arg(kFrameLimit));
+  }
+  ShowFrames(frame_count, progress_width, survey);
+}
 
+void Form_main::ShowFrames(int frame_count, float progress_width,
+                           const FrameCompose::Survey& survey) {
   CountLabel()->setText(QString::number(frame_count) + QString::fromUtf8(kImagesSuffix));
   const StripPlan plan =
       PlanStrip(frame_count, Measurer()->ImageWidthHimetric(), Measurer()->ImageHeightHimetric(),
@@ -124,74 +218,75 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   if (plan.scroll_max) HScroll1->SetMax(*plan.scroll_max);
   if (plan.large_change) HScroll1->SetLargeChange(*plan.large_change);
   if (plan.small_change) HScroll1->SetSmallChange(*plan.small_change);
-  if (frame_count >= kFewestPainted) PaintStrip(plan, base_name, progress_width, source_bytes);
+  if (frame_count >= kFewestPainted) PaintStrip(plan, progress_width, survey);
   Progress->Cls();
   Progress->setVisible(false);
 }
 
-void Form_main::PaintStrip(const StripPlan& plan, const std::string& base_name,
-                           float progress_width, std::span<const std::uint8_t> source) {
-  const double progress_step = static_cast<double>(progress_width) / plan.places.size();
-  const float strip_bottom = plan.thumbnail_height + kNumberBand;
-  std::size_t painted = 0;
-  const auto paint_slot = [&](const Toolkit::Picture& picture, std::optional<int> delay_ms,
-                              bool complete) {
-    const SlotPlan& slot = plan.places[painted++];
-    const int number = static_cast<int>(painted);
-    const auto left = static_cast<float>(slot.thumbnail_left);
-    const auto width = static_cast<float>(plan.thumbnail_width);
-    Strip()->PaintPicture(picture, left, 0, width, plan.thumbnail_height);
-    const char* tip = !delay_ms  ? kFrameTipWithoutDelay
-                      : complete ? kFrameTip
-                                 : kIncompleteFrameTip;
-    frame_slots_.emplace_back(left, 0, width, plan.thumbnail_height);
-    Strip()->AddToolTip(left, 0, width, plan.thumbnail_height,
-                        delay_ms ? QString::fromUtf8(tip).arg(number).arg(*delay_ms)
-                                 : QString::fromUtf8(tip).arg(number));
-    const auto x = static_cast<float>(slot.separator_x);
-    Strip()->Line(x, 0, x, strip_bottom);
-    Strip()->CurrentX = left;
-    Strip()->CurrentY = slot.number_top;
-    Strip()->Print(
-        QString::fromStdString(Toolkit::Format(number, FrameSplit::kFrameNumberPicture)));
-    Progress->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
-    Toolkit::DoEvents();
-  };
+void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
+                          const FrameCompose::FrameFacts* facts, double progress_step) {
+  const SlotPlan& slot = plan.places[index];
+  const int number = static_cast<int>(index) + 1;
+  const auto left = static_cast<float>(slot.thumbnail_left);
+  const auto width = static_cast<float>(plan.thumbnail_width);
+  Strip()->PaintPicture(picture, left, 0, width, plan.thumbnail_height);
+  frame_slots_.emplace_back(left, 0, width, plan.thumbnail_height);
+  const char* tip = facts == nullptr  ? kFrameTipWithoutDelay
+                    : facts->complete ? kFrameTip
+                                      : kIncompleteFrameTip;
+  QString text = QString::fromUtf8(tip).arg(number);
+  if (facts != nullptr) text = text.arg(facts->delay_cs * 10);
+  Strip()->AddToolTip(left, 0, width, plan.thumbnail_height, text);
+  const auto x = static_cast<float>(slot.separator_x);
+  Strip()->Line(x, 0, x, plan.thumbnail_height + kNumberBand);
+  Strip()->CurrentX = left;
+  Strip()->CurrentY = slot.number_top;
+  Strip()->Print(QString::fromStdString(Toolkit::Format(number, FrameSplit::kFrameNumberPicture)));
+  Progress->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
+  Toolkit::DoEvents();
+}
 
+void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
+                           const FrameCompose::Survey& survey) {
+  const double progress_step = static_cast<double>(progress_width) / plan.places.size();
   // Thumbnails show each frame as it appears, composed once per drop; the
   // frame files stay the exact cut.
-  FrameCompose::AnimationFacts animation;
+  std::size_t painted = 0;
+  FrameCompose::ComposeOptions options = ThumbnailOptions();
+  options.survey = survey;
   try {
-    FrameCompose::ComposeOptions options;
-    options.largest_canvas_bytes = kLargestThumbnailCanvas;
-    options.pump = [] { Toolkit::DoEvents(); };  // a large frame must not freeze the window
+    FrameCompose::AnimationFacts animation;
     FrameCompose::Compose(
-        source, last_drop_.source_path,
+        *last_drop_.bytes, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
-          const QImage view(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
-                            canvas->height, QImage::Format_RGBA8888);
-          paint_slot(Toolkit::Picture(view.copy()), frame.delay_cs * 10, frame.complete);
+          PaintSlot(plan, painted++, PictureOf(*canvas), &frame, progress_step);
           return painted < plan.places.size();
         },
         animation, options);
   } catch (const FrameCompose::ComposeError&) {
     // The frames it could not compose are shown from their own files below.
   }
-  // A screen past the thumbnails' budget would cost the platform's decoder
-  // as much again for every frame: such frames get a placeholder of their size.
-  const QSize screen(animation.screen_width, animation.screen_height);
+  // A screen past the thumbnails' budget gets placeholders of its size.
+  const QSize screen(survey.width, survey.height);
   const bool too_large =
       static_cast<std::size_t>(screen.width()) * screen.height() * 4 > kLargestThumbnailCanvas;
-  while (painted < plan.places.size()) {
-    Toolkit::Picture picture = Toolkit::Picture::TooLargeToDecode(screen);
-    if (!too_large) {
-      picture = {};
-      Guarded([&] {
-        picture = Toolkit::LoadPicture(
-            FrameSplit::FrameFileName(OutputPrefix(base_name), static_cast<int>(painted) + 1));
-      });
+  for (; painted < plan.places.size(); ++painted) {
+    if (too_large) {
+      PaintSlot(plan, painted, Toolkit::Picture::Placeholder(screen), nullptr, progress_step);
+      continue;
     }
-    paint_slot(picture, std::nullopt, true);
+    // Each file is composed on its own, as far as its bytes go; a file gone
+    // meanwhile leaves its slot empty.
+    Toolkit::Picture picture;
+    FrameCompose::FrameFacts facts;
+    Guarded([&] {
+      const std::vector<std::uint8_t> file =
+          Toolkit::ReadWholeFile(FrameFile(static_cast<int>(painted) + 1));
+      if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
+        picture = PictureOf(*frame);
+      }
+    });
+    PaintSlot(plan, painted, picture, picture.IsNull() ? nullptr : &facts, progress_step);
   }
 }
 
@@ -202,16 +297,16 @@ std::string Form_main::SavedFrameName(const std::string& folder, int number, boo
 }
 
 void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
-  if (dividing_ || last_drop_.source_path.empty()) return;
+  if (dividing_ || !last_drop_.bytes) return;
   const DividingScope busy(dividing_);
   Progress->setVisible(true);
   const QString shown_folder = QDir::toNativeSeparators(Toolkit::PathToText(folder));
+  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
   QString outcome;
   try {
-    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(last_drop_.source_path);
-    const float step =
-        Progress->Width() / static_cast<float>(std::max(FrameCompose::CountFrames(bytes), 1));
     FrameCompose::SaveRequest request;
+    request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
+    const float step = Progress->Width() / static_cast<float>(std::max(request.survey->frames, 1));
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
     request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
     request.after_frame = [&](int number) {
@@ -223,6 +318,7 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
     const FrameCompose::SaveReport report =
         FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
     outcome = QString::fromUtf8(kSaved).arg(report.written).arg(shown_folder);
+    last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
     if (report.damage) {
       outcome += QString::fromUtf8(kSavedDamaged)
                      .arg(report.damage->frame())

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "frame_compose/frame_compose.h"
+#include "main_window/workflow_constants.h"
 #include "toolkit/drop_data.h"
 
 class QLabel;
@@ -21,6 +24,8 @@ namespace Toolkit {
 class ImageControl;
 class MessageBoxes;
 class PictureBox;
+class Picture;
+class PlatformError;
 class ScrollBar;
 }  // namespace Toolkit
 
@@ -99,12 +104,16 @@ class Form_main : public QWidget {
   int FrameAt(QPoint pixels) const;
   // The frame's file in the work folder.
   std::string FrameFile(int number) const;
-  // The frame as it appears, composed from the last divided file; a null
-  // image when it cannot be had.
-  QImage FrameAsItAppears(int number) const;
+  // The frame as it appears, composed from the last divided bytes within
+  // the thumbnails' budget while the window goes on answering; a null image
+  // with `why` (when given) set when it cannot be had.
+  QImage FrameAsItAppears(int number, QString* why = nullptr,
+                          std::size_t largest_canvas_bytes = kLargestThumbnailCanvas) const;
+  // Puts the frame as it appears on the clipboard, or says why it cannot.
   void CopyFrame(int number);
   // Writes the frame as it appears to `path`: a PNG, or a full-frame GIF
-  // when `path` ends in ".gif". Says in a box when it cannot.
+  // when `path` ends in ".gif". Refuses the dropped file itself, and says in
+  // a box when it cannot.
   void SaveFrameAs(int number, const std::string& path);
   void ShowFrameInFolder(int number);
   // Asks for a GIF file and divides it as if it had been dropped.
@@ -134,11 +143,27 @@ class Form_main : public QWidget {
   std::string OutputPrefix(const std::string& base_name) const;
   // Empty when the work folder is a real folder; else the message that says why not.
   QString WorkFolderRefusal() const;
-  // Thumbnails, separators and numbers of every slot of `plan`.
-  void PaintStrip(const StripPlan& plan, const std::string& base_name, float progress_width,
-                  std::span<const std::uint8_t> source);
-  // Clears the strip and the count, then shows `message`.
-  void ResetAfterRefusal(const char* message);
+  // The count, the strip's layout and its thumbnails after a division.
+  void ShowFrames(int frame_count, float progress_width, const FrameCompose::Survey& survey);
+  // Slot `index` of `plan`: its picture, tooltip, separator and number,
+  // then the progress box; events run after it.
+  void PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
+                 const FrameCompose::FrameFacts* facts, double progress_step);
+  // Thumbnails, separators and numbers of every slot of `plan`, composed
+  // from the last drop's bytes as far as they go, then from the frame files.
+  void PaintStrip(const StripPlan& plan, float progress_width, const FrameCompose::Survey& survey);
+  // Shows `message`, with `why` on a line of its own below it.
+  void Refuse(const char* message, const QString& why);
+  // Clears the strip and the count, then refuses as above.
+  void ResetAfterRefusal(const char* message, const QString& why);
+  // The dropped file, read whole while the window goes on answering, and
+  // its cut; nothing, once the drop has been refused.
+  struct ReadDrop;
+  std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
+  // Why nothing is divided when the frames' files cannot take their names.
+  QString NameRefusal(const std::string& base_name, int frames) const;
+  // The text of a failure of the division itself, for the refusal box.
+  QString DivisionFailure(const Toolkit::PlatformError& failure) const;
 
   FormServices services_;
   bool dividing_ = false;
@@ -152,13 +177,29 @@ class Form_main : public QWidget {
   // Asks before replacing files at `paths`; true to go on.
   bool MayReplace(const std::vector<std::string>& paths, const QString& folder);
   void SaveFramesDialog();
+  // Asks where frame `number` goes and in which format; saves it there.
+  void SaveFrameDialog(int number);
+  // Drags frame `number`'s file out of the strip, or says why it cannot.
+  void DragFrameOut(int number);
   // Where saving frame `number` of the last drop into `folder` writes it.
   std::string SavedFrameName(const std::string& folder, int number, bool png) const;
-  // The last file divided, for saving its frames as they appear.
+  // The last file divided. Every action on its frames as they appear works
+  // on the bytes that were divided, never on the file read again.
   struct LastDrop {
-    std::string source_path, base_name;
+    std::string source_path, file_name, base_name;
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
   } last_drop_;
+  // Files dropped from the work folder itself: the user's own, never emptied away.
+  std::vector<std::string> users_files_in_work_folder_;
 };
+
+// The composer's options for the window: pictures of at most
+// `largest_canvas_bytes`, and the window's events run while frames are read.
+FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_bytes);
+
+// The path a save dialog's answer `chosen` names, with the format of the
+// chosen `filter`: its extension is added unless the name ends in it already.
+QString SavePathFor(const QString& chosen, const QString& filter);
 
 // Text of the box that reports a failure nothing handled: its number and description.
 QString UnhandledErrorText(int number, const QString& description);

@@ -54,42 +54,50 @@ std::string Form_main::FrameFile(int number) const {
   return FrameSplit::FrameFileName(OutputPrefix(last_drop_.base_name), number);
 }
 
-QImage Form_main::FrameAsItAppears(int number) const {
+QImage Form_main::FrameAsItAppears(int number, QString* why,
+                                   std::size_t largest_canvas_bytes) const {
+  QString reason = QString::fromUtf8(kFrameNotInFile).arg(number);
   QImage frame;
-  try {
-    const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(last_drop_.source_path);
-    FrameCompose::AnimationFacts animation;
-    FrameCompose::Compose(
-        bytes, last_drop_.source_path,
-        [&](const FrameCompose::FrameFacts& facts, const FrameCompose::Canvas* canvas) {
-          if (facts.number < number) return true;
-          frame = QImage(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
-                         canvas->height, QImage::Format_RGBA8888)
-                      .copy();
-          return false;
-        },
-        animation);
-  } catch (const std::exception&) {
-    // A frame the damage reaches: its own file is what there is.
-  }
-  if (frame.isNull()) {
+  if (last_drop_.bytes) {
     try {
-      frame = Toolkit::LoadPicture(FrameFile(number)).image();
-    } catch (const Toolkit::PlatformError&) {
+      const std::optional<FrameCompose::Canvas> canvas =
+          FrameCompose::ComposeFrame(*last_drop_.bytes, last_drop_.source_path, number,
+                                     WindowComposeOptions(largest_canvas_bytes));
+      if (canvas) {
+        frame = QImage(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
+                       canvas->height, QImage::Format_RGBA8888)
+                    .copy();
+      }
+    } catch (const FrameCompose::ComposeError& failure) {
+      reason = QString::fromUtf8(failure.what());
     }
   }
+  if (frame.isNull() && why != nullptr) *why = reason;
   return frame;
 }
 
 void Form_main::CopyFrame(int number) {
-  const QImage frame = FrameAsItAppears(number);
-  if (!frame.isNull()) Toolkit::CopyImage(frame);
+  QString why;
+  const QImage frame = FrameAsItAppears(number, &why);
+  if (frame.isNull()) {
+    services_.message_boxes->MsgBox(this, QString::fromUtf8(kCopyFrameFailed).arg(number).arg(why));
+    return;
+  }
+  Toolkit::CopyImage(frame);
 }
 
 void Form_main::SaveFrameAs(int number, const std::string& path) {
-  const QImage frame = FrameAsItAppears(number).convertToFormat(QImage::Format_RGBA8888);
+  const auto failed = [&](const QString& why) {
+    services_.message_boxes->MsgBox(this,
+                                    QString::fromUtf8(kSaveFrameFailed).arg(Native(path), why));
+  };
   try {
-    if (frame.isNull()) throw std::runtime_error("the frame cannot be read back");
+    // The dropped file is never written over, whatever the dialog allowed.
+    Toolkit::RequireFreeName(path, last_drop_.source_path);
+    QString why;
+    const QImage frame = FrameAsItAppears(number, &why, kLargestSavedCanvas)
+                             .convertToFormat(QImage::Format_RGBA8888);
+    if (frame.isNull()) return failed(why);
     FrameCompose::Canvas canvas;
     canvas.width = frame.width();
     canvas.height = frame.height();
@@ -102,11 +110,18 @@ void Form_main::SaveFrameAs(int number, const std::string& path) {
     const std::vector<std::uint8_t> file =
         gif ? FrameCompose::EncodeFullFrameGif(canvas, 0) : FrameCompose::EncodePng(canvas);
     Toolkit::WriteFileInPieces(path, file, {}, {});
+    last_save_folder_ = Toolkit::FolderOf(path);
+  } catch (const Toolkit::PlatformError& failure) {
+    failed(QString::fromStdString(failure.reason()));
   } catch (const std::exception& failure) {
-    services_.message_boxes->MsgBox(
-        this,
-        QString::fromUtf8(kSaveFrameFailed).arg(Native(path), QString::fromUtf8(failure.what())));
+    failed(QString::fromUtf8(failure.what()));
   }
+}
+
+QString SavePathFor(const QString& chosen, const QString& filter) {
+  const QLatin1String extension(
+      filter == QString::fromUtf8(kGifFilter) ? FrameSplit::kFrameExtension : kPngExtension);
+  return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
 }
 
 void Form_main::ShowFrameInFolder(int number) {
@@ -145,15 +160,16 @@ bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString&
 }
 
 void Form_main::SaveFramesDialog() {
+  if (!last_drop_.bytes) return;
   const std::string start =
       last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
   const QString folder = QFileDialog::getExistingDirectory(
       this, QString::fromUtf8(kSaveAsTheyAppear), Toolkit::PathToText(start));
   if (folder.isEmpty()) return;
-  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
-                  QString::fromUtf8(kSaveFormatQuestion)
-                      .arg(Toolkit::PathToText(Toolkit::Dir(last_drop_.source_path, 0))),
-                  QMessageBox::Cancel, this);
+  QMessageBox ask(
+      QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
+      QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
+      QMessageBox::Cancel, this);
   QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
   QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
   ask.setDefaultButton(gif);
@@ -161,14 +177,10 @@ void Form_main::SaveFramesDialog() {
   if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
   const bool as_png = ask.clickedButton() == png;
   const std::string target = Toolkit::PathFromText(folder);
-  last_save_folder_ = target;
   std::vector<std::string> names;
-  try {
-    const int frames = FrameCompose::CountFrames(Toolkit::ReadWholeFile(last_drop_.source_path));
-    for (int number = 1; number <= frames; ++number)
-      names.push_back(SavedFrameName(target, number, as_png));
-  } catch (const Toolkit::PlatformError&) {
-    // SaveFramesAsTheyAppear says what is wrong with the file.
+  const int frames = FrameCompose::CountFrames(*last_drop_.bytes);
+  for (int number = 1; number <= frames; ++number) {
+    names.push_back(SavedFrameName(target, number, as_png));
   }
   if (!MayReplace(names, QDir::toNativeSeparators(folder))) return;
   SaveFramesAsTheyAppear(target, as_png);
@@ -191,7 +203,7 @@ void Form_main::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
   }
   QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
-  save->setEnabled(!last_drop_.source_path.empty() && idle);
+  save->setEnabled(last_drop_.bytes != nullptr && idle);
   QAction* open = menu.addAction(QString::fromUtf8(kOpen));
   open->setShortcut(QKeySequence::Open);
   open->setEnabled(idle);
@@ -201,19 +213,30 @@ void Form_main::contextMenuEvent(QContextMenuEvent* event) {
   if (chosen == show) return ShowFrameInFolder(number);
   if (chosen == open) return OpenFile();
   if (chosen == save) return SaveFramesDialog();
-  if (chosen == save_one) {
-    const std::string start =
-        last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
-    QString filter = QString::fromUtf8(kPngFilter);
-    const QString path = QFileDialog::getSaveFileName(
-        this, QString::fromUtf8(kSaveFrameAs).arg(number),
-        Toolkit::PathToText(SavedFrameName(start, number, true)),
-        QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
-        &filter);
-    if (path.isEmpty()) return;
-    last_save_folder_ = Toolkit::PathFromText(QFileInfo(path).absolutePath());
-    SaveFrameAs(number, Toolkit::PathFromText(path));
+  if (chosen == save_one) SaveFrameDialog(number);
+}
+
+void Form_main::SaveFrameDialog(int number) {
+  const std::string start =
+      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+  QString filter = QString::fromUtf8(kPngFilter);
+  const QString path = QFileDialog::getSaveFileName(
+      this, QString::fromUtf8(kSaveFrameAs).arg(number),
+      Toolkit::PathToText(SavedFrameName(start, number, true)),
+      QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
+      &filter);
+  if (path.isEmpty()) return;
+  SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter)));
+}
+
+void Form_main::DragFrameOut(int number) {
+  const std::string file = FrameFile(number);
+  if (Toolkit::KindOf(file) != Toolkit::EntryKind::kRegularFile) {
+    services_.message_boxes->MsgBox(
+        this, QString::fromUtf8(kFrameFileGone).arg(number).arg(Native(file)));
+    return;
   }
+  Toolkit::DragFileOut(Strip(), file, {});
 }
 
 bool Form_main::eventFilter(QObject* watched, QEvent* event) {
@@ -234,11 +257,14 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event) {
       if (HScroll1->MoveByKey(static_cast<QKeyEvent*>(event)->key())) return true;
       break;
     case QEvent::MouseButtonPress: {
+      // A press the strip leaves alone reaches the viewport too: only a
+      // press there directly may forget the pressed frame.
       const auto* press = static_cast<QMouseEvent*>(event);
       pressed_frame_ = watched == Strip() && press->button() == Qt::LeftButton && !Busy()
                            ? FrameAt(press->position().toPoint())
                            : 0;
       press_at_ = press->position().toPoint();
+      if (pressed_frame_ != 0) return true;  // taken here, so it goes no further
       break;
     }
     case QEvent::MouseMove: {
@@ -248,10 +274,7 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event) {
               QApplication::startDragDistance()) {
         break;
       }
-      const int number = std::exchange(pressed_frame_, 0);
-      if (Toolkit::KindOf(FrameFile(number)) == Toolkit::EntryKind::kRegularFile) {
-        Toolkit::DragFileOut(Strip(), FrameFile(number), {});
-      }
+      DragFrameOut(std::exchange(pressed_frame_, 0));
       return true;
     }
     default:

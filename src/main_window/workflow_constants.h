@@ -12,7 +12,7 @@ inline constexpr char kWorkFolderName[] = "tmp";
 inline constexpr char kCacheFolderName[] = "mervane";  // in the user's cache folder
 
 // Strip layout, in twips.
-inline constexpr float kNumberBand = 300;   // strip height = Picture1's height less this
+inline constexpr float kNumberBand = 300;   // thumbnail height = Picture1's height less this
 inline constexpr double kSlotPadding = 60;  // slot = thumbnail width + this; strip = slots + this
 inline constexpr double kThumbnailInset = 30;  // thumbnail's left edge inside its slot
 inline constexpr float kNumberGap = 20;        // number's top edge below the thumbnail
@@ -26,6 +26,10 @@ inline constexpr std::size_t kExtensionLength = 4;  // characters cut from the f
 // larger screens are shown as placeholders of their size.
 inline constexpr std::size_t kLargestThumbnailCanvas = std::size_t{16} << 20;
 
+// Frames saved from the window as they appear are composed on pictures of
+// at most this many bytes (8192 x 8192 pixels), as the command line's are.
+inline constexpr std::size_t kLargestSavedCanvas = std::size_t{256} << 20;
+
 // Frame counts.
 inline constexpr int kFrameLimit = 128;   // from here on a division is refused
 inline constexpr int kFewestPainted = 2;  // thumbnails are painted from this count up
@@ -33,6 +37,20 @@ inline constexpr int kFewestPainted = 2;  // thumbnails are painted from this co
 // Texts.
 inline constexpr char kCantDivide[] = "Con't Divide";
 inline constexpr char kTooManyFrames[] = "Divide under128images";
+// The line below a refusal that says why, as the command line would.
+inline constexpr char kWhyNoFile[] = "Nothing that was dropped is a file.";
+inline constexpr char kWhyPlaysOnce[] = "This GIF plays once: it has no looping extension.";
+inline constexpr char kWhyPng[] = "This is a PNG file, not a GIF.";
+inline constexpr char kWhyNotGif[] =
+    "This is not a GIF file: it does not start with GIF87a or GIF89a.";
+inline constexpr char kWhyTooManyFrames[] =
+    "%1 frames were written to the work folder; the strip shows fewer than %2.";
+inline constexpr char kWhyDiskFull[] = "The disk holding the work folder is full: %1";
+inline constexpr char kWhyNameTooLong[] =
+    "The frame files' names would be longer than the file system allows: give %1 a shorter "
+    "name.";
+inline constexpr char kOtherFilesDropped[] =
+    "%1 files were dropped; only the first, %2, was divided.";
 inline constexpr char kImagesSuffix[] = " Images";
 inline constexpr char kWorkFolderRefused[] = "Cannot use %1 as the work folder: %2";
 inline constexpr char kCannotOpenWorkFolder[] = "Cannot open the work folder %1: %2";
@@ -56,6 +74,9 @@ inline constexpr char kGifFilesFilter[] = "GIF images (*.gif *.GIF);;All files (
 inline constexpr char kPngFilter[] = "PNG image (*.png)";
 inline constexpr char kGifFilter[] = "Full-frame GIF image (*.gif)";
 inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";
+inline constexpr char kCopyFrameFailed[] = "Cannot copy frame %1: %2";
+inline constexpr char kFrameNotInFile[] = "the file ends before frame %1";
+inline constexpr char kFrameFileGone[] = "Cannot drag frame %1 out: %2 is not in the work folder.";
 inline constexpr char kReplaceQuestion[] =
     "%1 of the files about to be written are already in %2. Replace them?";
 inline constexpr char kReplace[] = "Replace";

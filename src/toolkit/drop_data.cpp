@@ -30,11 +30,14 @@ DropSite::DropSite(QWidget* widget, DropFilter filter)
 
 bool DropSite::eventFilter(QObject*, QEvent* event) {
   const QEvent::Type type = event->type();
+  // A drag that leaves, or is cancelled over the widget, takes its files
+  // with it: a later drag must never be read as carrying them.
+  if (type == QEvent::DragLeave) entered_ = {};
   if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
   auto* drag = static_cast<QDropEvent*>(event);
   DropData data = DropDataFrom(drag->mimeData());
-  if (!data.files.empty() && type != QEvent::Drop) entered_ = data;
-  if (data.files.empty()) data = entered_;
+  if (type == QEvent::DragEnter || !data.files.empty()) entered_.files = data.files;
+  if (data.files.empty()) data.files = entered_.files;
   data.from_this_program = drag->source() != nullptr;
   if (type == QEvent::Drop) entered_ = {};
   if (!filter_(data, drag->position().toPoint())) {

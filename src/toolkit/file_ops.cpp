@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "toolkit/file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <system_error>
 
 #include "toolkit/file_ops_internal.h"
@@ -27,6 +29,41 @@ PlatformError Internal::CodeError(const std::string& operation, const std::strin
   return PlatformError(operation, path, code.message(), number);
 }
 
+namespace {
+
+struct UnfinishedFiles {
+  std::mutex lock;
+  std::vector<std::string> names;
+};
+
+UnfinishedFiles& Unfinished() {
+  static UnfinishedFiles files;
+  return files;
+}
+
+}  // namespace
+
+Internal::UnfinishedFile::UnfinishedFile(std::string name) : name_(std::move(name)) {
+  const std::lock_guard hold(Unfinished().lock);
+  Unfinished().names.push_back(name_);
+}
+
+Internal::UnfinishedFile::~UnfinishedFile() {
+  std::error_code ignored;
+  if (!kept_) fs::remove(ToPath(name_), ignored);
+  const std::lock_guard hold(Unfinished().lock);
+  auto& names = Unfinished().names;
+  names.erase(std::find(names.begin(), names.end(), name_));
+}
+
+void RemoveUnfinishedFiles() {
+  const std::lock_guard hold(Unfinished().lock);
+  for (const std::string& name : Unfinished().names) {
+    std::error_code ignored;
+    fs::remove(ToPath(name), ignored);
+  }
+}
+
 std::int32_t FileLen(const std::string& path) {
   std::error_code code;
   const fs::path native = ToPath(path);
@@ -47,27 +84,34 @@ std::int32_t FileLen(const std::string& path) {
   return static_cast<std::int32_t>(size);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
+                                        const std::function<void()>& between) {
   const std::int32_t length = FileLen(path);
   if (length == 0) {
     throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
   }
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
-  Internal::ReadInto(path, buffer);
+  Internal::ReadInto(path, buffer, between);
   return buffer;
 }
 
 std::string Dir(const std::string& path, int attributes) {
   if (path.empty()) return {};
   std::error_code code;
-  const fs::path native = ToPath(path);
-  const auto status = fs::status(native, code);
+  const auto status = fs::status(ToPath(path), code);
   if (code || !fs::exists(status)) return {};
   if (fs::is_directory(status) && (attributes & kAttrDirectory) == 0) return {};
+  return FileNameOf(path);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const fs::path native = ToPath(path);
   fs::path name = native.filename();
   if (name.empty()) name = native.parent_path().filename();  // "folder/" names the folder
   return FromPath(name);
 }
+
+std::string FolderOf(const std::string& path) { return FromPath(ToPath(path).parent_path()); }
 
 void MkDir(const std::string& path) {
   std::error_code code;
@@ -119,7 +163,11 @@ void RequireFreeName(const std::string& path, const std::string& keep) {
 
 std::string Internal::TemporaryNameFor(const std::string& path, unsigned process,
                                        unsigned attempt) {
-  return path + "." + std::to_string(process) + "-" + std::to_string(attempt) + ".part";
+  // Short, whatever the name it stands in for: that may already be as long
+  // as the file system allows.
+  const std::string name =
+      ".mervane-" + std::to_string(process) + "-" + std::to_string(attempt) + ".part";
+  return FromPath(ToPath(path).parent_path() / ToPath(name));
 }
 
 void Internal::RequireWritableName(const std::string& path) {
@@ -147,7 +195,7 @@ void RequireRealFolder(const std::string& path) {
   }
 }
 
-void KillEveryFile(const std::string& folder) {
+void KillEveryFile(const std::string& folder, const std::vector<std::string>& keep) {
   // Listing through a link would delete the files of whatever it points to.
   RequireRealFolder(folder);
   std::error_code code;
@@ -163,10 +211,15 @@ void KillEveryFile(const std::string& folder) {
     const bool is_folder = !entry.is_symlink(kind_code) && entry.is_directory(kind_code);
     if (is_folder) continue;
     matched = true;
+    const std::string path = FromPath(entry.path());
+    if (std::any_of(keep.begin(), keep.end(),
+                    [&](const std::string& kept) { return SameFile(path, kept); })) {
+      continue;
+    }
     std::error_code remove_code;
     if (!fs::remove(entry.path(), remove_code) && remove_code && !first_failure) {
       first_failure = remove_code;
-      first_failure_path = FromPath(entry.path());
+      first_failure_path = path;
     }
   }
   if (!matched) {

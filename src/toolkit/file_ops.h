@@ -5,7 +5,9 @@
 // wide-character calls. Paths are UTF-8 text exactly as the caller joined
 // them; nothing here normalises separators.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,8 +27,13 @@ std::int32_t FileLen(const std::string& path);
 // Reads the whole file with a single read into a buffer of exactly FileLen
 // bytes. REQUIRES: nothing. Throws PlatformError when the file is missing or
 // unreadable, and when it is empty, because a buffer of no bytes is refused.
-// The descriptor is closed on every path out.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The descriptor is closed on every path out. With `between` given, the
+// file is read in pieces of kReadPiece bytes instead, and `between` is
+// called after each, so that a window can go on answering while a large
+// file comes in; an exception from it ends the read.
+inline constexpr std::size_t kReadPiece = std::size_t{8} << 20;
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
+                                        const std::function<void()>& between = {});
 
 // Writes `first`, `second` and `third` one after the other as the whole
 // content of the file `path`, replacing a regular file of that name. The
@@ -39,10 +46,22 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
 
+// Removes the files WriteFileInPieces is still writing, on any thread, so
+// that a program ended in the middle of a write leaves no part of a file.
+// For the moment just before the process ends.
+void RemoveUnfinishedFiles();
+
 // The name, without its folder, of the entry at `path`, or empty text when
 // there is none. Plain files always match; folders match only when
 // `attributes` includes kAttrDirectory (16). An empty path yields empty text.
 std::string Dir(const std::string& path, int attributes);
+
+// The last part of `path`, whether or not anything stands there; a path
+// that ends in a separator names its last folder.
+std::string FileNameOf(const std::string& path);
+// Everything of `path` before its last part, without the separator; empty
+// text for a bare name.
+std::string FolderOf(const std::string& path);
 
 // Creates the folder `path`. Throws PlatformError when it exists already (as
 // a file or a folder), when its parent is missing, or when it cannot be made.
@@ -64,6 +83,11 @@ std::string WriteObstacle(const std::string& path);
 // `keep` itself (by device and inode, however named; empty `keep`: none).
 void RequireFreeName(const std::string& path, const std::string& keep);
 
+// True when the last part of `path` is no longer than the file system
+// holding its folder takes for a name (255 bytes on most; 255 UTF-16 units
+// on Windows). The folder need not exist.
+bool NameFits(const std::string& path);
+
 // True when the entry at `path` is a symbolic link, dangling or not.
 bool IsSymbolicLink(const std::string& path);
 
@@ -77,11 +101,12 @@ void RequireRealFolder(const std::string& path);
 
 // Deletes every entry directly inside `folder` that is not a folder: plain
 // files, symbolic links (never their targets), pipes and sockets.
-// Sub-folders are kept. Throws PlatformError when
+// Sub-folders are kept, and so are the files `keep` names (however they are
+// named there: a user's own file dropped from the folder). Throws PlatformError when
 // `folder` is not a real folder (see RequireRealFolder), holds no such file
 // or cannot be listed, or when one file cannot be deleted (the others are
 // still tried).
-void KillEveryFile(const std::string& folder);
+void KillEveryFile(const std::string& folder, const std::vector<std::string>& keep = {});
 
 // The folder of the running executable, without a trailing separator except
 // for the root folder. Throws PlatformError when it cannot be determined.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -29,12 +30,31 @@ inline std::string FromPath(const std::filesystem::path& path) {
 // not named like a frame. `attempt` tells apart names taken already.
 std::string TemporaryNameFor(const std::string& path, unsigned process, unsigned attempt);
 
+// A file being written under a name of its own: removed when this goes
+// unless Keep() was called, and by RemoveUnfinishedFiles if the program ends
+// first. Any thread may hold one.
+class UnfinishedFile {
+ public:
+  explicit UnfinishedFile(std::string name);
+  UnfinishedFile(const UnfinishedFile&) = delete;
+  UnfinishedFile& operator=(const UnfinishedFile&) = delete;
+  ~UnfinishedFile();
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string name_;
+  bool kept_ = false;
+};
+
 // Throws PlatformError("create", path, reason) when WriteObstacle names one.
 void RequireWritableName(const std::string& path);
 
-// Fills `buffer` from the start of the file at `path`. Throws PlatformError
-// when it cannot be opened or read, or holds fewer bytes than `buffer`.
-void ReadInto(const std::string& path, std::span<std::uint8_t> buffer);
+// Fills `buffer` from the start of the file at `path`, in one read, or in
+// pieces of kReadPiece with `between` called after each when it is given.
+// Throws PlatformError when it cannot be opened or read, or holds fewer
+// bytes than `buffer`.
+void ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
+              const std::function<void()>& between);
 
 // A std::filesystem failure. On Windows its code is a system error, not an
 // errno value, so the number comes from the portable condition and the

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -45,7 +46,8 @@ class Descriptor {
 
 }  // namespace
 
-void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
+void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
+                        const std::function<void()>& between) {
   // Non-blocking, and checked once open: a pipe swapped in since the length
   // was taken must not block the read.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -56,9 +58,12 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer)
     throw PlatformError("open", path, "not a regular file", ErrorNumber::kPathFileAccessError);
   }
   std::size_t done = 0;
-  // One read fills the buffer; the loop only resumes a read the kernel split.
+  const std::size_t piece = between ? kReadPiece : buffer.size();
+  // One read fills the buffer (or a piece of it); the loop only resumes a
+  // read the kernel split.
   while (done < buffer.size()) {
-    const ssize_t got = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
+    const std::size_t wanted = std::min(piece - done % piece, buffer.size() - done);
+    const ssize_t got = ::read(fd.get(), buffer.data() + done, wanted);
     if (got < 0) {
       if (errno == EINTR) continue;
       throw ErrnoError("read", path, errno);
@@ -68,6 +73,7 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer)
                           ErrorNumber::kPathFileAccessError);
     }
     done += static_cast<std::size_t>(got);
+    if (between && (done % piece == 0 || done == buffer.size())) between();
   }
 }
 
@@ -86,13 +92,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   if (raw < 0) throw ErrnoError("create", path, errno);
   Descriptor fd(raw);
   // Whatever goes wrong from here, the unfinished file goes with it.
-  struct Scratch {
-    const std::string& name;
-    bool keep = false;
-    ~Scratch() {
-      if (!keep) ::unlink(name.c_str());
-    }
-  } scratch{temporary};
+  Internal::UnfinishedFile scratch(temporary);
   iovec pieces[3] = {
       {const_cast<std::uint8_t*>(first.data()), first.size()},
       {const_cast<std::uint8_t*>(second.data()), second.size()},
@@ -131,7 +131,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
     Internal::RequireWritableName(path);
     if (::rename(temporary.c_str(), path.c_str()) != 0) throw ErrnoError("create", path, errno);
   }
-  scratch.keep = true;
+  scratch.Keep();
 }
 
 EntryKind KindOf(const std::string& path) {
@@ -142,6 +142,15 @@ EntryKind KindOf(const std::string& path) {
   if (S_ISREG(status.st_mode)) return EntryKind::kRegularFile;
   if (S_ISDIR(status.st_mode)) return EntryKind::kFolder;
   return EntryKind::kOther;
+}
+
+bool NameFits(const std::string& path) {
+  const fs::path native(path);
+  const fs::path folder = native.has_parent_path() ? native.parent_path() : fs::path(".");
+  errno = 0;
+  long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (longest <= 0) longest = NAME_MAX;  // no folder yet, or no limit said
+  return native.filename().native().size() <= static_cast<std::size_t>(longest);
 }
 
 std::string AppPath() {

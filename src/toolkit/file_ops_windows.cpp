@@ -36,12 +36,18 @@ File Open(const std::string& path, const wchar_t* mode) {
 
 }  // namespace
 
-void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer) {
+void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
+                        const std::function<void()>& between) {
   const File file = Open(path, L"rb");
   if (!file) throw ErrnoError("open", path, errno);
-  if (std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size()) {
-    throw PlatformError("read", path, "file became shorter while it was read",
-                        ErrorNumber::kPathFileAccessError);
+  const std::size_t piece = between ? kReadPiece : buffer.size();
+  for (std::size_t done = 0; done < buffer.size(); done += piece) {
+    const std::size_t wanted = std::min(piece, buffer.size() - done);
+    if (std::fread(buffer.data() + done, 1, wanted, file.get()) != wanted) {
+      throw PlatformError("read", path, "file became shorter while it was read",
+                          ErrorNumber::kPathFileAccessError);
+    }
+    if (between) between();
   }
 }
 
@@ -67,19 +73,14 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   HANDLE raw = INVALID_HANDLE_VALUE;
   for (int tries = 0; raw == INVALID_HANDLE_VALUE && tries < 100; ++tries) {
     temporary = Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
-    raw = CreateFileW(ToPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deleting only: a program ended mid-write removes it.
+    raw = CreateFileW(ToPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (raw == INVALID_HANDLE_VALUE) throw LastError("create", path);
   Handle file(raw);
-  struct Scratch {
-    const std::string& name;
-    bool keep = false;
-    ~Scratch() {
-      if (!keep) DeleteFileW(ToPath(name).c_str());
-    }
-  } scratch{temporary};
+  Internal::UnfinishedFile scratch(temporary);
   for (const auto piece : {first, second, third}) {
     std::size_t done = 0;
     while (done < piece.size()) {
@@ -106,7 +107,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
       throw LastError("create", path);
     }
   }
-  scratch.keep = true;
+  scratch.Keep();
 }
 
 EntryKind KindOf(const std::string& path) {
@@ -134,6 +135,11 @@ EntryKind KindOf(const std::string& path) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::kSymbolicLink;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
                                                       : EntryKind::kRegularFile;
+}
+
+bool NameFits(const std::string& path) {
+  constexpr std::size_t kLongestName = 255;  // UTF-16 units, on every Windows file system
+  return ToPath(path).filename().native().size() <= kLongestName;
 }
 
 std::string AppPath() {

@@ -2,19 +2,17 @@
 #pragma once
 
 #include <QImage>
-#include <cstddef>
-#include <string>
 
 namespace Toolkit {
 
-// A loaded picture: the first frame of an image file. Pictures are values;
-// copies share the pixels. A picture too large for the platform to decode
-// keeps only its size, and is drawn as a framed placeholder.
+// A picture: a frame for the strip, or only the size of one. Pictures are
+// values; copies share the pixels. A picture that has only its size (too
+// large to compose, say) is drawn as a framed placeholder.
 class Picture {
  public:
   Picture() = default;
   explicit Picture(QImage image) : image_(std::move(image)) {}
-  static Picture TooLargeToDecode(QSize size) {
+  static Picture Placeholder(QSize size) {
     Picture picture;
     picture.undecoded_size_ = size;
     return picture;
@@ -32,12 +30,5 @@ class Picture {
   QImage image_;
   QSize undecoded_size_;
 };
-
-// Loads the first frame of the picture file at `path` (the file name's
-// bytes). A picture whose decoded pixels would pass the platform's allocation
-// limit, or `largest_bytes` when that is not 0, comes back undecoded as a
-// placeholder of its size. Throws PlatformError when the file is missing, not
-// a regular file, empty, or no picture a decoder accepts.
-Picture LoadPicture(const std::string& path, std::size_t largest_bytes = 0);
 
 }  // namespace Toolkit

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "toolkit/file_ops.h"
 #include "toolkit/path_text.h"
 #include "toolkit/platform_error.h"
 
@@ -126,6 +127,7 @@ std::string PicturesFolder() {
 }
 
 void End() {
+  RemoveUnfinishedFiles();
   std::fflush(nullptr);
   std::_Exit(0);
 }

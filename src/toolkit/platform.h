@@ -58,7 +58,7 @@ void CopyImage(const QImage& image);
 std::string PicturesFolder();
 
 // Ends the process at once with status 0, also from inside a handler that
-// is pumping events. No file may be open at that moment.
+// is pumping events. A file still being written is removed first.
 [[noreturn]] void End();
 
 }  // namespace Toolkit

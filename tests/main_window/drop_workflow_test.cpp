@@ -79,7 +79,9 @@ TEST_F(Drop, OneHundredAndTwentyEightFramesAreRefusedButTheirFilesStay) {
   EXPECT_EQ(form().Picture1->drawing().size(), 127u * 3u);
   DropFile(Animation(128, 2, 2));
   ASSERT_EQ(boxes_.texts.size(), 1u);
-  EXPECT_EQ(boxes_.texts[0], "Divide under128images");
+  EXPECT_EQ(boxes_.texts[0].toStdString(),
+            "Divide under128images\n128 frames were written to the work folder; the strip shows "
+            "fewer than 128.");
   EXPECT_EQ(form().Label1->text(), "Mervane");
   EXPECT_EQ(form().Picture1->drawing().size(), 0u);
   EXPECT_EQ(WorkFiles().size(), 128u);
@@ -90,29 +92,37 @@ TEST_F(Drop, UndividableFilesSayConTDivideAndKeepThePreviousFrames) {
   still.looping = false;
   GifTest::Animation no_frame = GifTest::SolidFrames(0, 4, 4);
   ASSERT_EQ(::mkfifo(inputs_.File("pipe.gif").c_str(), 0600), 0);
-  const std::vector<std::string> sources = {Put("still.gif", GifTest::Encode(still)),
-                                            Put("no frame.gif", GifTest::Encode(no_frame)),
-                                            Put("text.gif", GifTest::FromText("hello NETSCAPE")),
-                                            inputs_.File("missing.gif"),
-                                            Put("empty.gif", {}),
-                                            inputs_.File("pipe.gif"),
-                                            inputs_.path().string(),
-                                            ""};
+  const GifTest::Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+  // Each refusal keeps its own text and says why on the line below it.
+  const std::pair<std::string, std::string> sources[] = {
+      {Put("still.gif", GifTest::Encode(still)),
+       "This GIF plays once: it has no looping extension."},
+      {Put("picture.gif", png), "This is a PNG file, not a GIF."},
+      {Put("notes.gif", GifTest::FromText("hello")), "This is not a GIF file"},
+      {Put("no frame.gif", GifTest::Encode(no_frame)), "no graphic control extension"},
+      {Put("text.gif", GifTest::FromText("hello NETSCAPE")), "no application extension"},
+      {inputs_.File("missing.gif"), "missing.gif: No such file"},
+      {Put("empty.gif", {}), "file is empty"},
+      {inputs_.File("pipe.gif"), "not a regular file"},
+      {inputs_.path().string(), "not a regular file"},
+      {"", "No such file"}};
   DropFile(Animation(3));
   const std::size_t drawn = form().Picture1->drawing().size();
-  for (const std::string& source : sources) {
+  for (const auto& [source, why] : sources) {
     SCOPED_TRACE(source);
     boxes_.texts.clear();
     DropFile(source);
     ASSERT_EQ(boxes_.texts.size(), 1u);
-    EXPECT_EQ(boxes_.texts[0], "Con't Divide");
+    const std::string said = boxes_.texts[0].toStdString();
+    EXPECT_EQ(said.rfind("Con't Divide\n", 0), 0u) << said;
+    EXPECT_NE(said.find(why), std::string::npos) << said;
     EXPECT_EQ(WorkFiles().size(), 3u);
     EXPECT_EQ(form().Label1->text(), "3 Images");
     EXPECT_EQ(form().Picture1->drawing().size(), drawn);
     EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
   }
   form().OnFilesDropped({});  // no file at all
-  EXPECT_EQ(boxes_.texts.back(), "Con't Divide");
+  EXPECT_EQ(boxes_.texts.back().toStdString(), "Con't Divide\nNothing that was dropped is a file.");
 }
 
 TEST_F(Drop, ShortAndNonUtf8NamesGiveFramesNamedByTheirBytes) {
@@ -150,13 +160,29 @@ TEST_F(Drop, PicturesTooLargeToDecodeAreShownAsFramedPlaceholders) {
   }
 }
 
-TEST_F(Drop, AFileFromTheWorkFolderIsReadBeforeTheFolderIsEmptied) {
+TEST_F(Drop, AFileFromTheWorkFolderStaysAndItsFramesComeFromTheBytesDivided) {
   DropFile(Animation(3, 4, 4, "clip.gif"));
-  fs::copy_file(inputs_.path() / "clip.gif", work() / "again.gif");
-  DropFile((work() / "again.gif").string());
+  fs::copy_file(inputs_.path() / "clip.gif", work() / "mine.gif");
+  DropFile((work() / "mine.gif").string());
   EXPECT_TRUE(boxes_.texts.empty());
   EXPECT_EQ(WorkFiles(),
-            (std::vector<std::string>{"again001.gif", "again002.gif", "again003.gif"}));
+            (std::vector<std::string>{"mine.gif", "mine001.gif", "mine002.gif", "mine003.gif"}));
+  // Changed on disk since: every action still works on the bytes divided.
+  const GifTest::Bytes changed = GifTest::FromText("changed");
+  GifTest::WriteBytes(work() / "mine.gif", changed);
+  EXPECT_EQ(form().FrameAsItAppears(2).pixelColor(1, 1), QColor(0, 128, 0));
+  GifTest::TempDir saved;
+  form().SaveFramesAsTheyAppear(saved.path().string(), true);
+  EXPECT_EQ(GifTest::ListNames(saved.path()),
+            (std::vector<std::string>{"mine001.png", "mine002.png", "mine003.png"}));
+  // ... and never writes over the dropped file.
+  form().SaveFrameAs(1, (work() / "mine.gif").string());
+  EXPECT_TRUE(boxes_.texts.back().endsWith("that is the file being divided"))
+      << boxes_.texts.back().toStdString();
+  // A later drop empties the folder around it.
+  DropFile(Animation(2, 4, 4, "other.gif"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"mine.gif", "other001.gif", "other002.gif"}));
+  EXPECT_EQ(GifTest::ReadBytes(work() / "mine.gif"), changed);
 }
 
 TEST_F(Drop, DropsOnTheStripViewportPreviewAndBareWindowRunOnceTheSourceIsAnswered) {
@@ -179,6 +205,72 @@ TEST_F(Drop, DropsOnTheStripViewportPreviewAndBareWindowRunOnceTheSourceIsAnswer
     EXPECT_NE(form().CountLabel()->text(), divided);  // not before the source is answered
     QCoreApplication::processEvents();
     EXPECT_EQ(form().CountLabel()->text(), divided);
+  }
+}
+
+TEST_F(Drop, ADragThatLeftTakesItsFilesWithItAndOnlyTheFirstOfManyIsDivided) {
+  form().show();
+  QMimeData file;
+  file.setUrls({QUrl::fromLocalFile(QString::fromStdString(Animation(3)))});
+  QMimeData text;
+  text.setText("https://example.invalid/a.gif");
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &file, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form().Strip(), &enter);
+  QDragLeaveEvent leave;
+  QCoreApplication::sendEvent(form().Strip(), &leave);
+  // A later drag of text: its own data, not the file of the drag that left.
+  QDragEnterEvent text_enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form().Strip(), &text_enter);
+  QDropEvent drop(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form().Strip(), &drop);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(drop.isAccepted());
+  EXPECT_TRUE(WorkFiles().empty());
+  EXPECT_EQ(form().CountLabel()->text(), "Mervane");
+
+  form().OnFilesDropped({{Animation(2, 4, 4, "first.gif"), Animation(3), Animation(4)}});
+  EXPECT_EQ(form().CountLabel()->text(), "2 Images");
+  EXPECT_EQ(form().CountLabel()->toolTip(),
+            "3 files were dropped; only the first, first.gif, "
+            "was divided.");
+  DropFile(Animation(3));
+  EXPECT_EQ(form().CountLabel()->toolTip(), "");
+}
+
+TEST_F(Drop, ANameTooLongForItsFramesLeavesThePreviousFramesAndSaysWhy) {
+  DropFile(Animation(3));
+  const std::string long_name = std::string(250, 'n') + ".gif";  // frames: 253 + ".gif"
+  DropFile(Animation(2, 4, 4, long_name));
+  ASSERT_EQ(boxes_.texts.size(), 1u);
+  EXPECT_TRUE(boxes_.texts[0].startsWith("Con't Divide\nThe frame files' names would be longer"))
+      << boxes_.texts[0].toStdString();
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"anim001.gif", "anim002.gif", "anim003.gif"}));
+  EXPECT_EQ(form().CountLabel()->text(), "3 Images");
+  // A name just short enough divides, temporary names and all.
+  DropFile(Animation(2, 4, 4, std::string(248, 'n') + ".gif"));
+  EXPECT_EQ(form().CountLabel()->text(), "2 Images");
+}
+
+TEST_F(Drop, AFrameTooLargeToCopySaysWhyAndSavingFollowsTheChosenFormat) {
+  GifTest::Animation tiny = GifTest::SolidFrames(2, 1, 1);
+  tiny.width = tiny.height = 65535;
+  DropFile(Put("tiny.gif", GifTest::Encode(tiny)));
+  form().CopyFrame(1);
+  ASSERT_EQ(boxes_.texts.size(), 1u);
+  EXPECT_TRUE(boxes_.texts[0].startsWith("Cannot copy frame 1: "));
+  EXPECT_TRUE(boxes_.texts[0].contains("65535 x 65535 is too large"))
+      << boxes_.texts[0].toStdString();
+  struct Case {
+    const char *chosen, *filter, *path;
+  };
+  const QString png = "PNG image (*.png)", gif = "Full-frame GIF image (*.gif)";
+  for (const auto& [chosen, filter, path] : {std::tuple{"a", gif, "a.gif"},
+                                             {"a.GIF", gif, "a.GIF"},
+                                             {"a", png, "a.png"},
+                                             {"a.gif", png, "a.gif.png"},
+                                             {"a.png", png, "a.png"}}) {
+    EXPECT_EQ(MainWindow::SavePathFor(chosen, filter), path) << chosen;
   }
 }
 

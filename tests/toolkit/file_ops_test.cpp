@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "toolkit/file_ops.h"
+#include "toolkit/file_ops_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,19 @@ TEST(FileOps, WholeFileReadAndPieceWriteRoundTrip) {
   Toolkit::WriteFileInPieces(path, a, b, c);
   EXPECT_EQ(Toolkit::ReadWholeFile(path), (Bytes{1, 2, 3, 4}));
   EXPECT_EQ(Toolkit::FileLen(path), 4);
+}
+
+TEST(FileOps, NamesAsLongAsTheFileSystemTakesAreWrittenInPiecesAndReadInPieces) {
+  GifTest::TempDir dir;
+  const std::string longest = dir.File(std::string(251, 'n') + ".gif");  // 255 bytes
+  EXPECT_TRUE(Toolkit::NameFits(longest));
+  EXPECT_FALSE(Toolkit::NameFits(longest + "x"));
+  const Bytes big(Toolkit::kReadPiece * 2 + 3, 7);
+  Toolkit::WriteFileInPieces(longest, big, {}, {});
+  int pieces = 0;
+  EXPECT_EQ(Toolkit::ReadWholeFile(longest, [&] { ++pieces; }), big);
+  EXPECT_EQ(pieces, 3);
+  EXPECT_EQ(GifTest::ListNames(dir.path()).size(), 1u);  // nothing left beside it
 }
 
 TEST(FileOps, FailuresNameTheOperationThePathAndTheReason) {
@@ -138,8 +152,10 @@ TEST(FileOps, KillEveryFileDeletesFilesAndLinksButNotFoldersOrTargets) {
   Link(outside.path() / "keep.gif", work.path() / "link.gif");
   GifTest::MakeFifo(work.File("pipe001.gif"));  // would block the next drop's open
 
-  Toolkit::KillEveryFile(work.Text());
-  EXPECT_EQ(GifTest::ListNames(work.path()), std::vector<std::string>{"sub"});
+  GifTest::WriteBytes(work.path() / "mine.gif", {2});  // the user's own, dropped from here
+  Toolkit::KillEveryFile(work.Text(), {work.File("sub/../mine.gif")});
+  EXPECT_EQ(GifTest::ListNames(work.path()), (std::vector<std::string>{"mine.gif", "sub"}));
+  fs::remove(work.path() / "mine.gif");
   EXPECT_TRUE(fs::exists(work.path() / "sub" / "inner.gif"));
   EXPECT_EQ(GifTest::ReadBytes(outside.path() / "keep.gif"), Bytes{7});
 
@@ -167,6 +183,19 @@ TEST(FileOps, LinksAreNeverFollowedOutOfTheFolder) {
 
   EXPECT_TRUE(Toolkit::SameFile(work.File("x002.gif"), outside.File("victim.txt")));
   EXPECT_FALSE(Toolkit::SameFile(work.File("x003.gif"), outside.File("victim.txt")));
+}
+
+TEST(FileOps, AProgramEndedMidWriteLeavesNoPartOfAFile) {
+  GifTest::TempDir dir;
+  {
+    Toolkit::Internal::UnfinishedFile kept(dir.File("kept"));
+    GifTest::WriteBytes(dir.path() / "kept", {1});
+    kept.Keep();
+  }
+  Toolkit::Internal::UnfinishedFile writing(dir.File("writing"));
+  GifTest::WriteBytes(dir.path() / "writing", {1});
+  Toolkit::RemoveUnfinishedFiles();
+  EXPECT_EQ(GifTest::ListNames(dir.path()), std::vector<std::string>{"kept"});
 }
 
 TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
