@@ -16,6 +16,7 @@
 #include "frame_split/frame_split.h"
 #include "frame_split/gif_markers.h"
 #include "frame_split/split_progress.h"
+#include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
 #include "main_window/strip_plan.h"
@@ -43,18 +44,6 @@ class WindowProgress final : public FrameSplit::SplitProgress {
 
  private:
   Toolkit::PictureBox& strip_;
-};
-
-// Marks a drop as being worked on for as long as the handler runs.
-class DividingScope {
- public:
-  explicit DividingScope(bool& flag) : flag_(flag) { flag_ = true; }
-  DividingScope(const DividingScope&) = delete;
-  DividingScope& operator=(const DividingScope&) = delete;
-  ~DividingScope() { flag_ = false; }
-
- private:
-  bool& flag_;
 };
 
 // The start of every PNG file.
@@ -288,48 +277,6 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
     });
     PaintSlot(plan, painted, picture, picture.IsNull() ? nullptr : &facts, progress_step);
   }
-}
-
-std::string Form_main::SavedFrameName(const std::string& folder, int number, bool png) const {
-  return folder + Toolkit::PathSeparator() + last_drop_.base_name +
-         Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
-         (png ? kPngExtension : FrameSplit::kFrameExtension);
-}
-
-void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
-  if (dividing_ || !last_drop_.bytes) return;
-  const DividingScope busy(dividing_);
-  Progress->setVisible(true);
-  const QString shown_folder = QDir::toNativeSeparators(Toolkit::PathToText(folder));
-  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
-  QString outcome;
-  try {
-    FrameCompose::SaveRequest request;
-    request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
-    const float step = Progress->Width() / static_cast<float>(std::max(request.survey->frames, 1));
-    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
-    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
-    request.after_frame = [&](int number) {
-      Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
-      Toolkit::DoEvents();
-    };
-    request.pump = [] { Toolkit::DoEvents(); };
-    request.keep = last_drop_.source_path;
-    const FrameCompose::SaveReport report =
-        FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
-    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(shown_folder);
-    last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
-    if (report.damage) {
-      outcome += QString::fromUtf8(kSavedDamaged)
-                     .arg(report.damage->frame())
-                     .arg(QString::fromUtf8(report.damage->what()));
-    }
-  } catch (const std::exception& failure) {
-    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, QString::fromUtf8(failure.what()));
-  }
-  Progress->Cls();
-  Progress->setVisible(false);
-  Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
 }
 
 }  // namespace MainWindow

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/save_frames.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/drop_data.h"
 
@@ -181,6 +182,10 @@ class Form_main : public QWidget {
   void SaveFrameDialog(int number);
   // Drags frame `number`'s file out of the strip, or says why it cannot.
   void DragFrameOut(int number);
+  // Writes the last drop's frames as they appear as `request` says, with
+  // the progress strip shown and the window busy; fills in the rest of the
+  // request (survey, progress, event pump, the dropped file to keep).
+  FrameCompose::SaveReport SaveLastDrop(FrameCompose::SaveRequest request);
   // Where saving frame `number` of the last drop into `folder` writes it.
   std::string SavedFrameName(const std::string& folder, int number, bool png) const;
   // The last file divided. Every action on its frames as they appear works

@@ -13,13 +13,16 @@
 #include <QPushButton>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "frame_split/gif_markers.h"
+#include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
+#include "main_window/guarded.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/conversions.h"
 #include "toolkit/drop_data.h"
@@ -86,30 +89,75 @@ void Form_main::CopyFrame(int number) {
   Toolkit::CopyImage(frame);
 }
 
+std::string Form_main::SavedFrameName(const std::string& folder, int number, bool png) const {
+  return folder + Toolkit::PathSeparator() + last_drop_.base_name +
+         Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
+         (png ? kPngExtension : FrameSplit::kFrameExtension);
+}
+
+FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request) {
+  const DividingScope busy(dividing_);
+  Progress->setVisible(true);
+  struct HideProgress {
+    Toolkit::PictureBox* progress;
+    ~HideProgress() {
+      progress->Cls();
+      progress->setVisible(false);
+    }
+  } hide{Progress};
+  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
+  request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
+  const int frames = std::min(request.survey->frames, request.last.value_or(INT_MAX));
+  const float step = Progress->Width() / static_cast<float>(std::max(frames, 1));
+  request.after_frame = [&](int number) {
+    Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
+    Toolkit::DoEvents();
+  };
+  request.pump = [] { Toolkit::DoEvents(); };
+  // The dropped file is never written over, whatever a dialog allowed.
+  request.keep = last_drop_.source_path;
+  return FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
+}
+
+void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
+  if (dividing_ || !last_drop_.bytes) return;
+  const QString shown_folder = Native(folder);
+  QString outcome;
+  try {
+    FrameCompose::SaveRequest request;
+    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
+    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
+    const FrameCompose::SaveReport report = SaveLastDrop(std::move(request));
+    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(shown_folder);
+    if (report.damage) {
+      outcome += QString::fromUtf8(kSavedDamaged)
+                     .arg(report.damage->frame())
+                     .arg(QString::fromUtf8(report.damage->what()));
+    }
+    last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
+  } catch (const std::exception& failure) {
+    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, QString::fromUtf8(failure.what()));
+  }
+  Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
+}
+
 void Form_main::SaveFrameAs(int number, const std::string& path) {
+  if (dividing_ || !last_drop_.bytes) return;
   const auto failed = [&](const QString& why) {
     services_.message_boxes->MsgBox(this,
                                     QString::fromUtf8(kSaveFrameFailed).arg(Native(path), why));
   };
   try {
-    // The dropped file is never written over, whatever the dialog allowed.
-    Toolkit::RequireFreeName(path, last_drop_.source_path);
-    QString why;
-    const QImage frame = FrameAsItAppears(number, &why, kLargestSavedCanvas)
-                             .convertToFormat(QImage::Format_RGBA8888);
-    if (frame.isNull()) return failed(why);
-    FrameCompose::Canvas canvas;
-    canvas.width = frame.width();
-    canvas.height = frame.height();
-    for (int y = 0; y < frame.height(); ++y) {
-      const auto* row = reinterpret_cast<const std::uint32_t*>(frame.constScanLine(y));
-      canvas.pixels.insert(canvas.pixels.end(), row, row + frame.width());
-    }
+    FrameCompose::SaveRequest request;
     const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
                                                         Qt::CaseInsensitive);
-    const std::vector<std::uint8_t> file =
-        gif ? FrameCompose::EncodeFullFrameGif(canvas, 0) : FrameCompose::EncodePng(canvas);
-    Toolkit::WriteFileInPieces(path, file, {}, {});
+    request.kind = gif ? FrameCompose::FileKind::kFullFrameGif : FrameCompose::FileKind::kPng;
+    request.path_of = [&](int) { return path; };
+    request.wanted = [number](int wanted) { return wanted == number; };
+    request.last = number;
+    if (SaveLastDrop(std::move(request)).written == 0) {
+      return failed(QString::fromUtf8(kFrameNotInFile).arg(number));
+    }
     last_save_folder_ = Toolkit::FolderOf(path);
   } catch (const Toolkit::PlatformError& failure) {
     failed(QString::fromStdString(failure.reason()));
@@ -170,8 +218,8 @@ void Form_main::SaveFramesDialog() {
       QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
       QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
       QMessageBox::Cancel, this);
-  QPushButton* gif = ask.addButton(QStringLiteral("GIF files"), QMessageBox::AcceptRole);
-  QPushButton* png = ask.addButton(QStringLiteral("PNG files"), QMessageBox::AcceptRole);
+  QPushButton* gif = ask.addButton(QString::fromUtf8(kGifFilesButton), QMessageBox::AcceptRole);
+  QPushButton* png = ask.addButton(QString::fromUtf8(kPngFilesButton), QMessageBox::AcceptRole);
   ask.setDefaultButton(gif);
   ask.exec();
   if (ask.clickedButton() != gif && ask.clickedButton() != png) return;

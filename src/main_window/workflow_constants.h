@@ -60,6 +60,8 @@ inline constexpr char kIncompleteFrameTip[] =
     "Frame %1, %2 ms (incomplete: the file ends inside this frame)";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
+inline constexpr char kGifFilesButton[] = "&GIF files";  // Alt+G
+inline constexpr char kPngFilesButton[] = "&PNG files";  // Alt+P
 inline constexpr char kSaved[] = "Saved %1 frames to %2";
 inline constexpr char kSavedDamaged[] =
     "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
