@@ -16,48 +16,6 @@ namespace {
 
 using GifTest::Bytes;
 
-// LZW sub-blocks (without the terminator) of `count` copies of one index:
-// the longest strings any encoder would send, computed without the pixels.
-Bytes ConstantImageData(std::uint64_t count, std::uint8_t index, int min_code_size) {
-  const int clear = 1 << min_code_size;
-  Bytes packed;
-  std::uint64_t accumulator = 0;
-  int bits = 0;
-  const auto put = [&](int code, int width) {
-    accumulator |= static_cast<std::uint64_t>(code) << bits;
-    for (bits += width; bits >= 8; bits -= 8, accumulator >>= 8) {
-      packed.push_back(static_cast<std::uint8_t>(accumulator));
-    }
-  };
-  int width = min_code_size + 1, next = clear + 2;
-  std::uint64_t length = 1;  // each string is one longer than the one before
-  put(clear, width);
-  while (count > 0) {
-    const std::uint64_t sent = std::min(length, count);
-    put(sent == 1 ? index : clear + static_cast<int>(sent), width);
-    count -= sent;
-    if (count == 0) break;
-    if (next < 4095) {
-      if (next == (1 << width) && width < 12) ++width;
-      ++next;
-      length = sent + 1;
-    } else {
-      put(clear, width);
-      width = min_code_size + 1, next = clear + 2, length = 1;
-    }
-  }
-  put(clear + 1, width);
-  if (bits > 0) packed.push_back(static_cast<std::uint8_t>(accumulator));
-  Bytes out;
-  for (std::size_t at = 0; at < packed.size(); at += 255) {
-    const std::size_t size = std::min<std::size_t>(255, packed.size() - at);
-    out.push_back(static_cast<std::uint8_t>(size));
-    out.insert(out.end(), packed.begin() + static_cast<long>(at),
-               packed.begin() + static_cast<long>(at + size));
-  }
-  return out;
-}
-
 std::vector<GifTest::Rgb> Colours(int seed) {
   std::vector<GifTest::Rgb> palette;
   for (int c = 0; c < 256; ++c) {
@@ -127,7 +85,7 @@ int main(int argc, char** argv) {
   const Bytes control = GifTest::GraphicControlExtension(5);
   tall.insert(tall.end(), control.begin(), control.end());
   tall.insert(tall.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02});
-  const Bytes data = ConstantImageData(std::uint64_t{65535} * 65535, 1, 2);
+  const Bytes data = GifTest::ConstantLzwSubBlocks(std::uint64_t{65535} * 65535, 1, 2);
   tall.insert(tall.end(), data.begin(), data.end());
   tall.insert(tall.end(), {0x00, 0x3B});
   put("rows-off-screen", tall);

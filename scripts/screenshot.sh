@@ -19,7 +19,7 @@ Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 "$work/app/mervane" >/dev/null 2>&1 & pids+=($!)
-"$root/build/tests/drag_source" "$work/demo.gif" >/dev/null 2>&1 & pids+=($!)
+"$root/build/tests/drag_source" "$work/drag.log" "$work/demo.gif" >/dev/null 2>&1 & pids+=($!)
 for _ in $(seq 100); do xdotool search --onlyvisible --name '^DragSource$' >/dev/null 2>&1 && break; sleep 0.1; done
 for _ in $(seq 100); do xdotool search --onlyvisible --name '^Mervane$' >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool mousemove 660 460 mousedown 1

@@ -24,7 +24,8 @@ constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
 constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
 // How many pixels a frame decodes between two calls of ComposeOptions::pump.
 constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
-// How many data sub-blocks (255 bytes at most) a skipped frame passes between two.
+// How many sub-blocks (255 bytes at most) of a skipped frame or an extension
+// are passed between two.
 constexpr std::size_t kBlocksBetweenPumps = 4096;
 
 // giflib reads through this, so that every failure can name its byte.
@@ -239,11 +240,12 @@ class Composer {
         std::memcmp(block + 1, kLoopingIdentifier, kApplicationIdentifierLength) == 0) {
       looping = true;
     }
-    while (block != nullptr) {
+    for (std::size_t passed = 1; block != nullptr; ++passed) {
       if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR) Fail(next_frame(), record);
       if (looping && block != nullptr && block[0] >= 3 && block[1] == kLoopSubBlockId) {
         facts_.loop_count = block[2] | (block[3] << 8);
       }
+      if (options_.pump && passed % kBlocksBetweenPumps == 0) options_.pump();
     }
   }
 

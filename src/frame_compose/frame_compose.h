@@ -92,7 +92,7 @@ struct ComposeOptions {
   bool pixels = true;  // false: facts only, image data is skipped undecoded
   std::size_t largest_canvas_bytes = std::size_t{256} << 20;
   // Called now and then while a frame is decoded (about every 64 K pixels)
-  // or skipped (about every megabyte),
+  // or a frame or an extension is passed over (about every megabyte),
   // so that a caller with a window to keep alive can let its events run.
   std::function<void()> pump;
   // SurveyFrames(source, these options), when the caller has made it

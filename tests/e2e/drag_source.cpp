@@ -1,46 +1,65 @@
 // SPDX-License-Identifier: MIT
-// drag_source FILE: a small window at (600, 400) that starts a real drag of
-// FILE as a file URL when pressed, as a file manager would, then exits.
+// drag_source LOG FILE | drag_source LOG --text TEXT: a small window at
+// (600, 400) that starts a real drag of FILE as a file URL (or of TEXT as
+// plain text) whenever it is pressed, as a file manager would, and stays
+// open afterwards, as a file manager does. After each drag it appends
+// "accepted" or "refused" to LOG.
 
 #include <QApplication>
 #include <QDrag>
+#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QWidget>
-#include <cstdio>
 
 namespace {
 
 class Source : public QWidget {
  public:
-  explicit Source(QString path) : path_(std::move(path)) {
+  Source(QString log, QMimeData* (*make)(const QString&), QString payload)
+      : log_(std::move(log)), make_(make), payload_(std::move(payload)) {
     setWindowTitle(QStringLiteral("DragSource"));
     setGeometry(600, 400, 120, 120);
   }
 
  protected:
   void mousePressEvent(QMouseEvent*) override {
-    auto* mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile(path_)});
     auto* drag = new QDrag(this);  // owned by this window
-    drag->setMimeData(mime);
+    drag->setMimeData(make_(payload_));
     const Qt::DropAction result = drag->exec(Qt::CopyAction);
-    std::printf("drop %s\n", result == Qt::IgnoreAction ? "refused" : "accepted");
-    std::fflush(stdout);
-    QApplication::quit();
+    QFile log(log_);
+    if (log.open(QIODevice::Append)) {
+      log.write(result == Qt::IgnoreAction ? "refused\n" : "accepted\n");
+    }
   }
 
  private:
-  QString path_;
+  QString log_;
+  QMimeData* (*make_)(const QString&);
+  QString payload_;
 };
+
+QMimeData* FileData(const QString& path) {
+  auto* mime = new QMimeData;
+  mime->setUrls({QUrl::fromLocalFile(path)});
+  return mime;
+}
+
+QMimeData* TextData(const QString& text) {
+  auto* mime = new QMimeData;
+  mime->setText(text);
+  return mime;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 2) return 2;
-  Source source(QString::fromLocal8Bit(argv[1]));
+  const bool text = argc == 4 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--text");
+  if (argc != 3 && !text) return 2;
+  Source source(QString::fromLocal8Bit(argv[1]), text ? TextData : FileData,
+                QString::fromLocal8Bit(argv[argc - 1]));
   source.show();
   return QApplication::exec();
 }

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: MIT
-// A real XDND drop onto the running mervane: a drag source in another
-// process, the mouse moved by xdotool from it onto the strip.
+// The running mervane driven as a person drives it: real XDND drags from a
+// source in another process that stays open after the drop, as a file
+// manager does; frames dragged out to a target of our own; clicks, menus
+// and keys through XTEST.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
 
 #include "e2e/desktop.h"
 #include "frame_split/frame_split.h"
@@ -19,43 +27,123 @@ namespace fs = std::filesystem;
 using GifTest::FindWindow;
 using GifTest::Xdotool;
 
+// Client pixels of the window: the strip's first, second and third square
+// thumbnails, a point of the strip beyond them, and END.
+struct At {
+  int x, y;
+};
+constexpr At kThumbnail[] = {{54, 45}, {151, 45}, {248, 45}};
+constexpr At kStrip{100, 50};
+constexpr At kEnd{336, 156};
+// The drag source's window, and the drop target's.
+constexpr At kSource{660, 460};
+constexpr At kTarget{700, 175};
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The number of visible windows titled "Mervane": the window, and its box if one is up.
+std::size_t MervaneWindows() {
+  const auto found = Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"});
+  return static_cast<std::size_t>(std::count(found.out.begin(), found.out.end(), '\n'));
+}
+
 class DropE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    app_ = folder_.path() / "app";
-    const fs::path exe = GifTest::CopyMervane(app_);
     ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-    mervane_ = std::make_unique<GifTest::Spawned>(std::vector<std::string>{exe.string()});
-    ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));
+    Start();
   }
 
-  // Drags `file` from the source window onto the strip and lets go.
-  void DragOntoStrip(const fs::path& file) {
-    GifTest::Spawned source({DRAG_SOURCE, file.string()});
-    std::string source_window;
-    ASSERT_TRUE(GifTest::PollUntil(
-        30, [&] { return !(source_window = FindWindow("DragSource")).empty(); }));
-    // A press that comes before the source takes input starts no drag: the
-    // source then keeps running, and the gesture is made again.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-      Xdotool({"mousemove", "660", "460"});
-      Xdotool({"mousedown", "1"});
-      // Move in steps, as a hand does, so that every step is an XDND position.
+  void Start() {
+    mervane_.reset();
+    fs::remove_all(app_);
+    const fs::path exe = GifTest::CopyMervane(app_);
+    mervane_ = std::make_unique<GifTest::Spawned>(std::vector<std::string>{exe.string()});
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));
+    std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window_}).out);
+    for (std::string line; std::getline(shell, line);) {
+      if (line.rfind("X=", 0) == 0) origin_.x = std::stoi(line.substr(2));
+      if (line.rfind("Y=", 0) == 0) origin_.y = std::stoi(line.substr(2));
+    }
+  }
+
+  std::string X(At at) const { return std::to_string(origin_.x + at.x); }
+  std::string Y(At at) const { return std::to_string(origin_.y + at.y); }
+
+  // Presses at the first point (screen pixels), moves in steps, as a hand
+  // does, so that every step is an XDND position, through the others, and
+  // lets go at the last, after pressing `keys`, if any.
+  static void Gesture(const std::vector<At>& path, const std::vector<std::string>& keys = {}) {
+    Xdotool({"mousemove", std::to_string(path[0].x), std::to_string(path[0].y)});
+    Xdotool({"mousedown", "1"});
+    for (std::size_t leg = 1; leg < path.size(); ++leg) {
+      const At from = path[leg - 1], to = path[leg];
       for (int step = 1; step <= 20; ++step) {
-        Xdotool({"mousemove", std::to_string(660 - step * 28), std::to_string(460 - step * 20)});
+        Xdotool({"mousemove", std::to_string(from.x + (to.x - from.x) * step / 20),
+                 std::to_string(from.y + (to.y - from.y) * step / 20)});
       }
-      Xdotool({"mousemove", "100", "50"});
-      Xdotool({"mousemove", "102", "52"});
-      Xdotool({"mouseup", "1"});
-      if (source.WaitForExit(3) >= 0) return;
+      Xdotool({"mousemove", std::to_string(to.x + 2), std::to_string(to.y + 2)});
+    }
+    for (const std::string& key : keys) Xdotool({"key", key});
+    Xdotool({"mouseup", "1"});
+  }
+  At Strip() const { return {origin_.x + kStrip.x, origin_.y + kStrip.y}; }
+
+  // Drags `payload` (a file, or "--text" and a text) from a source that
+  // stays open onto the strip; returns what the source was told.
+  std::string DragPayloadOntoStrip(const std::vector<std::string>& payload) {
+    const fs::path log = inputs_.path() / "drag.log";
+    fs::remove(log);
+    std::vector<std::string> argv = {DRAG_SOURCE, log.string()};
+    argv.insert(argv.end(), payload.begin(), payload.end());
+    GifTest::Spawned source(argv);
+    EXPECT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DragSource").empty(); }));
+    // A press that comes before the source takes input starts no drag:
+    // the gesture is made again then.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      Gesture({kSource, Strip()});
+      if (GifTest::PollUntil(3, [&] { return !Read(log).empty(); })) return Read(log);
     }
     ADD_FAILURE() << "the drag source never started a drag";
+    return {};
+  }
+  std::string DragOntoStrip(const fs::path& file) {
+    return DragPayloadOntoStrip(std::vector<std::string>{file.string()});
+  }
+
+  // Clicks END and returns the seconds until the program has ended.
+  double SecondsToEnd() {
+    const auto clicked = std::chrono::steady_clock::now();
+    Xdotool({"mousemove", X(kEnd), Y(kEnd), "click", "1"});
+    EXPECT_EQ(mervane_->WaitForExit(30), 0);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
+  }
+
+  // Right-clicks the strip at `at` and takes the menu's item `item` (from 1).
+  void MenuItem(At at, int item) {
+    Xdotool({"mousemove", X(at), Y(at), "click", "3"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int i = 0; i < item; ++i) Xdotool({"key", "Down"});
+    Xdotool({"key", "Return"});
+  }
+
+  // Types `text` into the dialog that has the focus, in place of what it holds.
+  static void TypeIntoDialog(const std::string& text) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Xdotool({"key", "ctrl+a"});
+    Xdotool({"type", "--delay", "2", text});
+    Xdotool({"key", "Return"});
   }
 
   GifTest::TempDir folder_, inputs_;
-  fs::path app_;
+  fs::path app_ = folder_.path() / "app";
+  fs::path work_ = app_ / "tmp";
   std::unique_ptr<GifTest::Spawned> mervane_;
   std::string window_;
+  At origin_{0, 0};
 };
 
 TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
@@ -64,25 +152,16 @@ TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
   GifTest::TempDir expected;
   FrameSplit::NoProgress quiet;
   FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
-  const fs::path work = app_ / "tmp";
-  // The last frame file exists from its creation on, before its bytes are
-  // written: wait for all of them.
+  EXPECT_EQ(DragOntoStrip(gif), "accepted\n");
   const auto last_frame_written = [&] {
     std::error_code missing;
-    return fs::file_size(work / "walk003.gif", missing) ==
+    return fs::file_size(work_ / "walk003.gif", missing) ==
            fs::file_size(expected.path() / "walk003.gif");
   };
-  // On a loaded machine the source may give up on a drop the window has not
-  // answered yet: drag again then.
-  for (int attempt = 0; attempt < 3 && !fs::exists(work / "walk003.gif"); ++attempt) {
-    DragOntoStrip(gif);
-    GifTest::PollUntil(10, last_frame_written);
-  }
-  ASSERT_TRUE(fs::exists(work / "walk003.gif")) << "no frame files appeared";
-  GifTest::PollUntil(10, last_frame_written);
-  EXPECT_EQ(GifTest::ListNames(work), GifTest::ListNames(expected.path()));
+  ASSERT_TRUE(GifTest::PollUntil(10, last_frame_written)) << "no frame files appeared";
+  EXPECT_EQ(GifTest::ListNames(work_), GifTest::ListNames(expected.path()));
   for (const auto& name : GifTest::ListNames(expected.path())) {
-    EXPECT_EQ(GifTest::ReadBytes(work / name), GifTest::ReadBytes(expected.path() / name)) << name;
+    EXPECT_EQ(GifTest::ReadBytes(work_ / name), GifTest::ReadBytes(expected.path() / name)) << name;
   }
   EXPECT_EQ(GifTest::ReadBytes(gif), GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
 }
@@ -91,11 +170,143 @@ TEST_F(DropE2E, AFileThatCannotBeDividedEndsInAMessageBox) {
   const fs::path text = inputs_.path() / "notes.gif";
   GifTest::WriteBytes(text, GifTest::FromText("not a picture"));
   DragOntoStrip(text);
-  // The box carries the program's name as its title, beside the main window.
-  EXPECT_TRUE(GifTest::PollUntil(30, [&] {
-    const auto found = Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"});
-    return std::count(found.out.begin(), found.out.end(), '\n') >= 2;
+  EXPECT_TRUE(GifTest::PollUntil(30, [] { return MervaneWindows() >= 2; }));
+}
+
+TEST_F(DropE2E, ACancelledDragLeavesNothingForALaterTextDrag) {
+  const fs::path gif = inputs_.path() / "cancelled.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+  const fs::path log = inputs_.path() / "cancelled.log";
+  {
+    GifTest::Spawned source({DRAG_SOURCE, log.string(), gif.string()});
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DragSource").empty(); }));
+    // Over the strip and away again, then Escape: the drag ends refused.
+    for (int attempt = 0; attempt < 10 && Read(log).empty(); ++attempt) {
+      Gesture({kSource, Strip(), {500, 600}}, {"Escape"});
+      GifTest::PollUntil(3, [&] { return !Read(log).empty(); });
+    }
+    ASSERT_EQ(Read(log), "refused\n");
+  }
+  ASSERT_TRUE(GifTest::PollUntil(10, [&] { return FindWindow("DragSource").empty(); }));
+  EXPECT_EQ(DragPayloadOntoStrip({"--text", "https://example.invalid/a.gif"}), "refused\n");
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_TRUE(GifTest::ListNames(work_).empty());
+  EXPECT_EQ(MervaneWindows(), 1u);
+}
+
+TEST_F(DropE2E, AThumbnailDraggedOutArrivesWholeOrSaysWhyNot) {
+  const fs::path gif = inputs_.path() / "out.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 30, 30)));
+  EXPECT_EQ(DragOntoStrip(gif), "accepted\n");
+  ASSERT_TRUE(GifTest::PollUntil(10, [&] { return GifTest::ListNames(work_).size() == 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the thumbnails are painted
+  GifTest::TempDir dropped;
+  const fs::path urls = inputs_.path() / "urls";
+  GifTest::Spawned target({"/bin/sh", "-c", "exec \"$0\" \"$1\" >\"$2\"", DROP_TARGET,
+                           dropped.path().string(), urls.string()});
+  ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DropTarget").empty(); }));
+  const auto out_at = [&](At at) { Gesture({{origin_.x + at.x, origin_.y + at.y}, kTarget}); };
+  for (int attempt = 0; attempt < 5 && Read(urls).empty(); ++attempt) {
+    out_at(kThumbnail[1]);
+    GifTest::PollUntil(5, [&] { return !Read(urls).empty(); });
+  }
+  EXPECT_EQ(Read(urls), "file://" + (work_ / "out002.gif").string() + "\n");
+  EXPECT_TRUE(GifTest::PollUntil(5, [&] {
+    return GifTest::ReadBytes(dropped.path() / "out002.gif") ==
+           GifTest::ReadBytes(work_ / "out002.gif");
   }));
+  // A frame whose file has gone says so, and nothing is dragged.
+  fs::remove(work_ / "out003.gif");
+  out_at(kThumbnail[2]);
+  EXPECT_TRUE(GifTest::PollUntil(10, [] { return MervaneWindows() >= 2; }));
+  Xdotool({"key", "Return"});
+  EXPECT_EQ(GifTest::ListNames(dropped.path()), std::vector<std::string>{"out002.gif"});
+}
+
+// A file of about `bytes` that is a valid looping animation of three small
+// frames, with a comment before them that the divider leaves out.
+fs::path PaddedAnimation(const fs::path& path, std::uint64_t bytes) {
+  const GifTest::Animation animation = GifTest::SolidFrames(3, 8, 8);
+  const GifTest::Bytes whole = GifTest::Encode(animation);
+  const GifTest::Bytes head = GifTest::Concat(
+      {GifTest::HeaderAndScreen(8, 8, animation.palette), GifTest::LoopingExtension()});
+  std::ofstream out(path, std::ios::binary);
+  const auto put = [&](const GifTest::Bytes& piece) {
+    out.write(reinterpret_cast<const char*>(piece.data()),
+              static_cast<std::streamsize>(piece.size()));
+  };
+  put(head);
+  put({0x21, 0xFE});
+  GifTest::Bytes blocks;
+  for (int i = 0; i < 4096; ++i) {
+    blocks.push_back(255);
+    blocks.insert(blocks.end(), 255, 'x');
+  }
+  for (std::uint64_t written = 0; written < bytes; written += blocks.size()) put(blocks);
+  put({0x00});
+  put(GifTest::Bytes(whole.begin() + static_cast<std::ptrdiff_t>(head.size()), whole.end()));
+  return path;
+}
+
+TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
+  const fs::path huge = inputs_.path() / "huge.gif";
+  GifTest::WriteBytes(huge, GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
+  const fs::path big = inputs_.path() / "big.gif";
+  GifTest::WriteBytes(big, GifTest::ConstantFrames(3, 8192, 8192, 8192, 8192));
+  const fs::path saved = inputs_.path() / "saved";
+  fs::create_directory(saved);
+  const auto big_divided = [&] {
+    EXPECT_EQ(DragOntoStrip(big), "accepted\n");
+    EXPECT_TRUE(GifTest::PollUntil(10, [&] { return fs::exists(work_ / "big003.gif"); }));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  };
+  struct Case {
+    const char* action;
+    std::function<void()> start;
+  };
+  const Case cases[] = {
+      {"dividing frames of 65535 x 65535 on a 100 x 100 screen",
+       [&] {
+         EXPECT_EQ(DragOntoStrip(huge), "accepted\n");
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+       }},
+      {"reading a file of 1 GiB",
+       [&] {
+         EXPECT_EQ(DragOntoStrip(PaddedAnimation(inputs_.path() / "padded.gif", 1u << 30)),
+                   "accepted\n");
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+       }},
+      {"saving frame 3 of 8192 x 8192",
+       [&] {
+         big_divided();
+         MenuItem(kThumbnail[2], 1);  // Copy frame 3: too large, and it says so
+         EXPECT_TRUE(GifTest::PollUntil(5, [] { return MervaneWindows() >= 2; }));
+         Xdotool({"key", "Return"});
+         MenuItem(kThumbnail[2], 2);  // Save frame 3 as...
+         TypeIntoDialog((saved / "three.png").string());
+         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+       }},
+      {"saving frames of 8192 x 8192 as they appear",
+       [&] {
+         big_divided();
+         MenuItem(kThumbnail[0], 4);  // Save frames as they appear...
+         TypeIntoDialog(saved.string());
+         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+         Xdotool({"key", "alt+p"});  // PNG files
+         GifTest::PollUntil(20, [&] { return fs::exists(saved / "big001.png"); });
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    Start();
+    c.start();
+    EXPECT_LT(SecondsToEnd(), 2.0);
+  }
+  // Nothing half-written stays where frames were being saved.
+  for (const std::string& name : GifTest::ListNames(saved)) {
+    EXPECT_TRUE(name == "three.png" || name.rfind("big00", 0) == 0) << name;
+  }
+  EXPECT_EQ(GifTest::ReadBytes(huge), GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
 }
 
 }  // namespace

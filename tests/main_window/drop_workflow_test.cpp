@@ -13,6 +13,7 @@
 #include "frame_split/frame_split.h"
 #include "support/form_fixture.h"
 #include "support/gif_writer.h"
+#include "support/special_files.h"
 #include "toolkit/image_control.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/scroll_bar.h"
@@ -250,6 +251,28 @@ TEST_F(Drop, ANameTooLongForItsFramesLeavesThePreviousFramesAndSaysWhy) {
   // A name just short enough divides, temporary names and all.
   DropFile(Animation(2, 4, 4, std::string(248, 'n') + ".gif"));
   EXPECT_EQ(form().CountLabel()->text(), "2 Images");
+}
+
+TEST_F(Drop, AFullDiskSaysSoAndLeavesNoHalfWrittenFrame) {
+  const std::string source = Animation(40, 64, 64);  // about 40 x 4 KiB of frames
+  const bool mounted = GifTest::WithSmallDiskAt(work().string(), 64 * 1024, [&] {
+    DropFile(source);
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_EQ(boxes_.texts[0].toStdString(),
+              "Con't Divide\nThe disk holding the work folder is full: " + work().string());
+    EXPECT_EQ(form().CountLabel()->text(), "Mervane");
+    // The frames that fitted are whole, and nothing else is there.
+    GifTest::TempDir whole;
+    FrameSplit::NoProgress quiet;
+    FrameSplit::SplitAnimation(source, whole.File("anim"), quiet);
+    const auto files = WorkFiles();
+    EXPECT_FALSE(files.empty());
+    EXPECT_LT(files.size(), 40u);
+    for (const auto& name : files) {
+      EXPECT_EQ(GifTest::ReadBytes(work() / name), GifTest::ReadBytes(whole.path() / name)) << name;
+    }
+  });
+  if (!mounted) GTEST_SKIP() << "no small disk can be mounted here";
 }
 
 TEST_F(Drop, AFrameTooLargeToCopySaysWhyAndSavingFollowsTheChosenFormat) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "support/gif_writer.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace GifTest {
@@ -164,6 +165,65 @@ Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits) {
   out.push_back(static_cast<std::uint8_t>(min_code_size));
   Append(out, LzwSubBlocks(rows, min_code_size));
   out.push_back(0x00);  // block terminator
+  return out;
+}
+
+Bytes ConstantLzwSubBlocks(std::uint64_t count, std::uint8_t index, int min_code_size) {
+  const int clear = 1 << min_code_size;
+  Bytes packed;
+  std::uint64_t accumulator = 0;
+  int bits = 0;
+  const auto put = [&](int code, int width) {
+    accumulator |= static_cast<std::uint64_t>(code) << bits;
+    for (bits += width; bits >= 8; bits -= 8, accumulator >>= 8) {
+      packed.push_back(static_cast<std::uint8_t>(accumulator));
+    }
+  };
+  int width = min_code_size + 1, next = clear + 2;
+  std::uint64_t length = 1;  // each string is one longer than the one before
+  put(clear, width);
+  while (count > 0) {
+    const std::uint64_t sent = std::min(length, count);
+    put(sent == 1 ? index : clear + static_cast<int>(sent), width);
+    count -= sent;
+    if (count == 0) break;
+    if (next < 4095) {
+      if (next == (1 << width) && width < 12) ++width;
+      ++next;
+      length = sent + 1;
+    } else {
+      put(clear, width);
+      width = min_code_size + 1, next = clear + 2, length = 1;
+    }
+  }
+  put(clear + 1, width);
+  if (bits > 0) packed.push_back(static_cast<std::uint8_t>(accumulator));
+  Bytes out;
+  for (std::size_t at = 0; at < packed.size(); at += 255) {
+    const std::size_t size = std::min<std::size_t>(255, packed.size() - at);
+    out.push_back(static_cast<std::uint8_t>(size));
+    out.insert(out.end(), packed.begin() + static_cast<long>(at),
+               packed.begin() + static_cast<long>(at + size));
+  }
+  return out;
+}
+
+Bytes ConstantFrames(int count, int frame_width, int frame_height, int screen_width,
+                     int screen_height) {
+  const Rgb two[] = {{255, 0, 0}, {0, 128, 0}};
+  Bytes out = HeaderAndScreen(screen_width, screen_height, two);
+  Append(out, LoopingExtension());
+  for (int i = 0; i < count; ++i) {
+    Append(out, GraphicControlExtension(10));
+    out.insert(out.end(), {0x2C, 0, 0, 0, 0});  // at the top left
+    PutWord(out, frame_width);
+    PutWord(out, frame_height);
+    out.insert(out.end(), {0x00, 0x02});  // no local table; LZW minimum code size
+    Append(out, ConstantLzwSubBlocks(static_cast<std::uint64_t>(frame_width) * frame_height,
+                                     static_cast<std::uint8_t>(i % 2), 2));
+    out.push_back(0x00);
+  }
+  Append(out, Trailer());
   return out;
 }
 

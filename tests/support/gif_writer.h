@@ -59,6 +59,16 @@ Bytes ImageDescriptorAndData(const Frame& frame, int colour_bits);  // 2C ... da
 Bytes LzwSubBlocks(std::span<const std::uint8_t> indices, int min_code_size);  // without the 00
 Bytes Trailer();                                                               // 3B
 
+// LZW sub-blocks (without the terminator) of `count` copies of `index`: the
+// longest strings any encoder would send, computed without the pixels, so
+// that frames of billions of pixels take a few megabytes and no memory.
+Bytes ConstantLzwSubBlocks(std::uint64_t count, std::uint8_t index, int min_code_size);
+// A looping animation of `count` one-colour frames of frame_width x
+// frame_height at the top left of a screen_width x screen_height screen,
+// made without the pixels.
+Bytes ConstantFrames(int count, int frame_width, int frame_height, int screen_width,
+                     int screen_height);
+
 Bytes Concat(std::initializer_list<Bytes> pieces);
 Bytes FromText(const std::string& text);
 

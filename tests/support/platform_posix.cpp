@@ -8,9 +8,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sched.h>
+#include <sys/mount.h>
+#endif
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "support/process.h"
 #include "support/special_files.h"
@@ -109,6 +114,22 @@ bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, previous);
   return true;
+}
+
+bool WithSmallDiskAt(const std::string& path, std::size_t bytes,
+                     const std::function<void()>& work) {
+#if defined(__linux__)
+  // A mount namespace of this process's own: the host never sees the disk.
+  if (::unshare(CLONE_NEWNS) != 0) return false;
+  if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+  const std::string size = "size=" + std::to_string(bytes);
+  if (::mount("mervane-test", path.c_str(), "tmpfs", 0, size.c_str()) != 0) return false;
+  work();
+  ::umount2(path.c_str(), MNT_DETACH);
+  return true;
+#else
+  return false;
+#endif
 }
 
 std::optional<std::size_t> OpenDescriptorCount() {

@@ -146,6 +146,10 @@ bool MakeFifo(const std::string&) { return false; }
 
 bool WithFileSizeLimit(std::size_t, const std::function<void()>&) { return false; }
 
+bool WithSmallDiskAt(const std::string&, std::size_t, const std::function<void()>&) {
+  return false;
+}
+
 std::optional<std::size_t> OpenDescriptorCount() {
   DWORD count = 0;
   if (!GetProcessHandleCount(GetCurrentProcess(), &count)) return std::nullopt;

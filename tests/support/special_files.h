@@ -15,6 +15,12 @@ bool MakeFifo(const std::string& path);
 // as a full disk does; false, without running it, where that cannot be set.
 bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work);
 
+// Runs `work` with a disk of `bytes` mounted at the folder `path`, seen by
+// this process alone, so that writing there fails with "disk full"; false,
+// without running it, where no such disk can be mounted (not root, not
+// Linux).
+bool WithSmallDiskAt(const std::string& path, std::size_t bytes, const std::function<void()>& work);
+
 // How many descriptors (handles on Windows) the process holds open, or
 // nothing when that cannot be counted.
 std::optional<std::size_t> OpenDescriptorCount();

@@ -34,28 +34,36 @@ strip_painted() { test "$(colours_in "${strip_area[@]}")" -ge 4; }
 label_at_start=$(pixels_of "${label_area[@]}")
 [ "$(colours_in "${strip_area[@]}")" -le 2 ] || fail "the strip is not blank at start"
 
-# drag FILE X Y: drags FILE from the drag source onto the screen point and
-# prints what the source was told ("drop accepted" or "drop refused").
-drag() {
-  local file=$1 x=$2 y=$3 out=$work/drag.out
-  for attempt in 1 2 3 4 5; do
-    "$linux/tests/drag_source" "$file" >"$out" 2>/dev/null &
-    local source=$!
-    until_true 20 shown DragSource || fail "no drag source"
-    xdotool mousemove 660 460 mousedown 1
-    for step in $(seq 1 20); do
-      xdotool mousemove $((660 + (x - 660) * step / 20)) $((460 + (y - 460) * step / 20))
-    done
-    xdotool mousemove "$x" "$y" mousemove $((x + 2)) $((y + 2)) mouseup 1
-    if until_true 5 test -s "$out"; then
-      wait "$source" || true
-      cat "$out"
-      return
-    fi
-    kill "$source" 2>/dev/null || true
-    wait "$source" 2>/dev/null || true
+# gesture X1 Y1 X2 Y2 [KEY]: presses at the first point, moves in steps (each
+# an XDND position) to the second, presses KEY if given, and lets go.
+gesture() {
+  xdotool mousemove "$1" "$2" mousedown 1
+  for step in $(seq 1 20); do
+    xdotool mousemove $(($1 + ($3 - $1) * step / 20)) $(($2 + ($4 - $2) * step / 20))
   done
-  fail "the drag source never started a drag"
+  xdotool mousemove "$3" "$4" mousemove $(($3 + 2)) $(($4 + 2))
+  [ -z "${5:-}" ] || xdotool key "$5"
+  xdotool mouseup 1
+}
+
+# drag PAYLOAD X Y: drags PAYLOAD (a file, or --text TEXT) from a drag source
+# that stays open, as a file manager does, onto the screen point, and prints
+# what the source was told ("accepted" or "refused").
+drag() {
+  local x=${*: -2:1} y=${*: -1} log=$work/drag.log
+  rm -f "$log"
+  "$linux/tests/drag_source" "$log" "${@:1:$#-2}" >/dev/null 2>&1 &
+  local source=$!
+  until_true 20 shown DragSource || fail "no drag source"
+  for attempt in 1 2 3 4 5; do
+    gesture 660 460 "$x" "$y"
+    until_true 5 test -s "$log" && break
+  done
+  kill "$source" 2>/dev/null || true
+  wait "$source" 2>/dev/null || true
+  until_true 10 sh -c '! xdotool search --onlyvisible --name "^DragSource\$" >/dev/null' || true
+  [ -s "$log" ] || fail "the drag source never started a drag"
+  cat "$log"
 }
 
 # A box beside the window, closed again with Enter.
@@ -82,7 +90,7 @@ drop_divided() {
   "$linux/src/cli/mervane-split" "$file" "$expected/$base" >/dev/null
   last=$(ls "$expected" | tail -n 1)
   before=$(pixels_of "${strip_area[@]}")
-  [ "$(drag "$file" $strip)" = "drop accepted" ] || fail "$base was not taken"
+  [ "$(drag "$file" $strip)" = accepted ] || fail "$base was not taken"
   until_true 30 cmp -s "$app/tmp/$last" "$expected/$last" || fail "$last never came"
   diff <(ls "$expected") <(ls "$app/tmp") >/dev/null || fail "other frame files than Linux's for $base"
   for frame in "$expected"/*; do
@@ -111,7 +119,7 @@ until_true 10 label_as_at_start ||
   fail "the count label does not read \"Mervane\" again after a file that is no GIF"
 echo "window_e2e: 128 frames and a file that is no GIF end in their boxes"
 
-[ "$(drag "$gif" $end_button)" = "drop refused" ] || fail "a drop on END was taken"
+[ "$(drag "$gif" $end_button)" = refused ] || fail "a drop on END was taken"
 echo "window_e2e: a drop on END is refused"
 
 xdotool mousemove $show_holder click 1
