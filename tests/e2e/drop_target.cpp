@@ -31,7 +31,11 @@ class Target : public QWidget {
   void dropEvent(QDropEvent* event) override {
     for (const QUrl& url : event->mimeData()->urls()) {
       const QString from = url.toLocalFile();
-      QFile::copy(from, folder_ + QLatin1Char('/') + QFileInfo(from).fileName());
+      QFile source(from);
+      if (!source.copy(folder_ + QLatin1Char('/') + QFileInfo(from).fileName())) {
+        std::fprintf(stderr, "cannot copy %s: %s\n", qPrintable(from),
+                     qPrintable(source.errorString()));
+      }
       std::printf("%s\n", url.toEncoded().constData());
       std::fflush(stdout);
     }

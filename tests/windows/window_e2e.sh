@@ -4,10 +4,13 @@
 # private X server, driven as a person drives it: real XDND drags from the
 # Linux drag source, real clicks and key presses through XTEST. A portable
 # copy in a folder whose name has spaces and non-ASCII characters makes tmp
-# beside itself; a 12-frame GIF with such a name divides into the same files
-# as the Linux build writes; 128 frames and a file that is no GIF end in
-# their boxes; a drop on END is refused; ShowHolder starts Explorer on the
-# work folder; END ends the program with status 0.
+# beside itself; a cancelled drag leaves nothing for a later drag of text; a
+# 12-frame GIF with such a name divides into the same files as the Linux
+# build writes, and a thumbnail dragged out arrives whole on a drop target;
+# 128 frames and a file that is no GIF end in their boxes; a drop on END is
+# refused; ShowHolder starts Explorer on the work folder; END ends the
+# program with status 0, at once also while frames of 65535 x 65535 are
+# divided.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 linux=$(cd "$1" && pwd)
@@ -34,15 +37,24 @@ strip_painted() { test "$(colours_in "${strip_area[@]}")" -ge 4; }
 label_at_start=$(pixels_of "${label_area[@]}")
 [ "$(colours_in "${strip_area[@]}")" -le 2 ] || fail "the strip is not blank at start"
 
-# gesture X1 Y1 X2 Y2 [KEY]: presses at the first point, moves in steps (each
-# an XDND position) to the second, presses KEY if given, and lets go.
+# gesture [-k KEY] X1 Y1 X2 Y2 [X3 Y3...]: presses at the first point, moves
+# in steps (each an XDND position) through the others, presses KEY if
+# given, and lets go at the last.
 gesture() {
-  xdotool mousemove "$1" "$2" mousedown 1
-  for step in $(seq 1 20); do
-    xdotool mousemove $(($1 + ($3 - $1) * step / 20)) $(($2 + ($4 - $2) * step / 20))
+  local key=
+  [ "$1" = -k ] && key=$2 && shift 2
+  local x=$1 y=$2
+  shift 2
+  xdotool mousemove "$x" "$y" mousedown 1
+  while [ $# -ge 2 ]; do
+    for step in $(seq 1 20); do
+      xdotool mousemove $((x + ($1 - x) * step / 20)) $((y + ($2 - y) * step / 20))
+    done
+    x=$1 y=$2
+    shift 2
   done
-  xdotool mousemove "$3" "$4" mousemove $(($3 + 2)) $(($4 + 2))
-  [ -z "${5:-}" ] || xdotool key "$5"
+  xdotool mousemove $((x + 2)) $((y + 2))
+  [ -z "$key" ] || xdotool key "$key"
   xdotool mouseup 1
 }
 
@@ -59,6 +71,8 @@ drag() {
     gesture 660 460 "$x" "$y"
     until_true 5 test -s "$log" && break
   done
+  # Wine may still be answering the source: let it finish first.
+  sleep 1
   kill "$source" 2>/dev/null || true
   wait "$source" 2>/dev/null || true
   until_true 10 sh -c '! xdotool search --onlyvisible --name "^DragSource\$" >/dev/null' || true
@@ -102,8 +116,41 @@ drop_divided() {
 # 12 frames, a name with spaces and non-ASCII characters, then the samples.
 gif="$work/my anim ア.gif"
 "$linux/tests/make_gif" 12 "$gif" 2>/dev/null || fail "cannot write the test GIF"
+
+# A drag over the strip cancelled with Escape leaves nothing behind: a later
+# drag of text is refused, and nothing is divided.
+log=$work/cancelled.log
+"$linux/tests/drag_source" "$log" "$gif" >/dev/null 2>&1 &
+source=$!
+until_true 20 shown DragSource || fail "no drag source"
+for attempt in 1 2 3 4 5; do
+  gesture -k Escape 660 460 $strip 500 600
+  until_true 5 test -s "$log" && break
+done
+kill "$source" && wait "$source" 2>/dev/null || true
+[ "$(cat "$log")" = refused ] || fail "the cancelled drag was not refused"
+until_true 10 sh -c '! xdotool search --onlyvisible --name "^DragSource\$" >/dev/null' || true
+[ "$(drag --text "https://example.invalid/a.gif" $strip)" = refused ] || fail "a drag of text was taken"
+sleep 2
+[ -z "$(ls "$app/tmp")" ] || fail "a drag of text after a cancelled one divided something"
+echo "window_e2e: a cancelled drag leaves nothing for a later drag of text, which is refused"
+
 drop_divided "$gif"
 [ "$(pixels_of "${label_area[@]}")" != "$label_at_start" ] || fail "the count label still reads as at start"
+# A thumbnail dragged out lands on a drop target, byte for byte.
+mkdir "$work/dropped"
+wine_run "$windows/drop_target.exe" "$(wine_run winepath -w "$work/dropped" | tr -d '\r')" >/dev/null 2>&1 &
+target=$!
+until_true 60 shown DropTarget || fail "no drop target"
+for attempt in 1 2 3; do
+  gesture $(at 151 45) 700 175
+  until_true 10 test -s "$work/dropped/my anim ア002.gif" && break
+done
+cmp -s "$work/dropped/my anim ア002.gif" "$app/tmp/my anim ア002.gif" ||
+  fail "frame 2 dragged out did not arrive whole"
+kill "$target" 2>/dev/null && wait "$target" 2>/dev/null || true
+echo "window_e2e: a thumbnail dragged out arrives on a drop target byte for byte"
+
 for sample in "$root"/tests/data/*.gif; do drop_divided "$sample"; done
 echo "window_e2e: 12 frames and the samples dropped for real, byte-equal to the Linux build's; strip and count painted"
 
@@ -125,8 +172,22 @@ echo "window_e2e: a drop on END is refused"
 xdotool mousemove $show_holder click 1
 until_true 30 pgrep -f "explorer.exe.*tmp" >/dev/null || fail "no Explorer on the work folder"
 echo "window_e2e: ShowHolder started Explorer on the work folder"
+# Its window would stand over the strip.
+pkill -f "explorer.exe" || true
+until_true 10 sh -c '! pgrep -f explorer.exe >/dev/null' || true
 
-click_end "$mervane"
+# Frames of 65535 x 65535 on a 100 x 100 screen: END still answers at once.
+"$linux/tests/make_gif" --constant 2 65535 65535 100 100 "$work/huge.gif"
+[ "$(drag "$work/huge.gif" $strip)" = accepted ] || fail "the huge frames were not taken"
+sleep 0.3
+# timed_end PID: click_end, and sets $took to how long it took, in microseconds.
+timed_end() {
+  local started=${EPOCHREALTIME/[.,]/}
+  click_end "$1"
+  took=$((${EPOCHREALTIME/[.,]/} - started))
+}
+timed_end "$mervane"
+busy_end=$took
 echo "window_e2e: END ends the program with status 0"
 
 # A link at tmp, which Windows sees as a reparse point, is never used: the
@@ -149,5 +210,12 @@ drag "$gif" $strip >/dev/null
 box_shown_and_closed "a drop with a link at tmp"
 [ "$(ls "$work/elsewhere")" = keep.gif ] && [ "$(cat "$work/elsewhere/keep.gif")" = keep ] ||
   fail "the folder a link at tmp leads to was touched"
-click_end "$mervane"
+timed_end "$mervane"
+idle_end=$took
 echo "window_e2e: a link at tmp is refused at start-up and at a drop, and nothing is touched"
+
+# Wine takes about two seconds to end any process: END during the huge
+# frames may take no more than a second longer than END on an idle window.
+[ "$busy_end" -lt $((idle_end + 1000000)) ] ||
+  fail "END took $busy_end us while frames of 65535 x 65535 were divided, $idle_end us when idle"
+echo "window_e2e: END answers as fast while frames of 65535 x 65535 are divided as when idle"
