@@ -98,15 +98,20 @@ int Fail(const std::string& message) {
 // looked at before the first file is written, so that a refusal writes nothing.
 std::string Obstacle(const std::string& source, const std::string& prefix, int frames,
                      const Cli::FrameSelection& selection, const char* extension) {
+  std::vector<std::string> names;
+  std::vector<int> numbers;
   for (int k = 1; k <= frames; ++k) {
     if (!selection.Contains(k)) continue;
-    try {
-      Toolkit::RequireFreeName(
-          prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension, source);
-    } catch (const Toolkit::PlatformError& failure) {
-      return failure.path() + ": " + failure.reason() + " (frame " + std::to_string(k) +
-             "); nothing written";
-    }
+    names.push_back(prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension);
+    numbers.push_back(k);
+  }
+  try {
+    Toolkit::RequireFreeNames(names, source);
+  } catch (const Toolkit::PlatformError& failure) {
+    const auto at = std::find(names.begin(), names.end(), failure.path());
+    const int frame = at == names.end() ? 0 : numbers[static_cast<std::size_t>(at - names.begin())];
+    return failure.path() + ": " + failure.reason() + " (frame " + std::to_string(frame) +
+           "); nothing written";
   }
   return {};
 }

@@ -202,11 +202,11 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
   // Every name is looked at before the first file is written.
   const Survey survey = request.survey ? *request.survey : SurveyFrames(source, options);
   const int frames = std::min(survey.frames, request.last.value_or(INT_MAX));
+  std::vector<std::string> names;
   for (int number = 1; number <= frames; ++number) {
-    if (!request.wanted || request.wanted(number)) {
-      Toolkit::RequireFreeName(request.path_of(number), request.keep);
-    }
+    if (!request.wanted || request.wanted(number)) names.push_back(request.path_of(number));
   }
+  Toolkit::RequireFreeNames(names, request.keep);
   Writer writer(request);
   AnimationFacts animation;
   options.survey = survey;

@@ -34,7 +34,7 @@ struct SaveRequest {
 int CountFrames(std::span<const std::uint8_t> source);
 
 // Writes the wanted frames of `source` as `request` says. Every name is
-// checked first (Toolkit::RequireFreeName, against `request.keep`): one that
+// checked first (Toolkit::RequireFreeNames, against `request.keep`): one that
 // may not be written is thrown as Toolkit::PlatformError before any file is.
 // Each file appears whole or not at all (Toolkit::WriteFileInPieces).
 // Returns the number written and, for a source damaged after its first

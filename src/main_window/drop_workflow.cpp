@@ -125,10 +125,11 @@ std::optional<Form_main::ReadDrop> Form_main::ReadAndPlan(const Toolkit::DropDat
   return read;
 }
 
-QString Form_main::NameRefusal(const std::string& base_name, int frames) const {
+QString Form_main::NameRefusal(const std::string& file_name, const std::string& base_name,
+                               int frames) const {
   // The last frame's name is the longest.
   if (Toolkit::NameFits(FrameSplit::FrameFileName(OutputPrefix(base_name), frames))) return {};
-  return QString::fromUtf8(kWhyNameTooLong).arg(Toolkit::PathToText(base_name));
+  return QString::fromUtf8(kWhyNameTooLong).arg(Toolkit::PathToText(file_name));
 }
 
 QString Form_main::DivisionFailure(const Toolkit::PlatformError& failure) const {
@@ -155,7 +156,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   const std::string file_name = Toolkit::FileNameOf(read->source_path);
   const std::string base_name = Toolkit::DropLastCharacters(file_name, kExtensionLength);
   const int frames = static_cast<int>(read->cut.frame_starts.size());
-  if (const QString refusal = NameRefusal(base_name, frames); !refusal.isEmpty()) {
+  if (const QString refusal = NameRefusal(file_name, base_name, frames); !refusal.isEmpty()) {
     return Refuse(kCantDivide, refusal);
   }
 
@@ -173,7 +174,9 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   Preview()->SetPicture(Measurer()->GetPicture());
 
   // A file dropped from the work folder is the user's: it stays.
-  if (Toolkit::SameFile(Toolkit::FolderOf(read->source_path), WorkFolder())) {
+  if (Toolkit::SameFile(Toolkit::FolderOf(read->source_path), WorkFolder()) &&
+      std::find(users_files_in_work_folder_.begin(), users_files_in_work_folder_.end(),
+                read->source_path) == users_files_in_work_folder_.end()) {
     users_files_in_work_folder_.push_back(read->source_path);
   }
   Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
@@ -269,8 +272,8 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
     Toolkit::Picture picture;
     FrameCompose::FrameFacts facts;
     Guarded([&] {
-      const std::vector<std::uint8_t> file =
-          Toolkit::ReadWholeFile(FrameFile(static_cast<int>(painted) + 1));
+      const std::vector<std::uint8_t> file = Toolkit::ReadWholeFile(
+          FrameFile(static_cast<int>(painted) + 1), [] { Toolkit::DoEvents(); });
       if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
         picture = PictureOf(*frame);
       }

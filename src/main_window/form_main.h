@@ -161,8 +161,10 @@ class Form_main : public QWidget {
   // its cut; nothing, once the drop has been refused.
   struct ReadDrop;
   std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
-  // Why nothing is divided when the frames' files cannot take their names.
-  QString NameRefusal(const std::string& base_name, int frames) const;
+  // Why nothing is divided when the frames' files cannot take their names;
+  // empty text when they can.
+  QString NameRefusal(const std::string& file_name, const std::string& base_name,
+                      int frames) const;
   // The text of a failure of the division itself, for the refusal box.
   QString DivisionFailure(const Toolkit::PlatformError& failure) const;
 

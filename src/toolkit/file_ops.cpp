@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 
 #include "toolkit/file_ops_internal.h"
@@ -173,6 +175,39 @@ std::string Internal::TemporaryNameFor(const std::string& path, unsigned process
 void Internal::RequireWritableName(const std::string& path) {
   if (const std::string obstacle = WriteObstacle(path); !obstacle.empty()) {
     throw PlatformError("create", path, obstacle, ErrorNumber::kPathFileAccessError);
+  }
+}
+
+namespace {
+
+std::string FoldedCase(std::string name) {
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
+std::set<std::string> FoldedNamesIn(const fs::path& folder) {
+  std::set<std::string> names;
+  std::error_code code;
+  for (fs::directory_iterator entry(folder.empty() ? fs::path(".") : folder, code), end;
+       !code && entry != end; entry.increment(code)) {
+    names.insert(FoldedCase(FromPath(entry->path().filename())));
+  }
+  return names;
+}
+
+}  // namespace
+
+void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep) {
+  std::map<fs::path, std::set<std::string>> taken;  // by folder
+  for (const std::string& path : paths) {
+    const fs::path native = ToPath(path);
+    auto [names, listed] = taken.try_emplace(native.parent_path());
+    if (listed) names->second = FoldedNamesIn(native.parent_path());
+    if (names->second.count(FoldedCase(FromPath(native.filename()))) != 0) {
+      RequireFreeName(path, keep);
+    }
   }
 }
 

@@ -36,13 +36,15 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
                                         const std::function<void()>& between = {});
 
 // Writes `first`, `second` and `third` one after the other as the whole
-// content of the file `path`, replacing a regular file of that name. The
-// bytes go to a new file of a temporary name in the same folder, which is
-// renamed to `path` once complete: `path` holds either its old content or
-// the whole new one, never part of it, and on failure the temporary file is
-// removed. Throws PlatformError, writing nothing, when anything but a
-// regular file stands at `path` (see WriteObstacle); no entry at `path` is
-// ever opened, so neither a link nor a pipe there can be followed or block.
+// content of the file `path`, replacing a regular file of that name. A free
+// name is created in place, exclusively (open, write, close: three calls);
+// where a regular file stands, the bytes go to a new file of a temporary
+// name in the same folder, renamed over it once complete. Either way `path`
+// holds its old content (or nothing) or the whole new one, never part of
+// it: on failure the file being written is removed. Throws PlatformError,
+// writing nothing, when anything but a regular file stands at `path` (see
+// WriteObstacle); no entry at `path` is ever opened, so neither a link nor a
+// pipe there can be followed or block.
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
 
@@ -87,6 +89,13 @@ void RequireFreeName(const std::string& path, const std::string& keep);
 // holding its folder takes for a name (255 bytes on most; 255 UTF-16 units
 // on Windows). The folder need not exist.
 bool NameFits(const std::string& path);
+
+// RequireFreeName for each of `paths`, in order, looking at the disk far
+// less: one listing of each folder, and a look only at names the listing
+// shows taken (compared without regard to ASCII case, as some file systems
+// compare them). A folder that cannot be listed (none there yet) holds no
+// names.
+void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep);
 
 // True when the entry at `path` is a symbolic link, dangling or not.
 bool IsSymbolicLink(const std::string& path);

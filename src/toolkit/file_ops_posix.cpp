@@ -77,22 +77,11 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
   }
 }
 
-void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
-                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
-  // A new name of our own: O_EXCL never opens what stands there already.
-  static std::atomic<unsigned> attempts{0};
-  static const auto process = static_cast<unsigned>(::getpid());
-  std::string temporary;
-  int raw = -1;
-  for (int tries = 0; raw < 0 && tries < 100; ++tries) {
-    temporary = Internal::TemporaryNameFor(path, process, attempts++);
-    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (raw < 0 && errno != EEXIST) break;
-  }
-  if (raw < 0) throw ErrnoError("create", path, errno);
-  Descriptor fd(raw);
-  // Whatever goes wrong from here, the unfinished file goes with it.
-  Internal::UnfinishedFile scratch(temporary);
+namespace {
+
+// Writes the three pieces to `fd`, resuming writes the kernel splits.
+void WriteAll(int fd, const std::string& path, std::span<const std::uint8_t> first,
+              std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   iovec pieces[3] = {
       {const_cast<std::uint8_t*>(first.data()), first.size()},
       {const_cast<std::uint8_t*>(second.data()), second.size()},
@@ -101,7 +90,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   iovec* pending = pieces;
   int count = 3;
   while (count > 0) {
-    const ssize_t wrote = ::writev(fd.get(), pending, count);
+    const ssize_t wrote = ::writev(fd, pending, count);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       throw ErrnoError("write", path, errno);
@@ -118,20 +107,48 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
       pending->iov_len -= left;
     }
   }
-  if (fd.Close() != 0) throw ErrnoError("write", path, errno);
-  // Most names are new, so the entry is looked at only once one stands
-  // there: that costs the division of many small frames a call per file.
-  // Renaming replaces the entry at `path` itself: a link planted there since
-  // the look is replaced, never written through.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-    // EINVAL or ENOSYS: a file system or kernel that cannot rename without
-    // replacing.
-    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS)
-      throw ErrnoError("create", path, errno);
-    Internal::RequireWritableName(path);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) throw ErrnoError("create", path, errno);
+}
+
+// O_EXCL never opens what stands at the name already, and with O_NOFOLLOW
+// not even a dangling link's target is made.
+constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+
+}  // namespace
+
+void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
+                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
+  // Most names are new: the file is made in place, three calls in all.
+  if (const int raw = ::open(path.c_str(), kCreateNew, 0666); raw >= 0) {
+    Descriptor fd(raw);
+    // Whatever goes wrong from here, the unfinished file goes with it.
+    Internal::UnfinishedFile unfinished(path);
+    WriteAll(fd.get(), path, first, second, third);
+    if (fd.Close() != 0) throw ErrnoError("write", path, errno);
+    unfinished.Keep();
+    return;
   }
-  scratch.Keep();
+  if (errno != EEXIST) throw ErrnoError("create", path, errno);
+  // Something stands there. Only a regular file is replaced, by a file of a
+  // name of our own renamed over it once complete, so that it keeps its old
+  // content if writing fails. Renaming replaces the entry itself: a link
+  // planted there since the look is replaced, never written through.
+  Internal::RequireWritableName(path);
+  static std::atomic<unsigned> attempts{0};
+  static const auto process = static_cast<unsigned>(::getpid());
+  std::string temporary;
+  int raw = -1;
+  for (int tries = 0; raw < 0 && tries < 100; ++tries) {
+    temporary = Internal::TemporaryNameFor(path, process, attempts++);
+    raw = ::open(temporary.c_str(), kCreateNew, 0666);
+    if (raw < 0 && errno != EEXIST) break;
+  }
+  if (raw < 0) throw ErrnoError("create", path, errno);
+  Descriptor fd(raw);
+  Internal::UnfinishedFile unfinished(temporary);
+  WriteAll(fd.get(), path, first, second, third);
+  if (fd.Close() != 0) throw ErrnoError("write", path, errno);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) throw ErrnoError("create", path, errno);
+  unfinished.Keep();
 }
 
 EntryKind KindOf(const std::string& path) {

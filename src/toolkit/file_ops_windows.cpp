@@ -65,49 +65,74 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 
 }  // namespace
 
-void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
-                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
-  // CREATE_NEW opens nothing that stands at the name already.
-  static std::atomic<unsigned> attempts{0};
-  std::string temporary;
-  HANDLE raw = INVALID_HANDLE_VALUE;
-  for (int tries = 0; raw == INVALID_HANDLE_VALUE && tries < 100; ++tries) {
-    temporary = Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
-    // Shared for deleting only: a program ended mid-write removes it.
-    raw = CreateFileW(ToPath(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (raw == INVALID_HANDLE_VALUE) throw LastError("create", path);
-  Handle file(raw);
-  Internal::UnfinishedFile scratch(temporary);
+namespace {
+
+// CREATE_NEW opens nothing that stands at the name already. Shared for
+// deleting only: a program ended mid-write removes the file.
+HANDLE CreateNew(const std::string& path) {
+  return CreateFileW(ToPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void WriteAll(HANDLE file, const std::string& path, std::span<const std::uint8_t> first,
+              std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   for (const auto piece : {first, second, third}) {
     std::size_t done = 0;
     while (done < piece.size()) {
       const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(piece.size() - done, 1u << 30));
       DWORD wrote = 0;
-      if (!WriteFile(file.get(), piece.data() + done, wanted, &wrote, nullptr) || wrote == 0) {
+      if (!WriteFile(file, piece.data() + done, wanted, &wrote, nullptr) || wrote == 0) {
         throw LastError("write", path);
       }
       done += wrote;
     }
   }
-  if (!CloseHandle(file.release())) throw LastError("write", path);
-  // As on POSIX, the name is looked at only once something stands there.
-  // Moving replaces the entry at `path` itself, never what a link there names.
-  const std::wstring from = ToPath(temporary).wstring(), to = ToPath(path).wstring();
-  if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
-    const DWORD refused = GetLastError();
-    Internal::RequireWritableName(path);  // a link, a folder or a device there says so
-    if (refused != ERROR_ALREADY_EXISTS && refused != ERROR_FILE_EXISTS) {
-      SetLastError(refused);
-      throw LastError("create", path);
+}
+
+}  // namespace
+
+void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
+                       std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
+  // Most names are new: the file is made in place. A device name (CON,
+  // NUL, ...) opens the device even so, and is no file to write.
+  if (HANDLE raw = CreateNew(path); raw != INVALID_HANDLE_VALUE) {
+    Handle file(raw);
+    if (GetFileType(raw) != FILE_TYPE_DISK) {
+      throw PlatformError("create", path, "a special file stands at that name",
+                          ErrorNumber::kPathFileAccessError);
     }
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      throw LastError("create", path);
-    }
+    Internal::UnfinishedFile unfinished(path);
+    WriteAll(raw, path, first, second, third);
+    if (!CloseHandle(file.release())) throw LastError("write", path);
+    unfinished.Keep();
+    return;
   }
-  scratch.Keep();
+  if (const DWORD refused = GetLastError();
+      refused != ERROR_FILE_EXISTS && refused != ERROR_ALREADY_EXISTS) {
+    SetLastError(refused);
+    throw LastError("create", path);
+  }
+  // As on POSIX: only a regular file is replaced, by a complete file moved
+  // over it. Moving replaces the entry itself, never what a link there names.
+  Internal::RequireWritableName(path);
+  static std::atomic<unsigned> attempts{0};
+  std::string temporary;
+  HANDLE raw = INVALID_HANDLE_VALUE;
+  for (int tries = 0; raw == INVALID_HANDLE_VALUE && tries < 100; ++tries) {
+    temporary = Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
+    raw = CreateNew(temporary);
+    if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (raw == INVALID_HANDLE_VALUE) throw LastError("create", path);
+  Handle file(raw);
+  Internal::UnfinishedFile unfinished(temporary);
+  WriteAll(raw, path, first, second, third);
+  if (!CloseHandle(file.release())) throw LastError("write", path);
+  const std::wstring from = ToPath(temporary).wstring(), to = ToPath(path).wstring();
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    throw LastError("create", path);
+  }
+  unfinished.Keep();
 }
 
 EntryKind KindOf(const std::string& path) {

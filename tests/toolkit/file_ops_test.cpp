@@ -125,18 +125,20 @@ TEST(FileOps, AFrameNameHoldsAWholeFileOrNothing) {
         FailureOf([&] { Toolkit::WriteFileInPieces(dir.File(c.name), Bytes{1}, {}, {}); }).reason(),
         c.reason);
   }
-  // A write that fails part way, as on a full disk, leaves the old file as it was.
+  // A write that fails part way, as on a full disk, leaves the old file as
+  // it was, and a new name free.
   GifTest::WriteBytes(dir.path() / "old.gif", {5});
   const Bytes big(4096, 1);
-  std::string reason;
-  if (GifTest::WithFileSizeLimit(1000, [&] {
-        reason = FailureOf([&] {
-                   Toolkit::WriteFileInPieces(dir.File("old.gif"), big, {}, {});
-                 }).reason();
-      })) {
-    EXPECT_FALSE(reason.empty());
-    EXPECT_EQ(GifTest::ReadBytes(dir.path() / "old.gif"), Bytes{5});
+  for (const char* name : {"old.gif", "new.gif"}) {
+    std::string reason;
+    if (GifTest::WithFileSizeLimit(1000, [&] {
+          reason =
+              FailureOf([&] { Toolkit::WriteFileInPieces(dir.File(name), big, {}, {}); }).reason();
+        })) {
+      EXPECT_FALSE(reason.empty()) << name;
+    }
   }
+  EXPECT_EQ(GifTest::ReadBytes(dir.path() / "old.gif"), Bytes{5});
   std::vector<std::string> expected = {"folder.gif", "old.gif"};
   if (fifo) expected.push_back("pipe.gif");
   EXPECT_EQ(GifTest::ListNames(dir.path()), expected);  // no half-written file anywhere
