@@ -8,7 +8,7 @@ packages=(
   cmake g++ make ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev
-  libgif-dev libpng-dev
+  libgif-dev libdeflate-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "frame_compose/frame_files.h"
 
-#include <png.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -28,6 +30,40 @@ struct IndexedPicture {
 };
 
 constexpr std::size_t kMostColours = 256;
+
+// PNG, written around libdeflate: its chunks are few and simple.
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr char kPngHeaderChunk[] = "IHDR";
+constexpr char kPngDataChunk[] = "IDAT";
+constexpr char kPngEndChunk[] = "IEND";
+constexpr std::uint8_t kPngBitDepth = 8;
+constexpr std::uint8_t kPngColourRgba = 6;
+constexpr std::uint8_t kPngFilterNone = 0;
+constexpr std::size_t kLargestPngChunk = std::size_t{1} << 30;  // a chunk's length is 31 bits
+// libdeflate's fastest level: --png frames are many, and mostly flat. On
+// 1500 frames of testsrc2, levels 2 and 4 made files 6% and 12% smaller in
+// 1.2 and 1.6 times the time; level 1 is 14% smaller than libpng's level 3
+// with the "sub" filter.
+constexpr int kPngLevel = 1;
+
+void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  out.insert(out.end(),
+             {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+              static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
+}
+
+// Length, type, data, and the CRC-32 of type and data.
+void PutChunk(std::vector<std::uint8_t>& out, const char (&type)[5],
+              std::span<const std::uint8_t> data) {
+  PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
+  const auto* name = reinterpret_cast<const std::uint8_t*>(type);
+  out.insert(out.end(), name, name + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  std::uint32_t crc = libdeflate_crc32(0, name, 4);
+  // A null buffer would start the CRC afresh.
+  if (!data.empty()) crc = libdeflate_crc32(crc, data.data(), data.size());
+  PutBigEndian(out, crc);
+}
 constexpr int kLzwBits = 12;
 constexpr int kLzwCodes = 1 << kLzwBits;
 constexpr std::uint8_t kDisposeLeave = 1 << 2;
@@ -385,44 +421,40 @@ std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs)
 }
 
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
-  std::vector<std::uint8_t> out;
-  // libpng's reason is kept for the exception; its warnings say nothing a
-  // caller could act on, so they are not printed.
-  std::string reason = "PNG encoding failed";
-  png_structp png = png_create_write_struct(
-      PNG_LIBPNG_VER_STRING, &reason,
-      [](png_structp writer, png_const_charp message) {
-        *static_cast<std::string*>(png_get_error_ptr(writer)) = message;
-        png_longjmp(writer, 1);
-      },
-      [](png_structp, png_const_charp) {});
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  struct Release {
-    png_structp& png;
-    png_infop& info;
-    ~Release() { png_destroy_write_struct(&png, &info); }
-  } release{png, info};
-  if (info == nullptr) throw std::bad_alloc();
-  if (setjmp(png_jmpbuf(png))) throw std::runtime_error(reason);
-  png_set_write_fn(
-      png, &out,
-      [](png_structp writer, png_bytep data, png_size_t length) {
-        auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(writer));
-        bytes->insert(bytes->end(), data, data + length);
-      },
-      nullptr);
-  // Fast settings: frames are many, and their pictures flat.
-  png_set_compression_level(png, 3);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width),
-               static_cast<png_uint_32>(canvas.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  png_write_info(png, info);
-  for (int y = 0; y < canvas.height; ++y) {
-    png_write_row(png, reinterpret_cast<png_const_bytep>(
-                           canvas.pixels.data() + static_cast<std::size_t>(y) * canvas.width));
+  if (canvas.width <= 0 || canvas.height <= 0) {
+    throw std::runtime_error("a PNG of " + std::to_string(canvas.width) + " x " +
+                             std::to_string(canvas.height) + " pixels cannot be written");
   }
-  png_write_end(png, nullptr);
+  // Every row behind its filter byte, "none": on frames of flat colours the
+  // "up" filter came out no smaller (1500 frames of ffmpeg's testsrc2) and
+  // took half as long again.
+  const std::size_t width = static_cast<std::size_t>(canvas.width);
+  const std::size_t row = 1 + width * sizeof(std::uint32_t);
+  std::vector<std::uint8_t> rows(row * static_cast<std::size_t>(canvas.height));
+  for (std::size_t y = 0; y < static_cast<std::size_t>(canvas.height); ++y) {
+    rows[y * row] = kPngFilterNone;
+    std::memcpy(rows.data() + y * row + 1, canvas.pixels.data() + y * width,
+                width * sizeof(std::uint32_t));
+  }
+  const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+      libdeflate_alloc_compressor(kPngLevel), libdeflate_free_compressor);
+  if (!compressor) throw std::bad_alloc();
+  std::vector<std::uint8_t> packed(libdeflate_zlib_compress_bound(compressor.get(), rows.size()));
+  packed.resize(libdeflate_zlib_compress(compressor.get(), rows.data(), rows.size(), packed.data(),
+                                         packed.size()));
+  if (packed.empty()) throw std::runtime_error("the PNG's image data could not be compressed");
+
+  std::vector<std::uint8_t> out(kPngSignature.begin(), kPngSignature.end());
+  std::vector<std::uint8_t> header;
+  PutBigEndian(header, static_cast<std::uint32_t>(canvas.width));
+  PutBigEndian(header, static_cast<std::uint32_t>(canvas.height));
+  header.insert(header.end(), {kPngBitDepth, kPngColourRgba, 0, 0, 0});  // deflate, none, none
+  PutChunk(out, kPngHeaderChunk, header);
+  for (std::size_t at = 0; at < packed.size(); at += kLargestPngChunk) {
+    PutChunk(out, kPngDataChunk,
+             std::span(packed).subspan(at, std::min(kLargestPngChunk, packed.size() - at)));
+  }
+  PutChunk(out, kPngEndChunk, {});
   return out;
 }
 

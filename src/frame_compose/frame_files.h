@@ -22,8 +22,8 @@ namespace FrameCompose {
 // REQUIRES: canvas.pixels.size() == width * height, width and height 1..65535.
 std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs);
 
-// An 8-bit RGBA PNG of `canvas`. Throws std::runtime_error with libpng's
-// reason when it refuses the picture. REQUIRES: as above.
+// An 8-bit RGBA PNG of `canvas`, compressed with libdeflate. Throws
+// std::runtime_error for a picture of no pixels. REQUIRES: as above.
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas);
 
 }  // namespace FrameCompose
