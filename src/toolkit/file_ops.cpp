@@ -92,8 +92,8 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
   if (length == 0) {
     throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
   }
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length));
-  Internal::ReadInto(path, buffer, between);
+  std::vector<std::uint8_t> buffer;
+  Internal::ReadInto(path, buffer, static_cast<std::size_t>(length), between);
   return buffer;
 }
 

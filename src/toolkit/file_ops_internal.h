@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "toolkit/platform_error.h"
 
@@ -49,11 +50,12 @@ class UnfinishedFile {
 // Throws PlatformError("create", path, reason) when WriteObstacle names one.
 void RequireWritableName(const std::string& path);
 
-// Fills `buffer` from the start of the file at `path`, in one read, or in
-// pieces of kReadPiece with `between` called after each when it is given.
-// Throws PlatformError when it cannot be opened or read, or holds fewer
-// bytes than `buffer`.
-void ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
+// Makes `buffer` the first `length` bytes of the file at `path`, read in
+// one read; or, with `between` given, grown and read in pieces of
+// kReadPiece with `between` called after each, so that even clearing a
+// large buffer never keeps the caller from its events for long. Throws
+// PlatformError when it cannot be opened or read, or holds fewer bytes.
+void ReadInto(const std::string& path, std::vector<std::uint8_t>& buffer, std::size_t length,
               const std::function<void()>& between);
 
 // A std::filesystem failure. On Windows its code is a system error, not an

@@ -46,8 +46,8 @@ class Descriptor {
 
 }  // namespace
 
-void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
-                        const std::function<void()>& between) {
+void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buffer,
+                        std::size_t length, const std::function<void()>& between) {
   // Non-blocking, and checked once open: a pipe swapped in since the length
   // was taken must not block the read.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -57,13 +57,13 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
   if (!S_ISREG(opened.st_mode)) {
     throw PlatformError("open", path, "not a regular file", ErrorNumber::kPathFileAccessError);
   }
-  std::size_t done = 0;
-  const std::size_t piece = between ? kReadPiece : buffer.size();
+  const std::size_t piece = between ? kReadPiece : length;
+  buffer.reserve(length);
   // One read fills the buffer (or a piece of it); the loop only resumes a
   // read the kernel split.
-  while (done < buffer.size()) {
-    const std::size_t wanted = std::min(piece - done % piece, buffer.size() - done);
-    const ssize_t got = ::read(fd.get(), buffer.data() + done, wanted);
+  for (std::size_t done = 0; done < length;) {
+    if (done == buffer.size()) buffer.resize(std::min(length, done + piece));
+    const ssize_t got = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
     if (got < 0) {
       if (errno == EINTR) continue;
       throw ErrnoError("read", path, errno);
@@ -73,7 +73,7 @@ void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
                           ErrorNumber::kPathFileAccessError);
     }
     done += static_cast<std::size_t>(got);
-    if (between && (done % piece == 0 || done == buffer.size())) between();
+    if (between && done == buffer.size()) between();
   }
 }
 

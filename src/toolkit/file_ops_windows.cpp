@@ -36,13 +36,15 @@ File Open(const std::string& path, const wchar_t* mode) {
 
 }  // namespace
 
-void Internal::ReadInto(const std::string& path, std::span<std::uint8_t> buffer,
-                        const std::function<void()>& between) {
+void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buffer,
+                        std::size_t length, const std::function<void()>& between) {
   const File file = Open(path, L"rb");
   if (!file) throw ErrnoError("open", path, errno);
-  const std::size_t piece = between ? kReadPiece : buffer.size();
-  for (std::size_t done = 0; done < buffer.size(); done += piece) {
-    const std::size_t wanted = std::min(piece, buffer.size() - done);
+  const std::size_t piece = between ? kReadPiece : length;
+  buffer.reserve(length);
+  for (std::size_t done = 0; done < length; done += piece) {
+    const std::size_t wanted = std::min(piece, length - done);
+    buffer.resize(done + wanted);
     if (std::fread(buffer.data() + done, 1, wanted, file.get()) != wanted) {
       throw PlatformError("read", path, "file became shorter while it was read",
                           ErrorNumber::kPathFileAccessError);
