@@ -5,9 +5,11 @@
 // and keys through XTEST.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -63,6 +65,11 @@ class DropE2E : public ::testing::Test {
     const fs::path exe = GifTest::CopyMervane(app_);
     mervane_ = std::make_unique<GifTest::Spawned>(std::vector<std::string>{exe.string()});
     ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !(window_ = FindWindow("Mervane")).empty(); }));
+    // Drags reach it only once it says it takes them.
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] {
+      return GifTest::RunProcess({"/usr/bin/xprop", "-id", window_, "XdndAware"})
+                 .out.find("XdndAware(ATOM)") != std::string::npos;
+    }));
     std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window_}).out);
     for (std::string line; std::getline(shell, line);) {
       if (line.rfind("X=", 0) == 0) origin_.x = std::stoi(line.substr(2));
@@ -97,6 +104,8 @@ class DropE2E : public ::testing::Test {
   std::string DragPayloadOntoStrip(const std::vector<std::string>& payload) {
     const fs::path log = inputs_.path() / "drag.log";
     fs::remove(log);
+    // A source closed a moment ago may still show: the press would miss.
+    GifTest::PollUntil(10, [] { return FindWindow("DragSource").empty(); });
     std::vector<std::string> argv = {DRAG_SOURCE, log.string()};
     argv.insert(argv.end(), payload.begin(), payload.end());
     GifTest::Spawned source(argv);
@@ -105,13 +114,25 @@ class DropE2E : public ::testing::Test {
     // the gesture is made again then.
     for (int attempt = 0; attempt < 10; ++attempt) {
       Gesture({kSource, Strip()});
-      if (GifTest::PollUntil(3, [&] { return !Read(log).empty(); })) return Read(log);
+      if (GifTest::PollUntil(3, [&] { return !Read(log).empty(); })) {
+        // A file manager stays open after its drag: the window may still be
+        // reading the drag's data from it.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        return Read(log);
+      }
     }
     ADD_FAILURE() << "the drag source never started a drag";
     return {};
   }
+  // The same for a file, which the window takes: on a loaded machine the
+  // source may give up on a first drop the window has not answered in
+  // time, so a refused drag is made again, twice at most.
   std::string DragOntoStrip(const fs::path& file) {
-    return DragPayloadOntoStrip(std::vector<std::string>{file.string()});
+    std::string told;
+    for (int attempt = 0; attempt < 3 && told != "accepted\n"; ++attempt) {
+      told = DragPayloadOntoStrip(std::vector<std::string>{file.string()});
+    }
+    return told;
   }
 
   // Clicks END and returns the seconds until the program has ended.
@@ -169,7 +190,7 @@ TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
 TEST_F(DropE2E, AFileThatCannotBeDividedEndsInAMessageBox) {
   const fs::path text = inputs_.path() / "notes.gif";
   GifTest::WriteBytes(text, GifTest::FromText("not a picture"));
-  DragOntoStrip(text);
+  EXPECT_EQ(DragOntoStrip(text), "accepted\n");
   EXPECT_TRUE(GifTest::PollUntil(30, [] { return MervaneWindows() >= 2; }));
 }
 
@@ -253,6 +274,10 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
   GifTest::WriteBytes(huge, GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
   const fs::path big = inputs_.path() / "big.gif";
   GifTest::WriteBytes(big, GifTest::ConstantFrames(3, 8192, 8192, 8192, 8192));
+  // In memory where it can be: a gigabyte written to disk just before would
+  // hold up every write after it while the disk catches up.
+  const fs::path padded = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : inputs_.path()) /
+                          ("mervane-e2e-" + std::to_string(::getpid()) + "-padded.gif");
   const fs::path saved = inputs_.path() / "saved";
   fs::create_directory(saved);
   const auto big_divided = [&] {
@@ -272,8 +297,7 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
        }},
       {"reading a file of 1 GiB",
        [&] {
-         EXPECT_EQ(DragOntoStrip(PaddedAnimation(inputs_.path() / "padded.gif", 1u << 30)),
-                   "accepted\n");
+         EXPECT_EQ(DragOntoStrip(PaddedAnimation(padded, 1u << 30)), "accepted\n");
          std::this_thread::sleep_for(std::chrono::milliseconds(300));
        }},
       {"saving frame 3 of 8192 x 8192",
@@ -300,7 +324,10 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
     SCOPED_TRACE(c.action);
     Start();
     c.start();
-    EXPECT_LT(SecondsToEnd(), 2.0);
+    const double seconds = SecondsToEnd();
+    EXPECT_LT(seconds, 2.0);
+    std::printf("END answered in %.2f s while %s\n", seconds, c.action);
+    fs::remove(padded);
   }
   // Nothing half-written stays where frames were being saved.
   for (const std::string& name : GifTest::ListNames(saved)) {
