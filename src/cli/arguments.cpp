@@ -10,6 +10,7 @@ namespace Cli {
 namespace {
 
 constexpr char kGifExtension[] = ".gif";
+constexpr long long kMostJobs = 1024;  // threads for --jobs at most
 
 bool EndsWithNoCase(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
@@ -147,6 +148,14 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
         parsed.limit_pixels = *limit;
       } else {
         complain("invalid pixel limit '" + *value + "' (use a whole number, 0 for no limit)");
+      }
+    } else if (const auto value = value_of("--jobs", i)) {
+      const auto jobs = ParseCount(*value);
+      if (jobs && *jobs >= 1 && *jobs <= kMostJobs) {
+        parsed.jobs = static_cast<int>(*jobs);
+      } else {
+        complain("invalid job count '" + *value + "' (use a whole number from 1 to " +
+                 std::to_string(kMostJobs) + ")");
       }
     } else if (wanted_value) {
       continue;  // an option that takes a value, given none

@@ -49,6 +49,8 @@ constexpr char kUsage[] =
     "      --limit-pixels N  with --full or --png: refuse to write more than N\n"
     "                     pixels in all (frames times picture size); the default\n"
     "                     is 4000000000, 0 means no limit\n"
+    "      --jobs N       with --full or --png: encode frames on N threads; the\n"
+    "                     default is one per core\n"
     "  -h, --help         show this text and exit\n"
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
@@ -222,6 +224,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     request.last = args.frames.Last();
     request.keep = args.source;
     request.survey = survey;
+    request.threads = args.jobs;
     request.after_frame = [&](int number) { progress.DrawBox(static_cast<float>(number) * step); };
     const FrameCompose::SaveReport done =
         FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);

@@ -19,9 +19,10 @@
 namespace FrameCompose {
 namespace {
 
-// One composed frame on its way from the composer to the writer.
+// One composed frame on its way from the composer to the writers.
 struct Job {
   int number = 0;
+  std::size_t sequence = 0;  // the order it is written in
   int delay_cs = 0;
   Canvas canvas;                   // to encode, when not yet encoded
   std::vector<std::uint8_t> file;  // the encoded file
@@ -29,15 +30,21 @@ struct Job {
   bool same_as_previous = false;  // the previous frame's file serves again
 };
 
-// Encodes and writes frames handed to it, in order of arrival, on its own
-// thread. Up to two frames wait for it; when both places are taken, the
-// composer's thread encodes the frame itself rather than wait, so that the
-// two threads share the encoding whichever half of the work is larger.
-// Files are written on the writer's thread alone, as two threads creating
-// files in one folder only queue on its lock.
+// Encodes frames handed to it on a pool of threads and writes them in the
+// order they came. Up to two frames per thread wait; when every place is
+// taken, the composer's thread encodes the frame itself rather than wait
+// (unless it has events to run). Each file is written by the thread that
+// encoded it once the frame before is written: one file at a time, since
+// threads creating files in one folder only queue on its lock.
 class Writer {
  public:
-  explicit Writer(const SaveRequest& request) : request_(request), thread_([this] { Run(); }) {}
+  explicit Writer(const SaveRequest& request)
+      : request_(request),
+        threads_count_(request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                           : std::max(1u, std::thread::hardware_concurrency())),
+        most_waiting_(2 * threads_count_) {
+    for (unsigned i = 0; i < threads_count_; ++i) threads_.emplace_back([this] { Run(); });
+  }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
   ~Writer() {
@@ -46,19 +53,20 @@ class Writer {
       done_ = true;
       changed_.notify_all();
     }
-    thread_.join();  // after the frames waiting, if any, are written
+    for (std::thread& thread : threads_) thread.join();  // after the frames waiting are written
   }
 
-  // Hands a frame on. Rethrows a failure of the writer.
+  // Hands a frame on. Rethrows a failure of a writer.
   void Hand(const FrameFacts& facts, const Canvas& canvas) {
     Job job;
     job.number = facts.number;
+    job.sequence = handed_++;
     job.delay_cs = facts.delay_cs;
     bool full = false;
     {
       std::lock_guard lock(mutex_);
       if (failure_) std::rethrow_exception(failure_);
-      full = waiting_.size() >= kMostWaiting;
+      full = waiting_.size() >= most_waiting_;
     }
     // A frame that changes nothing, as the still frames of many animations,
     // costs neither tiling nor encoding: its file is the one before.
@@ -91,7 +99,7 @@ class Writer {
       job.canvas = canvas;
     }
     std::unique_lock lock(mutex_);
-    WaitPumping(lock, [&] { return waiting_.size() < kMostWaiting || failure_; });
+    WaitPumping(lock, [&] { return waiting_.size() < most_waiting_ || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     waiting_.push_back(std::move(job));
     changed_.notify_all();
@@ -102,17 +110,16 @@ class Writer {
     std::unique_lock lock(mutex_);
     done_ = true;
     changed_.notify_all();
-    WaitPumping(lock, [&] { return (waiting_.empty() && !busy_) || failure_; });
+    WaitPumping(lock, [&] { return (waiting_.empty() && busy_ == 0) || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     return written_;
   }
 
  private:
-  static constexpr std::size_t kMostWaiting = 2;
   static constexpr std::chrono::milliseconds kPumpEvery{20};
 
   // Waits on the composer's thread until `ready` holds, running the
-  // caller's events meanwhile: a large frame takes the writer seconds.
+  // caller's events meanwhile: a large frame takes the writers seconds.
   template <typename Ready>
   void WaitPumping(std::unique_lock<std::mutex>& lock, Ready ready) {
     while (!changed_.wait_for(lock, kPumpEvery, ready)) {
@@ -128,36 +135,37 @@ class Writer {
       Job job;
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !waiting_.empty() || done_; });
-        if (waiting_.empty()) return;
+        changed_.wait(lock, [&] { return !waiting_.empty() || done_ || failure_; });
+        if (failure_ || waiting_.empty()) return;
         job = std::move(waiting_.front());
         waiting_.pop_front();
-        busy_ = true;
+        ++busy_;
         changed_.notify_all();
       }
-      std::exception_ptr failure;
       const std::string path = request_.path_of(job.number);
-      try {
-        if (job.same_as_previous) {
-          job.file = previous_file_;
-        } else if (job.encoded && job.file.empty()) {
-          throw std::runtime_error("the picture is 0 x 0 pixels");
-        } else if (!job.encoded) {
-          job.file = Encode(job.delay_cs, job.canvas);
+      std::exception_ptr failure = EncodeJob(job, path);
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return next_to_write_ == job.sequence || failure_; });
+        if (failure_) {
+          --busy_;
+          changed_.notify_all();
+          return;
         }
-      } catch (const std::exception& reason) {
-        failure = std::make_exception_ptr(std::runtime_error("Cannot encode frame " +
-                                                             std::to_string(job.number) + " as " +
-                                                             path + ": " + reason.what()));
       }
+      // This frame's turn: no other thread writes until it is done.
       try {
-        if (!failure) Toolkit::WriteFileInPieces(path, job.file, {}, {});
+        if (!failure) {
+          if (job.same_as_previous) job.file = previous_file_;
+          Toolkit::WriteFileInPieces(path, job.file, {}, {});
+        }
       } catch (...) {
         failure = std::current_exception();
       }
       previous_file_ = std::move(job.file);
       std::lock_guard lock(mutex_);
-      busy_ = false;
+      --busy_;
+      ++next_to_write_;
       if (failure) {
         failure_ = failure;
       } else {
@@ -165,6 +173,21 @@ class Writer {
       }
       changed_.notify_all();
       if (failure) return;
+    }
+  }
+
+  // Encodes `job` where that is still to do; the failure, if any.
+  std::exception_ptr EncodeJob(Job& job, const std::string& path) const {
+    try {
+      if (job.same_as_previous) return nullptr;
+      if (job.encoded && job.file.empty()) throw std::runtime_error("the picture is 0 x 0 pixels");
+      if (!job.encoded) job.file = Encode(job.delay_cs, job.canvas);
+      job.canvas = {};
+      return nullptr;
+    } catch (const std::exception& reason) {
+      return std::make_exception_ptr(std::runtime_error("Cannot encode frame " +
+                                                        std::to_string(job.number) + " as " + path +
+                                                        ": " + reason.what()));
     }
   }
 
@@ -177,18 +200,23 @@ class Writer {
   static constexpr std::size_t kMostRemembered = std::size_t{16} << 20;
 
   const SaveRequest& request_;
-  // The composer's thread alone uses these three.
+  const unsigned threads_count_;
+  const std::size_t most_waiting_;
+  // The composer's thread alone uses these four.
+  std::size_t handed_ = 0;
   std::vector<std::uint32_t> previous_pixels_;
   int previous_delay_ = 0;
   bool have_previous_ = false;
-  std::vector<std::uint8_t> previous_file_;  // the writer's thread alone
+  std::vector<std::uint8_t> previous_file_;  // the writing thread's, whose turn it is
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> waiting_;
-  bool busy_ = false, done_ = false;
+  unsigned busy_ = 0;
+  bool done_ = false;
+  std::size_t next_to_write_ = 0;
   int written_ = 0;
   std::exception_ptr failure_;
-  std::thread thread_;  // last: starts once everything above is set up
+  std::vector<std::thread> threads_;  // last: start once everything above is set up
 };
 
 }  // namespace

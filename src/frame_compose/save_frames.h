@@ -2,8 +2,8 @@
 #pragma once
 
 // Writes frames as they appear to files: full-frame GIFs or RGBA PNGs. The
-// calling thread decodes and composes; a second thread encodes and writes,
-// so that the two halves of the work run side by side.
+// calling thread decodes and composes; a pool of threads encodes the frames
+// side by side, and they are written in order.
 
 #include <cstdint>
 #include <functional>
@@ -27,6 +27,7 @@ struct SaveRequest {
   std::string keep;              // a file no frame may replace, as the source; empty: none
   std::function<void()> pump;    // as ComposeOptions::pump
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
+  int threads = 0;               // threads that encode frames; 0: one per core
 };
 
 // The number of frames of `source`, read without decoding any pixels. A
@@ -44,8 +45,10 @@ int CountFrames(std::span<const std::uint8_t> source);
 // Toolkit::PlatformError for a file that cannot be written, and
 // std::runtime_error naming the frame and the file for a picture that cannot
 // be encoded (a 0 x 0 one); files written before stay. At most three
-// composed frames (two waiting, one being written, indices only where they
-// suffice) are held besides the composer's own, and the pixels of the last.
+// composed frames per encoding thread (two waiting, one being encoded or
+// written; indices only where they suffice) are held besides the
+// composer's own, and the pixels of the last. Files come out the same
+// whatever the number of threads.
 struct SaveReport {
   int written = 0;                     // files written
   std::optional<ComposeError> damage;  // where a damaged source ended

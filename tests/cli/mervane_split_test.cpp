@@ -192,6 +192,10 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   }
   cases.push_back(
       {{"--full", "--limit-pixels=0", zero, "z"}, 0, "2 frames", {"z001.gif", "z002.gif"}});
+  for (const char* jobs : {"0", "x", "1025"}) {
+    cases.push_back(
+        {{"--full", "--jobs", jobs, a}, 2, std::string("invalid job count '") + jobs, {}});
+  }
   if (GifTest::MakeFifo(inputs_.File("probe"))) {
     for (const char* mode : {"--full", "--png", "--frames=1-"}) {
       const std::string name =
@@ -210,6 +214,23 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos) << result.err;
     EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
+  }
+  // However many threads encode them, the files are the same.
+  GifTest::Animation repeats = GifTest::SolidFrames(40, 30, 20);
+  for (std::size_t i = 2; i < repeats.frames.size(); i += 3) {
+    repeats.frames[i].indices = repeats.frames[i - 1].indices;  // a frame that changes nothing
+  }
+  const std::string many = Put("many.gif", GifTest::Encode(repeats));
+  for (const char* mode : {"--full", "--png"}) {
+    GifTest::TempDir one, three;
+    RunProcess({MERVANE_SPLIT, mode, "--jobs", "1", many, "m"}, one.Text());
+    RunProcess({MERVANE_SPLIT, mode, "--jobs=3", many, "m"}, three.Text());
+    ASSERT_EQ(GifTest::ListNames(one.path()).size(), 40u) << mode;
+    EXPECT_EQ(GifTest::ListNames(one.path()), GifTest::ListNames(three.path()));
+    for (const auto& name : GifTest::ListNames(one.path())) {
+      EXPECT_EQ(GifTest::ReadBytes(one.path() / name), GifTest::ReadBytes(three.path() / name))
+          << mode << " " << name;
+    }
   }
   GifTest::TempDir cwd;
   RunProcess({MERVANE_SPLIT, "--full", zero, "z"}, cwd.Text());
