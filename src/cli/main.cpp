@@ -50,7 +50,7 @@ constexpr char kUsage[] =
     "                     pixels in all (frames times picture size); the default\n"
     "                     is 4000000000, 0 means no limit\n"
     "      --jobs N       with --full or --png: encode frames on N threads; the\n"
-    "                     default is one per core\n"
+    "                     default is one per core but the one that composes\n"
     "  -h, --help         show this text and exit\n"
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"

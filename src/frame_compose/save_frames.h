@@ -27,7 +27,7 @@ struct SaveRequest {
   std::string keep;              // a file no frame may replace, as the source; empty: none
   std::function<void()> pump;    // as ComposeOptions::pump
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
-  int threads = 0;               // threads that encode frames; 0: one per core
+  int threads = 0;               // threads that encode frames; 0: one per core but the caller's
 };
 
 // The number of frames of `source`, read without decoding any pixels. A
