@@ -17,8 +17,7 @@ floor=$build/bench/file_floor
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-now() { date +%s%N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source "$root/bench/timing.sh"
 
 # calls SOURCE FRAMES: system calls per frame over the run, and from the
 # first frame file's creation to the last one's close.

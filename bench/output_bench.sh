@@ -15,8 +15,7 @@ splitter=$build/src/cli/mervane-split
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-now() { date +%s%N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source "$root/bench/timing.sh"
 
 run_png() { "$splitter" --png "$source" "$work/png/f" >/dev/null; }
 run_ffmpeg() { ffmpeg -loglevel error -i "$source" "$work/ffmpeg/f%03d.png"; }
@@ -25,19 +24,10 @@ run_gifsicle() { gifsicle --unoptimize --explode "$source" -o "$work/gifsicle/f"
 run_jobs1() { "$splitter" --full --jobs 1 "$source" "$work/jobs1/f" >/dev/null; }
 run_jobs2() { "$splitter" --full --jobs 2 "$source" "$work/jobs2/f" >/dev/null; }
 
-# alternate TOOL...: each run_TOOL in turn, $rounds times, into a fresh
-# folder; the medians in microseconds land in $median_TOOL.
-alternate() {
-  local tool start
-  for tool in "$@"; do : > "$work/t_$tool"; done
-  for _ in $(seq "$rounds"); do
-    for tool in "$@"; do
-      rm -rf "${work:?}/$tool" && mkdir "$work/$tool" && sync
-      start=$(now)
-      "run_$tool"
-      echo $(( ($(now) - start) / 1000 )) >> "$work/t_$tool"
-    done
-  done
+# timed TOOL...: alternate, then the medians in microseconds in $median_TOOL.
+timed() {
+  alternate "$@"
+  local tool
   for tool in "$@"; do printf -v "median_$tool" '%s' "$(median < "$work/t_$tool")"; done
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
@@ -45,10 +35,10 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 1500 -loop 0 "$work/big.gif"
 source=$work/big.gif
 echo "== 1500 frames 640x360 (ffmpeg testsrc2), $(nproc) cores"
-alternate png ffmpeg
+timed png ffmpeg
 echo "  --png ${median_png} us, ffmpeg ${median_ffmpeg} us: $(ratio "$median_png" "$median_ffmpeg") (goal 0.30)"
 echo "  bytes: --png $(du -sb "$work/png" | cut -f1), ffmpeg $(du -sb "$work/ffmpeg" | cut -f1)"
-alternate full gifsicle
+timed full gifsicle
 echo "  --full ${median_full} us, gifsicle -U --explode ${median_gifsicle} us: $(ratio "$median_full" "$median_gifsicle") (goal 0.25)"
-alternate jobs1 jobs2
+timed jobs1 jobs2
 echo "  --full --jobs 2 ${median_jobs2} us, --jobs 1 ${median_jobs1} us: $(ratio "$median_jobs2" "$median_jobs1") (goal 0.65)"

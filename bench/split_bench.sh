@@ -22,23 +22,7 @@ trap 'rm -rf "$work"' EXIT
 source "$root/bench/baseline.sh"
 baseline=$(build_baseline "$baseline_rev" "$work/base")
 
-now() { date +%s%N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-
-# alternate TOOL...: runs run_TOOL for each TOOL in turn, $rounds times, each
-# into a fresh folder $work/TOOL, and records the microseconds in $work/t_TOOL.
-alternate() {
-  local tool start
-  for tool in "$@"; do : > "$work/t_$tool"; done
-  for _ in $(seq "$rounds"); do
-    for tool in "$@"; do
-      rm -rf "${work:?}/$tool" && mkdir "$work/$tool" && sync
-      start=$(now)
-      "run_$tool"
-      echo $(( ($(now) - start) / 1000 )) >> "$work/t_$tool"
-    done
-  done
-}
+source "$root/bench/timing.sh"
 run_m() { "$splitter" "$source" "$work/m/f" >/dev/null; }
 run_s() { split -b "$chunk" -a 6 "$work/flat.bin" "$work/s/f"; }
 run_g() { gifsicle --explode "$source" -o "$work/g/f" 2>/dev/null; }
