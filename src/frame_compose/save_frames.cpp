@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -24,8 +25,8 @@ struct Job {
   int number = 0;
   std::size_t sequence = 0;  // the order it is written in
   int delay_cs = 0;
-  Canvas canvas;                   // to encode, when not yet encoded
-  std::vector<std::uint8_t> file;  // the encoded file
+  std::shared_ptr<const Canvas> canvas;  // to encode, when not yet encoded
+  std::vector<std::uint8_t> file;        // the encoded file
   bool encoded = false;
   bool same_as_previous = false;  // the previous frame's file serves again
 };
@@ -71,32 +72,24 @@ class Writer {
     // A frame that changes nothing, as the still frames of many animations,
     // costs neither tiling nor encoding: its file is the one before.
     const bool delay_matters = request_.kind == FileKind::kFullFrameGif;
-    if (have_previous_ && (!delay_matters || previous_delay_ == job.delay_cs) &&
-        previous_pixels_ == canvas.pixels) {
+    if (previous_ && (!delay_matters || previous_delay_ == job.delay_cs) &&
+        SamePicture(*previous_, canvas)) {
       job.same_as_previous = true;
-    } else if (canvas.pixels.size() <= kMostRemembered) {
-      previous_pixels_ = canvas.pixels;
-      previous_delay_ = job.delay_cs;
-      have_previous_ = true;
-    } else {
-      have_previous_ = false;
-    }
-    if (job.same_as_previous) {
     } else if (canvas.width == 0 || canvas.height == 0) {
       job.encoded = true;  // nothing to encode: the writer says so
-    } else if (full && !request_.pump) {
-      // A caller with events to run waits for a place instead, running them.
-      job.file = Encode(job.delay_cs, canvas);
-      job.encoded = true;
-    } else if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
-      // Indices are all a full-frame GIF needs: a quarter of the colours' bytes.
-      job.canvas.width = canvas.width;
-      job.canvas.height = canvas.height;
-      job.canvas.indices = canvas.indices;
-      job.canvas.table = canvas.table;
-      job.canvas.transparent_index = canvas.transparent_index;
+      previous_.reset();
     } else {
-      job.canvas = canvas;
+      // One copy serves the encoder and the look at the next frame.
+      const std::shared_ptr<const Canvas> kept = Kept(canvas);
+      if (full && !request_.pump) {
+        // A caller with events to run waits for a place instead, running them.
+        job.file = Encode(job.delay_cs, *kept);
+        job.encoded = true;
+      } else {
+        job.canvas = kept;
+      }
+      previous_ = canvas.pixels.size() <= kMostRemembered ? kept : nullptr;
+      previous_delay_ = job.delay_cs;
     }
     std::unique_lock lock(mutex_);
     WaitPumping(lock, [&] { return waiting_.size() < most_waiting_ || failure_; });
@@ -185,14 +178,40 @@ class Writer {
     try {
       if (job.same_as_previous) return nullptr;
       if (job.encoded && job.file.empty()) throw std::runtime_error("the picture is 0 x 0 pixels");
-      if (!job.encoded) job.file = Encode(job.delay_cs, job.canvas);
-      job.canvas = {};
+      if (!job.encoded) job.file = Encode(job.delay_cs, *job.canvas);
+      job.canvas.reset();
       return nullptr;
     } catch (const std::exception& reason) {
       return std::make_exception_ptr(std::runtime_error("Cannot encode frame " +
                                                         std::to_string(job.number) + " as " + path +
                                                         ": " + reason.what()));
     }
+  }
+
+  // The part of `canvas` the encoder needs: indices are all a full-frame
+  // GIF needs while they last, a quarter of the colours' bytes.
+  std::shared_ptr<const Canvas> Kept(const Canvas& canvas) const {
+    auto kept = std::make_shared<Canvas>();
+    kept->width = canvas.width;
+    kept->height = canvas.height;
+    if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
+      kept->indices = canvas.indices;
+      kept->table = canvas.table;
+      kept->transparent_index = canvas.transparent_index;
+    } else {
+      kept->pixels = canvas.pixels;
+    }
+    return kept;
+  }
+
+  // True when `kept`, as Kept made it, shows the picture `canvas` shows.
+  // Indices say as much as colours: every indexed frame has the same table.
+  static bool SamePicture(const Canvas& kept, const Canvas& canvas) {
+    if (kept.width != canvas.width || kept.height != canvas.height) return false;
+    if (!kept.indices.empty()) {
+      return kept.indices == canvas.indices && kept.transparent_index == canvas.transparent_index;
+    }
+    return kept.pixels == canvas.pixels;
   }
 
   std::vector<std::uint8_t> Encode(int delay_cs, const Canvas& canvas) const {
@@ -206,11 +225,10 @@ class Writer {
   const SaveRequest& request_;
   const unsigned threads_count_;
   const std::size_t most_waiting_;
-  // The composer's thread alone uses these four.
+  // The composer's thread alone uses these three.
   std::size_t handed_ = 0;
-  std::vector<std::uint32_t> previous_pixels_;
+  std::shared_ptr<const Canvas> previous_;  // the last frame handed on, when remembered
   int previous_delay_ = 0;
-  bool have_previous_ = false;
   std::vector<std::uint8_t> previous_file_;  // the writing thread's, whose turn it is
   std::mutex mutex_;
   std::condition_variable changed_;
