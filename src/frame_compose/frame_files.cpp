@@ -32,7 +32,6 @@ struct IndexedPicture {
 constexpr std::size_t kMostColours = 256;
 
 // PNG, written around libdeflate: its chunks are few and simple.
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr char kPngHeaderChunk[] = "IHDR";
 constexpr char kPngDataChunk[] = "IDAT";
 constexpr char kPngEndChunk[] = "IEND";

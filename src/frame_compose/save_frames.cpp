@@ -243,8 +243,6 @@ class Writer {
 
 }  // namespace
 
-int CountFrames(std::span<const std::uint8_t> source) { return SurveyFrames(source).frames; }
-
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request) {
   ComposeOptions options;

@@ -30,10 +30,6 @@ struct SaveRequest {
   int threads = 0;               // threads that encode frames; 0: one per core but the caller's
 };
 
-// The number of frames of `source`, read without decoding any pixels. A
-// source damaged part way counts the frames before the damage.
-int CountFrames(std::span<const std::uint8_t> source);
-
 // Writes the wanted frames of `source` as `request` says. Every name is
 // checked first (Toolkit::RequireFreeNames, against `request.keep`): one that
 // may not be written is thrown as Toolkit::PlatformError before any file is.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "frame_split/gif_markers.h"
@@ -46,14 +47,11 @@ class WindowProgress final : public FrameSplit::SplitProgress {
   Toolkit::PictureBox& strip_;
 };
 
-// The start of every PNG file.
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
 // Why a file without the looping signature is refused, from what it is.
 QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
   if (FrameSplit::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
-  if (bytes.size() >= kPngSignature.size() &&
-      std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin())) {
+  const auto& png = FrameCompose::kPngSignature;
+  if (bytes.size() >= png.size() && std::equal(png.begin(), png.end(), bytes.begin())) {
     return QString::fromUtf8(kWhyPng);
   }
   return QString::fromUtf8(kWhyNotGif);
@@ -64,12 +62,16 @@ FrameCompose::ComposeOptions ThumbnailOptions() {
 }
 
 Toolkit::Picture PictureOf(const FrameCompose::Canvas& canvas) {
-  const QImage view(reinterpret_cast<const uchar*>(canvas.pixels.data()), canvas.width,
-                    canvas.height, QImage::Format_RGBA8888);
-  return Toolkit::Picture(view.copy());
+  return Toolkit::Picture(ImageOf(canvas));
 }
 
 }  // namespace
+
+QImage ImageOf(const FrameCompose::Canvas& canvas) {
+  return QImage(reinterpret_cast<const uchar*>(canvas.pixels.data()), canvas.width, canvas.height,
+                QImage::Format_RGBA8888)
+      .copy();
+}
 
 FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_bytes) {
   FrameCompose::ComposeOptions options;
@@ -188,7 +190,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   } catch (const Toolkit::PlatformError& failure) {
     return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
   }
-  last_drop_ = {read->source_path, file_name, base_name, read->bytes};
+  last_drop_ = {read->source_path, file_name, base_name, read->bytes, survey.frames};
   CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
                                                  : QString::fromUtf8(kOtherFilesDropped)
                                                        .arg(Data.files.size())

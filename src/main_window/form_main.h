@@ -163,8 +163,7 @@ class Form_main : public QWidget {
   std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
   // Why nothing is divided when the frames' files cannot take their names;
   // empty text when they can.
-  QString NameRefusal(const std::string& file_name, const std::string& base_name,
-                      int frames) const;
+  QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames) const;
   // The text of a failure of the division itself, for the refusal box.
   QString DivisionFailure(const Toolkit::PlatformError& failure) const;
 
@@ -195,10 +194,14 @@ class Form_main : public QWidget {
   struct LastDrop {
     std::string source_path, file_name, base_name;
     std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+    int frames = 0;  // as composing counts them: those before any damage
   } last_drop_;
   // Files dropped from the work folder itself: the user's own, never emptied away.
   std::vector<std::string> users_files_in_work_folder_;
 };
+
+// `canvas` as an image of its own.
+QImage ImageOf(const FrameCompose::Canvas& canvas);
 
 // The composer's options for the window: pictures of at most
 // `largest_canvas_bytes`, and the window's events run while frames are read.

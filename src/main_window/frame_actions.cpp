@@ -67,9 +67,7 @@ QImage Form_main::FrameAsItAppears(int number, QString* why,
           FrameCompose::ComposeFrame(*last_drop_.bytes, last_drop_.source_path, number,
                                      WindowComposeOptions(largest_canvas_bytes));
       if (canvas) {
-        frame = QImage(reinterpret_cast<const uchar*>(canvas->pixels.data()), canvas->width,
-                       canvas->height, QImage::Format_RGBA8888)
-                    .copy();
+        frame = ImageOf(*canvas);
       }
     } catch (const FrameCompose::ComposeError& failure) {
       reason = QString::fromUtf8(failure.what());
@@ -226,8 +224,7 @@ void Form_main::SaveFramesDialog() {
   const bool as_png = ask.clickedButton() == png;
   const std::string target = Toolkit::PathFromText(folder);
   std::vector<std::string> names;
-  const int frames = FrameCompose::CountFrames(*last_drop_.bytes);
-  for (int number = 1; number <= frames; ++number) {
+  for (int number = 1; number <= last_drop_.frames; ++number) {
     names.push_back(SavedFrameName(target, number, as_png));
   }
   if (!MayReplace(names, QDir::toNativeSeparators(folder))) return;
