@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// drag_source LOG FILE | drag_source LOG --text TEXT: a small window at
-// (600, 400) that starts a real drag of FILE as a file URL (or of TEXT as
-// plain text) whenever it is pressed, as a file manager would, and stays
+// drag_source LOG FILE... | drag_source LOG --text TEXT: a small window at
+// (600, 400) that starts a real drag of the FILEs as file URLs (or of TEXT
+// as plain text) whenever it is pressed, as a file manager would, and stays
 // open afterwards, as a file manager does. After each drag it appends
 // "accepted" or "refused" to LOG.
 
@@ -17,7 +17,7 @@ namespace {
 
 class Source : public QWidget {
  public:
-  Source(QString log, QMimeData* (*make)(const QString&), QString payload)
+  Source(QString log, QMimeData* (*make)(const QStringList&), QStringList payload)
       : log_(std::move(log)), make_(make), payload_(std::move(payload)) {
     setWindowTitle(QStringLiteral("DragSource"));
     setGeometry(600, 400, 120, 120);
@@ -36,19 +36,21 @@ class Source : public QWidget {
 
  private:
   QString log_;
-  QMimeData* (*make_)(const QString&);
-  QString payload_;
+  QMimeData* (*make_)(const QStringList&);
+  QStringList payload_;
 };
 
-QMimeData* FileData(const QString& path) {
+QMimeData* FileData(const QStringList& paths) {
   auto* mime = new QMimeData;
-  mime->setUrls({QUrl::fromLocalFile(path)});
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  mime->setUrls(urls);
   return mime;
 }
 
-QMimeData* TextData(const QString& text) {
+QMimeData* TextData(const QStringList& text) {
   auto* mime = new QMimeData;
-  mime->setText(text);
+  mime->setText(text.front());
   return mime;
 }
 
@@ -56,10 +58,12 @@ QMimeData* TextData(const QString& text) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  const bool text = argc == 4 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--text");
-  if (argc != 3 && !text) return 2;
-  Source source(QString::fromLocal8Bit(argv[1]), text ? TextData : FileData,
-                QString::fromLocal8Bit(argv[argc - 1]));
+  if (argc < 3) return 2;
+  const bool text = QString::fromLocal8Bit(argv[2]) == QLatin1String("--text");
+  if (text && argc != 4) return 2;
+  QStringList payload;
+  for (int i = text ? 3 : 2; i < argc; ++i) payload << QString::fromLocal8Bit(argv[i]);
+  Source source(QString::fromLocal8Bit(argv[1]), text ? TextData : FileData, payload);
   source.show();
   return QApplication::exec();
 }

@@ -187,6 +187,17 @@ TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
   EXPECT_EQ(GifTest::ReadBytes(gif), GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
 }
 
+TEST_F(DropE2E, OfSeveralFilesDroppedOnlyTheFirstIsDivided) {
+  const fs::path first = inputs_.path() / "first.gif", second = inputs_.path() / "second.gif";
+  GifTest::WriteBytes(first, GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
+  GifTest::WriteBytes(second, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+  EXPECT_EQ(DragPayloadOntoStrip({first.string(), second.string()}), "accepted\n");
+  EXPECT_TRUE(GifTest::PollUntil(10, [&] { return GifTest::ListNames(work_).size() == 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(GifTest::ListNames(work_), (std::vector<std::string>{"first001.gif", "first002.gif"}));
+  EXPECT_EQ(MervaneWindows(), 1u);  // no box: the count's tooltip says it
+}
+
 TEST_F(DropE2E, AFileThatCannotBeDividedEndsInAMessageBox) {
   const fs::path text = inputs_.path() / "notes.gif";
   GifTest::WriteBytes(text, GifTest::FromText("not a picture"));
