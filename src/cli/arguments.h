@@ -49,7 +49,7 @@ struct Arguments {
   std::string frames_text;  // the list as given, for messages
   // --full and --png refuse more pixels than this in all (0: no limit).
   long long limit_pixels = kDefaultPixelLimit;
-  // --full and --png encode frames on this many threads (0: the default).
+  // --full and --png use this many threads in all (0: the default).
   int jobs = 0;
   std::string source;
   std::optional<std::string> prefix;  // absent: DefaultPrefix(source)

@@ -36,15 +36,17 @@ struct Job {
 // taken, the composer's thread encodes the frame itself rather than wait
 // (unless it has events to run). Each file is written by the thread that
 // encoded it once the frame before is written: one file at a time, since
-// threads creating files in one folder only queue on its lock.
+// threads creating files in one folder only queue on its lock. With no
+// pool (one thread in all), the composer's thread does everything.
 class Writer {
  public:
   explicit Writer(const SaveRequest& request)
       : request_(request),
-        threads_count_(request.threads > 0 ? static_cast<unsigned>(request.threads)
-                                           : DefaultThreads()),
-        most_waiting_(2 * threads_count_) {
-    for (unsigned i = 0; i < threads_count_; ++i) threads_.emplace_back([this] { Run(); });
+        pool_size_((request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                        : std::max(1u, std::thread::hardware_concurrency())) -
+                   1),
+        most_waiting_(2 * pool_size_) {
+    for (unsigned i = 0; i < pool_size_; ++i) threads_.emplace_back([this] { Run(); });
   }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -63,8 +65,8 @@ class Writer {
     job.number = facts.number;
     job.sequence = handed_++;
     job.delay_cs = facts.delay_cs;
-    bool full = false;
-    {
+    bool full = true;
+    if (pool_size_ > 0) {
       std::lock_guard lock(mutex_);
       if (failure_) std::rethrow_exception(failure_);
       full = waiting_.size() >= most_waiting_;
@@ -81,7 +83,7 @@ class Writer {
     } else {
       // One copy serves the encoder and the look at the next frame.
       const std::shared_ptr<const Canvas> kept = Kept(canvas);
-      if (full && !request_.pump) {
+      if (full && (!request_.pump || pool_size_ == 0)) {
         // A caller with events to run waits for a place instead, running them.
         job.file = Encode(job.delay_cs, *kept);
         job.encoded = true;
@@ -91,6 +93,7 @@ class Writer {
       previous_ = canvas.pixels.size() <= kMostRemembered ? kept : nullptr;
       previous_delay_ = job.delay_cs;
     }
+    if (pool_size_ == 0) return WriteAlone(std::move(job));
     std::unique_lock lock(mutex_);
     WaitPumping(lock, [&] { return waiting_.size() < most_waiting_ || failure_; });
     if (failure_) std::rethrow_exception(failure_);
@@ -147,15 +150,7 @@ class Writer {
         }
       }
       // This frame's turn: no other thread writes until it is done.
-      try {
-        if (!failure) {
-          if (job.same_as_previous) job.file = previous_file_;
-          Toolkit::WriteFileInPieces(path, job.file, {}, {});
-        }
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      previous_file_ = std::move(job.file);
+      if (!failure) failure = WriteJob(job, path);
       std::lock_guard lock(mutex_);
       --busy_;
       ++next_to_write_;
@@ -169,9 +164,28 @@ class Writer {
     }
   }
 
-  // One per core but the composer's: on two cores a second encoder only
-  // took turns with the composer and came out slower.
-  static unsigned DefaultThreads() { return std::max(2u, std::thread::hardware_concurrency()) - 1; }
+  // Encodes and writes `job` on the composer's thread, when there is no pool.
+  void WriteAlone(Job job) {
+    const std::string path = request_.path_of(job.number);
+    std::exception_ptr failure = EncodeJob(job, path);
+    if (!failure) failure = WriteJob(job, path);
+    if (failure) std::rethrow_exception(failure);
+    ++written_;
+  }
+
+  // Writes the encoded `job` to `path`; the failure, if any. REQUIRES: it
+  // is this job's turn.
+  std::exception_ptr WriteJob(Job& job, const std::string& path) {
+    std::exception_ptr failure;
+    try {
+      if (job.same_as_previous) job.file = previous_file_;
+      Toolkit::WriteFileInPieces(path, job.file, {}, {});
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    previous_file_ = std::move(job.file);
+    return failure;
+  }
 
   // Encodes `job` where that is still to do; the failure, if any.
   std::exception_ptr EncodeJob(Job& job, const std::string& path) const {
@@ -223,7 +237,7 @@ class Writer {
   static constexpr std::size_t kMostRemembered = std::size_t{16} << 20;
 
   const SaveRequest& request_;
-  const unsigned threads_count_;
+  const unsigned pool_size_;  // threads besides the composer's
   const std::size_t most_waiting_;
   // The composer's thread alone uses these three.
   std::size_t handed_ = 0;

@@ -3,7 +3,7 @@
 
 // Writes frames as they appear to files: full-frame GIFs or RGBA PNGs. The
 // calling thread decodes and composes; a pool of threads encodes the frames
-// side by side, and they are written in order.
+// side by side, the calling thread helping, and they are written in order.
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +27,7 @@ struct SaveRequest {
   std::string keep;              // a file no frame may replace, as the source; empty: none
   std::function<void()> pump;    // as ComposeOptions::pump
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
-  int threads = 0;               // threads that encode frames; 0: one per core but the caller's
+  int threads = 0;               // threads in all, the caller's among them; 0: one per core
 };
 
 // Writes the wanted frames of `source` as `request` says. Every name is
