@@ -27,6 +27,9 @@ constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
 // How many sub-blocks (255 bytes at most) of a skipped frame or an extension
 // are passed between two.
 constexpr std::size_t kBlocksBetweenPumps = 4096;
+// How many indices a frame's rows are decoded into before the first rows
+// are written over: strings the decoder wrote are copied from there.
+constexpr std::size_t kWindowIndices = std::size_t{4} << 20;
 
 // giflib reads through this, so that every failure can name its byte.
 struct Reader {
@@ -58,8 +61,10 @@ std::uint32_t Rgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t 
 }
 
 // GIF's LZW, decoded into rows. giflib reads the blocks; this turns their
-// codes into indices about three times as fast as giflib's own decoder,
-// which is most of the time a full-frame output takes.
+// codes into indices several times as fast as giflib's own decoder, which
+// is most of the time a full-frame output takes. A code's string is copied
+// from where it was first written, while that is still in the caller's
+// buffer, rather than walked back through its prefixes one index at a time.
 class LzwDecoder {
  public:
   static constexpr int kMostBits = 12;
@@ -76,47 +81,52 @@ class LzwDecoder {
   }
 
   // Fills `out` with the next `count` indices; false when the data ends or
-  // is damaged first.
+  // is damaged first. Where `out` continues the buffer of the calls before,
+  // their indices serve as the source of later strings.
   bool Read(std::uint8_t* out, std::size_t count) {
+    if (window_ + (written_ - window_start_) != out) {
+      window_ = out;
+      window_start_ = written_;
+    }
     std::size_t done = 0;
     while (done < count && pending_ < pending_end_) out[done++] = string_[pending_++];
     while (done < count) {
       int code = 0;
-      if (!NextCode(code)) return false;
+      if (!NextCode(code)) return Wrote(done, false);
       if (code == clear_) {
         Reset();
         continue;
       }
-      if (code == clear_ + 1) return false;  // the end, before every pixel came
+      if (code == clear_ + 1) return Wrote(done, false);  // the end, before every pixel came
       if (old_ < 0) {
-        if (code >= clear_) return false;
+        if (code >= clear_) return Wrote(done, false);
       } else {
-        if (code > avail_ || (code == avail_ && avail_ >= kCodes)) return false;
+        if (code > avail_ || (code == avail_ && avail_ >= kCodes)) return Wrote(done, false);
         if (avail_ < kCodes) {
+          // The old string and the first index of this one: written just now.
           prefix_[avail_] = static_cast<std::uint16_t>(old_);
           first_[avail_] = first_[old_];
           suffix_[avail_] = code == avail_ ? first_[old_] : first_[code];
           length_[avail_] = static_cast<std::uint16_t>(length_[old_] + 1);
+          at_[avail_] = old_at_;
           ++avail_;
         }
       }
       if (avail_ == (1 << width_) && width_ < kMostBits) ++width_;
       old_ = code;
-      // The string is written backwards from its last index.
+      old_at_ = written_ + done;
       const std::size_t length = length_[code];
       if (length <= count - done) {
-        for (std::size_t at = done + length; at-- > done; code = prefix_[code]) {
-          out[at] = suffix_[code];
-        }
+        Put(code, out + done);
         done += length;
       } else {
-        for (std::size_t at = length; at-- > 0; code = prefix_[code]) string_[at] = suffix_[code];
+        Put(code, string_.data());
         pending_ = 0;
         pending_end_ = length;
         while (done < count) out[done++] = string_[pending_++];
       }
     }
-    return true;
+    return Wrote(done, true);
   }
 
  private:
@@ -124,6 +134,21 @@ class LzwDecoder {
     avail_ = clear_ + 2;
     width_ = min_code_size_ + 1;
     old_ = -1;
+  }
+  bool Wrote(std::size_t count, bool result) {
+    written_ += count;
+    return result;
+  }
+  // Writes the string of `code` to `out`: its prefix copied from where it
+  // was written, when that is in the window, else walked back.
+  void Put(int code, std::uint8_t* out) {
+    const std::size_t length = length_[code];
+    if (length > 1 && at_[code] >= window_start_) {
+      std::memcpy(out, window_ + (at_[code] - window_start_), length - 1);
+      out[length - 1] = suffix_[code];
+      return;
+    }
+    for (std::size_t at = length; at-- > 0; code = prefix_[code]) out[at] = suffix_[code];
   }
   bool NextCode(int& code) {
     while (bits_ < width_) {
@@ -147,6 +172,13 @@ class LzwDecoder {
   std::array<std::uint16_t, kCodes> prefix_{};
   std::array<std::uint8_t, kCodes> suffix_{}, first_{};
   std::array<std::uint16_t, kCodes> length_{};
+  // Where each code's string was first written, counted in indices from
+  // the start of the frame; a string holding its prefix plus one index.
+  std::array<std::size_t, kCodes> at_{};
+  std::size_t old_at_ = 0;
+  std::size_t written_ = 0;         // indices handed out so far
+  std::uint8_t* window_ = nullptr;  // the caller's buffer: indices from window_start_ on
+  std::size_t window_start_ = 0;
   std::array<std::uint8_t, kCodes> string_{};  // a string longer than the rest of a row
   std::size_t pending_ = 0, pending_end_ = 0;
 };
@@ -352,7 +384,6 @@ class Composer {
     // what reaches the screen is kept. Rows arrive in stream order; decoding
     // stops after the last one that reaches the canvas, and a frame that
     // reaches none is not decoded at all.
-    line_.resize(static_cast<std::size_t>(frame.width));
     const Area area = VisiblePart(frame);
     const int x0 = area.x0, x1 = area.x1;
     rows_.clear();
@@ -368,6 +399,12 @@ class Composer {
     }
     if (area.Empty() || damage_) return SkipImage(frame.number, record);
     rows_.resize(rows_needed);
+    // Rows are decoded one after the other into a window of many, from
+    // which the decoder copies strings it has written before.
+    const std::size_t width = static_cast<std::size_t>(frame.width);
+    const std::size_t window_rows =
+        std::min(rows_needed, std::max<std::size_t>(1, kWindowIndices / width));
+    window_.resize(window_rows * width);
     int min_code_size = 0;
     GifByteType* block = nullptr;
     data_.clear();
@@ -387,17 +424,18 @@ class Composer {
     }
     const auto decoder = std::make_unique<LzwDecoder>(data_, min_code_size);
     std::size_t since_pump = 0;
-    for (const int row : rows_) {
-      if (options_.pump && (since_pump += line_.size()) >= kPixelsBetweenPumps) {
+    for (std::size_t at = 0; at < rows_.size(); ++at) {
+      const int row = rows_[at];
+      if (options_.pump && (since_pump += width) >= kPixelsBetweenPumps) {
         since_pump = 0;
         options_.pump();
       }
-      if (!decoder->Read(line_.data(), line_.size())) {
+      GifPixelType* const source = window_.data() + at % window_rows * width;
+      if (!decoder->Read(source, width)) {
         return Damaged(
             ComposeError(name_, frame.number, record,
                          "the image data ends or is damaged before row " + std::to_string(row)));
       }
-      const GifPixelType* source = line_.data();
       const int y = frame.top + row;
       if (y < 0 || y >= canvas_.height) continue;
       const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
@@ -490,9 +528,9 @@ class Composer {
   std::vector<std::uint8_t> previous_indices_;
   Area saved_;
   std::array<std::uint8_t, 256> index_of_{};  // a frame's index to the canvas's
-  std::vector<GifPixelType> line_;
-  std::vector<std::uint8_t> data_;  // a frame's LZW bytes, sub-blocks joined
-  std::vector<int> rows_;           // the order in which a frame's rows arrive
+  std::vector<GifPixelType> window_;          // the rows a frame decodes into
+  std::vector<std::uint8_t> data_;            // a frame's LZW bytes, sub-blocks joined
+  std::vector<int> rows_;                     // the order in which a frame's rows arrive
   std::optional<GraphicsControlBlock> control_;
   std::optional<ComposeError> damage_;
   std::optional<std::size_t> frame_start_;
