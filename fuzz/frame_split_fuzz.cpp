@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "frame_split/frame_split.h"
-#include "frame_split/gif_markers.h"
+#include "gif_format/gif_markers.h"
 #include "toolkit/platform_error.h"
 
 namespace {
@@ -50,8 +50,8 @@ void CheckAgainstPlainSearch(std::span<const std::uint8_t> source) {
     return;
   }
   if (!plan) return;
-  const auto plain_frames = PlainMatches(source, FrameSplit::kGraphicControlExtensionMarker);
-  const auto plain_apps = PlainMatches(source, FrameSplit::kApplicationExtensionMarker);
+  const auto plain_frames = PlainMatches(source, Gif::kGraphicControlExtensionMarker);
+  const auto plain_apps = PlainMatches(source, Gif::kApplicationExtensionMarker);
   const auto& starts = plan->frame_starts;
   if (!std::includes(plain_frames.begin(), plain_frames.end(), starts.begin(), starts.end()) ||
       !std::binary_search(plain_apps.begin(), plain_apps.end(), plan->header_end)) {

@@ -13,7 +13,7 @@
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
-#include "frame_split/gif_markers.h"
+#include "gif_format/gif_markers.h"
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
@@ -96,22 +96,19 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-// Why no frame may be written under `prefix`, or empty text: every name is
+// Why no frame may be cut under `prefix`, or empty text: every name is
 // looked at before the first file is written, so that a refusal writes nothing.
 std::string Obstacle(const std::string& source, const std::string& prefix, int frames,
-                     const Cli::FrameSelection& selection, const char* extension) {
-  std::vector<std::string> names;
-  std::vector<int> numbers;
-  for (int k = 1; k <= frames; ++k) {
-    if (!selection.Contains(k)) continue;
-    names.push_back(prefix + Toolkit::Format(k, FrameSplit::kFrameNumberPicture) + extension);
-    numbers.push_back(k);
-  }
+                     const Cli::FrameSelection& selection) {
+  const auto wanted = [&](int k) { return selection.Contains(k); };
+  const auto path_of = [&](int k) { return FrameSplit::FrameFileName(prefix, k); };
   try {
-    Toolkit::RequireFreeNames(names, source);
+    FrameCompose::RequireFreeFrameNames(frames, wanted, path_of, source);
   } catch (const Toolkit::PlatformError& failure) {
-    const auto at = std::find(names.begin(), names.end(), failure.path());
-    const int frame = at == names.end() ? 0 : numbers[static_cast<std::size_t>(at - names.begin())];
+    int frame = 0;
+    for (int k = 1; k <= frames && frame == 0; ++k) {
+      if (wanted(k) && path_of(k) == failure.path()) frame = k;
+    }
     return failure.path() + ": " + failure.reason() + " (frame " + std::to_string(frame) +
            "); nothing written";
   }
@@ -172,8 +169,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
   }
   const int frames = static_cast<int>(plan->frame_starts.size());
   if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
-  if (const std::string obstacle =
-          Obstacle(args.source, prefix, frames, args.frames, FrameSplit::kFrameExtension);
+  if (const std::string obstacle = Obstacle(args.source, prefix, frames, args.frames);
       !obstacle.empty()) {
     return Fail(obstacle);
   }
@@ -218,7 +214,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     FrameCompose::SaveRequest request;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
     request.path_of = [&](int number) {
-      return prefix + Toolkit::Format(number, FrameSplit::kFrameNumberPicture) + extension;
+      return FrameSplit::FrameFileName(prefix, number, extension);
     };
     request.wanted = [&](int number) { return args.frames.Contains(number); };
     request.last = args.frames.Last();
@@ -237,7 +233,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
 
 const char* DisposalName(int disposal) {
   static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
-  return disposal >= 0 && disposal < 4 ? kNames[disposal] : "reserved";
+  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
 }
 
 const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
@@ -326,7 +322,7 @@ int Run(const Cli::Arguments& args) {
       break;
   }
   const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(args.source);
-  if (!FrameSplit::HasGifHeader(bytes)) {
+  if (!Gif::HasGifHeader(bytes)) {
     return Fail(args.source + ": not a GIF file (it does not start with GIF87a or GIF89a)");
   }
   const std::string prefix = args.prefix.value_or(Cli::DefaultPrefix(args.source));

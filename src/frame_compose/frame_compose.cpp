@@ -9,19 +9,11 @@
 #include <memory>
 #include <utility>
 
+#include "gif_format/gif_markers.h"
+
 namespace FrameCompose {
 namespace {
 
-constexpr char kLoopingIdentifier[] = "NETSCAPE2.0";
-constexpr int kApplicationIdentifierLength = 11;
-constexpr int kLoopSubBlockId = 1;
-constexpr std::size_t kScreenSizeOffset = 6;  // after "GIF89a"
-constexpr int kDisposeBackground = 2;
-constexpr int kDisposePrevious = 3;
-// Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4,
-// every 4th from 2, every 2nd from 1.
-constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
-constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
 // How many pixels a frame decodes between two calls of ComposeOptions::pump.
 constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
 // How many sub-blocks (255 bytes at most) of a skipped frame or an extension
@@ -67,7 +59,7 @@ std::uint32_t Rgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t 
 // buffer, rather than walked back through its prefixes one index at a time.
 class LzwDecoder {
  public:
-  static constexpr int kMostBits = 12;
+  static constexpr int kMostBits = Gif::kLzwMostBits;
   static constexpr int kCodes = 1 << kMostBits;
 
   // REQUIRES: 1 <= min_code_size <= 11; `data` outlives the decoder.
@@ -202,7 +194,7 @@ class Composer {
     if (options_.pixels) {
       const std::size_t screen = static_cast<std::size_t>(gif_->SWidth) * gif_->SHeight;
       if (screen * sizeof(std::uint32_t) > options_.largest_canvas_bytes) {
-        throw ComposeError(name_, 0, kScreenSizeOffset,
+        throw ComposeError(name_, 0, Gif::kHeaderSize,
                            "a logical screen of " + std::to_string(gif_->SWidth) + " x " +
                                std::to_string(gif_->SHeight) + " is too large to compose");
       }
@@ -268,13 +260,13 @@ class Composer {
       }
     }
     if (code == APPLICATION_EXT_FUNC_CODE && block != nullptr &&
-        block[0] == kApplicationIdentifierLength &&
-        std::memcmp(block + 1, kLoopingIdentifier, kApplicationIdentifierLength) == 0) {
+        block[0] == Gif::kApplicationBlockSize &&
+        std::memcmp(block + 1, Gif::kLoopingApplication, Gif::kApplicationBlockSize) == 0) {
       looping = true;
     }
     for (std::size_t passed = 1; block != nullptr; ++passed) {
       if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR) Fail(next_frame(), record);
-      if (looping && block != nullptr && block[0] >= 3 && block[1] == kLoopSubBlockId) {
+      if (looping && block != nullptr && block[0] >= 3 && block[1] == Gif::kLoopSubBlockId) {
         facts_.loop_count = block[2] | (block[3] << 8);
       }
       if (options_.pump && passed % kBlocksBetweenPumps == 0) options_.pump();
@@ -314,7 +306,7 @@ class Composer {
       }
       if (frame.number == 1) StartCanvas(frame);
       if (desc.ColorMap != nullptr) StopIndexing();
-      if (frame.disposal == kDisposePrevious) SavePrevious(VisiblePart(frame));
+      if (frame.disposal == Gif::kDisposalRestorePrevious) SavePrevious(VisiblePart(frame));
       DrawImage(frame, *colours, record);
     } else {
       SkipImage(frame.number, record);
@@ -388,9 +380,10 @@ class Composer {
     const int x0 = area.x0, x1 = area.x1;
     rows_.clear();
     std::size_t rows_needed = 0;
-    for (std::size_t pass = 0; pass < (frame.interlaced ? kPassStart.size() : 1); ++pass) {
-      const int start = frame.interlaced ? kPassStart[pass] : 0;
-      const int step = frame.interlaced ? kPassStep[pass] : 1;
+    for (std::size_t pass = 0; pass < (frame.interlaced ? Gif::kInterlacePassStart.size() : 1);
+         ++pass) {
+      const int start = frame.interlaced ? Gif::kInterlacePassStart[pass] : 0;
+      const int step = frame.interlaced ? Gif::kInterlacePassStep[pass] : 1;
       for (int row = start; row < frame.height; row += step) {
         rows_.push_back(row);
         const int y = frame.top + row;
@@ -499,9 +492,9 @@ class Composer {
   }
 
   void Dispose(const FrameFacts& frame) {
-    if (frame.disposal == kDisposePrevious) {
+    if (frame.disposal == Gif::kDisposalRestorePrevious) {
       RestorePrevious();
-    } else if (frame.disposal == kDisposeBackground) {
+    } else if (frame.disposal == Gif::kDisposalRestoreBackground) {
       if (canvas_.transparent_index < 0) StopIndexing();
       const Area area = VisiblePart(frame);
       for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "gif_format/gif_markers.h"
+
 namespace FrameCompose {
 namespace {
 
@@ -66,12 +68,8 @@ void PutChunk(std::vector<std::uint8_t>& out, const char (&type)[5],
   if (!data.empty()) crc = libdeflate_crc32(crc, data.data(), data.size());
   PutBigEndian(out, crc);
 }
-constexpr int kLzwBits = 12;
+constexpr int kLzwBits = Gif::kLzwMostBits;
 constexpr int kLzwCodes = 1 << kLzwBits;
-constexpr std::uint8_t kDisposeLeave = 1 << 2;
-constexpr std::uint8_t kTransparentFlag = 0x01;
-constexpr std::uint8_t kColourTableFlag = 0x80;
-constexpr std::size_t kMostSubBlock = 255;
 
 bool Transparent(std::uint32_t pixel) {
   std::uint8_t bytes[4];
@@ -314,7 +312,7 @@ class LzwWriter {
     Put(end_of_information);
     if (bits_ > 0) PutByte(static_cast<std::uint8_t>(accumulator_));
     if (out_[block_start_] == 0) out_.pop_back();  // the empty sub-block opened last
-    out_.push_back(0);                             // block terminator
+    out_.push_back(Gif::kBlockTerminator);
   }
 
  private:
@@ -338,7 +336,7 @@ class LzwWriter {
     }
   }
   void PutByte(std::uint8_t byte) {
-    if (out_[block_start_] == kMostSubBlock) {
+    if (out_[block_start_] == Gif::kMostSubBlockLength) {
       block_start_ = out_.size();
       out_.push_back(0);
     }
@@ -382,11 +380,12 @@ void PutColourTable(std::vector<std::uint8_t>& out, const std::vector<std::uint3
 std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs) {
   const std::vector<Tile>& tiles = picture.tiles;
   const bool one = tiles.size() == 1;
-  std::vector<std::uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
+  std::vector<std::uint8_t> out(Gif::kGif89aHeader.begin(), Gif::kGif89aHeader.end());
   PutWord(out, picture.width);
   PutWord(out, picture.height);
   const int global_bits = one ? TableBits(tiles[0].palette.size()) : 1;
-  out.push_back(one ? static_cast<std::uint8_t>(kColourTableFlag | ((global_bits - 1) << 4) |
+  out.push_back(one ? static_cast<std::uint8_t>(Gif::kColourTableFlag |
+                                                ((global_bits - 1) << Gif::kColourResolutionShift) |
                                                 (global_bits - 1))
                     : 0);
   out.push_back(0);  // background colour index
@@ -396,23 +395,24 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs)
   LzwWriter lzw(out);
   for (std::size_t t = 0; t < tiles.size(); ++t) {
     const Tile& tile = tiles[t];
-    out.insert(out.end(), {0x21, 0xF9, 0x04});
-    out.push_back(
-        static_cast<std::uint8_t>(kDisposeLeave | (tile.transparent ? kTransparentFlag : 0)));
+    out.insert(out.end(), Gif::kGraphicControlExtensionMarker.begin(),
+               Gif::kGraphicControlExtensionMarker.end());
+    out.push_back(static_cast<std::uint8_t>(Gif::kDisposalLeave << Gif::kDisposalShift |
+                                            (tile.transparent ? Gif::kTransparentColourFlag : 0)));
     PutWord(out, t + 1 == tiles.size() ? delay_cs : 0);
     out.push_back(static_cast<std::uint8_t>(tile.transparent_index));
-    out.push_back(0);
-    out.push_back(0x2C);
+    out.push_back(Gif::kBlockTerminator);
+    out.push_back(Gif::kImageSeparator);
     PutWord(out, tile.left);
     PutWord(out, tile.top);
     PutWord(out, tile.width);
     PutWord(out, tile.height);
     const int bits = TableBits(tile.palette.size());
-    out.push_back(one ? 0 : static_cast<std::uint8_t>(kColourTableFlag | (bits - 1)));
+    out.push_back(one ? 0 : static_cast<std::uint8_t>(Gif::kColourTableFlag | (bits - 1)));
     if (!one) PutColourTable(out, tile.palette, bits);
     lzw.Write(tile.indices, std::max(2, bits));
   }
-  out.push_back(0x3B);
+  out.push_back(Gif::kTrailer);
   return out;
 }
 

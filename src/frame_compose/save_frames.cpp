@@ -257,18 +257,24 @@ class Writer {
 
 }  // namespace
 
+void RequireFreeFrameNames(int frames, const std::function<bool(int number)>& wanted,
+                           const std::function<std::string(int number)>& path_of,
+                           const std::string& keep) {
+  std::vector<std::string> names;
+  for (int number = 1; number <= frames; ++number) {
+    if (!wanted || wanted(number)) names.push_back(path_of(number));
+  }
+  Toolkit::RequireFreeNames(names, keep);
+}
+
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request) {
   ComposeOptions options;
   options.pump = request.pump;
   // Every name is looked at before the first file is written.
   const Survey survey = request.survey ? *request.survey : SurveyFrames(source, options);
-  const int frames = std::min(survey.frames, request.last.value_or(INT_MAX));
-  std::vector<std::string> names;
-  for (int number = 1; number <= frames; ++number) {
-    if (!request.wanted || request.wanted(number)) names.push_back(request.path_of(number));
-  }
-  Toolkit::RequireFreeNames(names, request.keep);
+  RequireFreeFrameNames(std::min(survey.frames, request.last.value_or(INT_MAX)), request.wanted,
+                        request.path_of, request.keep);
   Writer writer(request);
   AnimationFacts animation;
   options.survey = survey;

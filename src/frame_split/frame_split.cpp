@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "frame_split/gif_markers.h"
+#include "gif_format/gif_markers.h"
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
@@ -32,8 +32,9 @@ DivideError::DivideError(const std::string& source_name, std::int64_t offset,
       offset_(offset),
       number_(number) {}
 
-std::string FrameFileName(const std::string& output_prefix, int number) {
-  return output_prefix + Toolkit::Format(number, kFrameNumberPicture) + kFrameExtension;
+std::string FrameFileName(const std::string& output_prefix, int number,
+                          const std::string& extension) {
+  return output_prefix + Toolkit::Format(number, kFrameNumberPicture) + extension;
 }
 
 int SplitAnimation(const std::string& source_path, const std::string& output_prefix,
@@ -53,14 +54,14 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
     throw Toolkit::PlatformError("read", source_name, "file is 2 GiB or larger",
                                  Toolkit::ErrorNumber::kOverflow);
   }
-  if (FindMarker(source, 0, kLoopingSignature) == kNoMatch) return std::nullopt;
+  if (FindMarker(source, 0, Gif::kLoopingSignature) == kNoMatch) return std::nullopt;
 
   BlockWalk walk = WalkBlocks(source);
   const std::vector<std::size_t> application =
-      CountingMatches(source, walk, kApplicationExtensionMarker, 1);
+      CountingMatches(source, walk, Gif::kApplicationExtensionMarker, 1);
   if (application.empty()) {
     throw DivideError(source_name, static_cast<std::int64_t>(source.size()),
-                      "no application extension (" + Hex(kApplicationExtensionMarker) +
+                      "no application extension (" + Hex(Gif::kApplicationExtensionMarker) +
                           ") at a block start, so there are no header bytes",
                       Toolkit::ErrorNumber::kSubscriptOutOfRange);
   }
@@ -72,13 +73,13 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
 
   CutPlan plan;
   plan.header_end = application.front();
-  plan.frame_starts = CountingMatches(source, walk, kGraphicControlExtensionMarker);
+  plan.frame_starts = CountingMatches(source, walk, Gif::kGraphicControlExtensionMarker);
   plan.expected = static_cast<int>(
       plan.frame_starts.end() -
       std::lower_bound(plan.frame_starts.begin(), plan.frame_starts.end(), plan.header_end));
   if (plan.expected == 0) {
     throw DivideError(source_name, static_cast<std::int64_t>(plan.header_end),
-                      "no graphic control extension (" + Hex(kGraphicControlExtensionMarker) +
+                      "no graphic control extension (" + Hex(Gif::kGraphicControlExtensionMarker) +
                           ") after the application extension",
                       Toolkit::ErrorNumber::kDivisionByZero);
   }
@@ -99,11 +100,11 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
     // before the end of the file, where the source's terminator and trailer
     // stand.
     const std::size_t end =
-        k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - kFrameTail.size();
+        k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - Gif::kFrameTail.size();
     const int number = static_cast<int>(k) + 1;
     if (!wanted || wanted(number)) {
       Toolkit::WriteFileInPieces(FrameFileName(output_prefix, number), header,
-                                 source.subspan(starts[k], end - starts[k]), kFrameTail);
+                                 source.subspan(starts[k], end - starts[k]), Gif::kFrameTail);
       ++written;
     }
     progress.DrawBox(static_cast<float>(number) * step);

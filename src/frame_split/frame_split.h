@@ -31,9 +31,15 @@ class DivideError : public std::runtime_error {
   int number_;
 };
 
-// The frame file name for frame `number` (1-based): prefix, the number in
-// "000" form (001, 042, 999, 1000), ".gif". No separator is added.
-std::string FrameFileName(const std::string& output_prefix, int number);
+// Frame file names: prefix + number in this picture + extension.
+inline constexpr char kFrameNumberPicture[] = "000";
+inline constexpr char kFrameExtension[] = ".gif";
+
+// The file name of frame `number` (1-based): prefix, the number in "000"
+// form (001, 042, 999, 1000), `extension`. No separator is added. Every
+// frame file, cut or composed, is named by this.
+std::string FrameFileName(const std::string& output_prefix, int number,
+                          const std::string& extension = kFrameExtension);
 
 // Divides the GIF file at `source_path` into one GIF file per frame, named by
 // FrameFileName(output_prefix, k) for k = 1, 2, .... The file is read whole

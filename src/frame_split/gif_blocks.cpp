@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "frame_split/gif_markers.h"
+#include "gif_format/gif_markers.h"
 
 namespace FrameSplit {
 namespace {
 
 std::size_t ColourTableSize(std::uint8_t packed) {
-  if ((packed & kColourTableFlag) == 0) return 0;
-  return kBytesPerColour * (std::size_t{2} << (packed & kColourTableSizeMask));
+  if ((packed & Gif::kColourTableFlag) == 0) return 0;
+  return Gif::kBytesPerColour * (std::size_t{2} << (packed & Gif::kColourTableSizeMask));
 }
 
 // Offset just past the 00 that ends the sub-blocks starting at `at`, or
@@ -50,31 +50,31 @@ BlockWalk WalkBlocks(std::span<const std::uint8_t> source) {
     return std::move(walk);
   };
 
-  const std::size_t screen_end = kHeaderSize + kLogicalScreenDescriptorSize;
+  const std::size_t screen_end = Gif::kHeaderSize + Gif::kLogicalScreenDescriptorSize;
   if (source.size() < screen_end ||
-      !std::equal(kSignature.begin(), kSignature.end(), source.begin())) {
+      !std::equal(Gif::kSignature.begin(), Gif::kSignature.end(), source.begin())) {
     return stop(0, "no GIF header and logical screen descriptor");
   }
-  std::size_t at = screen_end + ColourTableSize(source[kScreenPackedOffset]);
+  std::size_t at = screen_end + ColourTableSize(source[Gif::kScreenPackedOffset]);
   if (at > source.size()) return stop(0, "the global colour table runs past the end of the file");
 
   while (at < source.size()) {
     const std::size_t block = at;
     switch (source[block]) {
-      case kTrailer:
+      case Gif::kTrailer:
         return walk;
-      case kExtensionIntroducer:
+      case Gif::kExtensionIntroducer:
         walk.extension_starts.push_back(block);
         at = block + 2 < source.size() ? SkipSubBlocks(source, block + 2) : kNoMatch;
         if (at == kNoMatch) return stop(block, "an extension block runs past the end of the file");
         break;
-      case kImageSeparator: {
-        const std::size_t packed = block + kImagePackedOffset;
+      case Gif::kImageSeparator: {
+        const std::size_t packed = block + Gif::kImagePackedOffset;
         if (packed >= source.size()) {
           return stop(block, "an image descriptor runs past the end of the file");
         }
-        const std::size_t data = block + 1 + kImageDescriptorSize +
-                                 ColourTableSize(source[packed]) + kLzwMinimumCodeSizeLength;
+        const std::size_t data = block + 1 + Gif::kImageDescriptorSize +
+                                 ColourTableSize(source[packed]) + Gif::kLzwMinimumCodeSizeLength;
         at = data <= source.size() ? SkipSubBlocks(source, data) : kNoMatch;
         if (at == kNoMatch) return stop(block, "an image runs past the end of the file");
         break;

@@ -15,8 +15,8 @@
 #include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
-#include "frame_split/gif_markers.h"
 #include "frame_split/split_progress.h"
+#include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
@@ -49,7 +49,7 @@ class WindowProgress final : public FrameSplit::SplitProgress {
 
 // Why a file without the looping signature is refused, from what it is.
 QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
-  if (FrameSplit::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
+  if (Gif::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
   const auto& png = FrameCompose::kPngSignature;
   if (bytes.size() >= png.size() && std::equal(png.begin(), png.end(), bytes.begin())) {
     return QString::fromUtf8(kWhyPng);

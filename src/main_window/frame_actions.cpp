@@ -19,7 +19,7 @@
 #include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
-#include "frame_split/gif_markers.h"
+#include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
@@ -88,9 +88,8 @@ void Form_main::CopyFrame(int number) {
 }
 
 std::string Form_main::SavedFrameName(const std::string& folder, int number, bool png) const {
-  return folder + Toolkit::PathSeparator() + last_drop_.base_name +
-         Toolkit::Format(number, FrameSplit::kFrameNumberPicture) +
-         (png ? kPngExtension : FrameSplit::kFrameExtension);
+  return FrameSplit::FrameFileName(folder + Toolkit::PathSeparator() + last_drop_.base_name, number,
+                                   png ? kPngExtension : FrameSplit::kFrameExtension);
 }
 
 FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request) {

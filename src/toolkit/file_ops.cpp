@@ -172,12 +172,6 @@ std::string Internal::TemporaryNameFor(const std::string& path, unsigned process
   return FromPath(ToPath(path).parent_path() / ToPath(name));
 }
 
-void Internal::RequireWritableName(const std::string& path) {
-  if (const std::string obstacle = WriteObstacle(path); !obstacle.empty()) {
-    throw PlatformError("create", path, obstacle, ErrorNumber::kPathFileAccessError);
-  }
-}
-
 namespace {
 
 std::string FoldedCase(std::string name) {

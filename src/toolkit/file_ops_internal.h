@@ -47,9 +47,6 @@ class UnfinishedFile {
   bool kept_ = false;
 };
 
-// Throws PlatformError("create", path, reason) when WriteObstacle names one.
-void RequireWritableName(const std::string& path);
-
 // Makes `buffer` the first `length` bytes of the file at `path`, read in
 // one read; or, with `between` given, grown and read in pieces of
 // kReadPiece with `between` called after each, so that even clearing a

@@ -132,7 +132,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   // name of our own renamed over it once complete, so that it keeps its old
   // content if writing fails. Renaming replaces the entry itself: a link
   // planted there since the look is replaced, never written through.
-  Internal::RequireWritableName(path);
+  RequireFreeName(path, {});
   static std::atomic<unsigned> attempts{0};
   static const auto process = static_cast<unsigned>(::getpid());
   std::string temporary;

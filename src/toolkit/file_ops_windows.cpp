@@ -116,7 +116,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   }
   // As on POSIX: only a regular file is replaced, by a complete file moved
   // over it. Moving replaces the entry itself, never what a link there names.
-  Internal::RequireWritableName(path);
+  RequireFreeName(path, {});
   static std::atomic<unsigned> attempts{0};
   std::string temporary;
   HANDLE raw = INVALID_HANDLE_VALUE;
