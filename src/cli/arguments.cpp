@@ -86,101 +86,154 @@ std::optional<int> FrameSelection::Last() const {
   return last;
 }
 
-std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
-                                        ArgumentError& error) {
-  Arguments parsed;
-  std::vector<std::string> operands;
-  std::optional<std::string> problem;
-  const auto complain = [&](std::string text) {
-    if (!problem) problem = std::move(text);
-  };
-  int outputs = 0;
-  const auto choose = [&](Output output) {
-    parsed.output = output;
-    ++outputs;
-  };
-  bool options_ended = false;
-  // The value of the option `name` at args[i], as "--name VALUE" (taking the
-  // next argument) or "--name=VALUE"; nothing when args[i] is another option.
-  bool wanted_value = false;
-  const auto value_of = [&](const std::string& name, std::size_t& i) -> std::optional<std::string> {
-    wanted_value = false;
-    const std::string& arg = args[i];
-    if (arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
-    if (arg != name) return std::nullopt;
-    if (i + 1 == args.size()) {
-      complain("option '" + name + "' requires an argument");
-      wanted_value = true;
+namespace {
+
+// An option that takes a value sets its field, or says what is wrong with
+// the value.
+using ValueSetter = std::optional<std::string> (*)(const std::string& value, Arguments& parsed);
+
+std::optional<std::string> SetFrames(const std::string& list, Arguments& parsed) {
+  std::string bad;
+  const auto frames = FrameSelection::Parse(list, bad);
+  if (!frames) {
+    return "invalid frame list '" + list + "' at '" + bad +
+           "' (use numbers from 1 and ranges, as in 3-10,15)";
+  }
+  parsed.frames = *frames;
+  parsed.frames_text = list;
+  return std::nullopt;
+}
+
+std::optional<std::string> SetLimitPixels(const std::string& value, Arguments& parsed) {
+  const auto limit = ParseCount(value);
+  if (!limit) return "invalid pixel limit '" + value + "' (use a whole number, 0 for no limit)";
+  parsed.limit_pixels = *limit;
+  return std::nullopt;
+}
+
+std::optional<std::string> SetJobs(const std::string& value, Arguments& parsed) {
+  const auto jobs = ParseCount(value);
+  if (!jobs || *jobs < 1 || *jobs > kMostJobs) {
+    return "invalid job count '" + value + "' (use a whole number from 1 to " +
+           std::to_string(kMostJobs) + ")";
+  }
+  parsed.jobs = static_cast<int>(*jobs);
+  return std::nullopt;
+}
+
+struct ValuedOption {
+  const char* name;
+  ValueSetter set;
+};
+constexpr ValuedOption kValuedOptions[] = {
+    {"--frames", SetFrames}, {"--limit-pixels", SetLimitPixels}, {"--jobs", SetJobs}};
+
+// Reads the arguments one by one; the first problem found is the one told.
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+  std::optional<Arguments> Run(ArgumentError& error) {
+    for (std::size_t i = 0; i < args_.size(); ++i) Take(i);
+    if (parsed_.help || parsed_.version) return parsed_;
+    CheckTogether();
+    if (problem_) {
+      error.message = *problem_;
       return std::nullopt;
     }
-    return args[++i];
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    wanted_value = false;
-    if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-      operands.push_back(arg);
+    parsed_.source = operands_[0];
+    if (operands_.size() == 2) parsed_.prefix = operands_[1];
+    return parsed_;
+  }
+
+ private:
+  // Takes args_[i], and the value after it when it is an option's.
+  void Take(std::size_t& i) {
+    const std::string& arg = args_[i];
+    if (options_ended_ || arg == "-" || arg.empty() || arg[0] != '-') {
+      operands_.push_back(arg);
     } else if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "-h" || arg == "--help") {
-      parsed.help = true;
-    } else if (arg == "--version") {
-      parsed.version = true;
-    } else if (arg == "--full") {
-      choose(Output::kFullFrames);
-    } else if (arg == "--png") {
-      choose(Output::kPng);
-    } else if (arg == "--info") {
-      choose(Output::kInfo);
-    } else if (arg == "--json") {
-      parsed.json = true;
-    } else if (const auto list = value_of("--frames", i)) {
-      std::string bad;
-      if (const auto frames = FrameSelection::Parse(*list, bad)) {
-        parsed.frames = *frames;
-        parsed.frames_text = *list;
-      } else {
-        complain("invalid frame list '" + *list + "' at '" + bad +
-                 "' (use numbers from 1 and ranges, as in 3-10,15)");
-      }
-    } else if (const auto value = value_of("--limit-pixels", i)) {
-      if (const auto limit = ParseCount(*value)) {
-        parsed.limit_pixels = *limit;
-      } else {
-        complain("invalid pixel limit '" + *value + "' (use a whole number, 0 for no limit)");
-      }
-    } else if (const auto value = value_of("--jobs", i)) {
-      const auto jobs = ParseCount(*value);
-      if (jobs && *jobs >= 1 && *jobs <= kMostJobs) {
-        parsed.jobs = static_cast<int>(*jobs);
-      } else {
-        complain("invalid job count '" + *value + "' (use a whole number from 1 to " +
-                 std::to_string(kMostJobs) + ")");
-      }
-    } else if (wanted_value) {
-      continue;  // an option that takes a value, given none
-    } else {
-      complain((arg.rfind("--", 0) == 0 ? "unrecognized option '" : "invalid option '") + arg +
+      options_ended_ = true;
+    } else if (!TakeFlag(arg) && !TakeValued(i)) {
+      Complain((arg.rfind("--", 0) == 0 ? "unrecognized option '" : "invalid option '") + arg +
                "'");
     }
   }
-  if (parsed.help || parsed.version) return parsed;
-  if (!problem && outputs > 1) problem = "choose one of --full, --png and --info";
-  if (!problem && parsed.json && parsed.output != Output::kInfo) {
-    problem = "--json goes with --info";
+
+  bool TakeFlag(const std::string& arg) {
+    if (arg == "-h" || arg == "--help") {
+      parsed_.help = true;
+    } else if (arg == "--version") {
+      parsed_.version = true;
+    } else if (arg == "--full") {
+      Choose(Output::kFullFrames);
+    } else if (arg == "--png") {
+      Choose(Output::kPng);
+    } else if (arg == "--info") {
+      Choose(Output::kInfo);
+    } else if (arg == "--json") {
+      parsed_.json = true;
+    } else {
+      return false;
+    }
+    return true;
   }
-  const std::size_t most_operands = parsed.output == Output::kInfo ? 1 : 2;
-  if (!problem && operands.empty()) problem = "missing SOURCE";
-  if (!problem && operands.size() > most_operands) {
-    problem = "extra operand '" + operands[most_operands] + "'";
+
+  // An option with its value, as "--name VALUE" or "--name=VALUE"; false
+  // when args_[i] is no such option.
+  bool TakeValued(std::size_t& i) {
+    const std::string& arg = args_[i];
+    for (const ValuedOption& option : kValuedOptions) {
+      const std::string name = option.name;
+      std::string value;
+      if (arg.rfind(name + "=", 0) == 0) {
+        value = arg.substr(name.size() + 1);
+      } else if (arg != name) {
+        continue;
+      } else if (i + 1 == args_.size()) {
+        Complain("option '" + name + "' requires an argument");
+        return true;
+      } else {
+        value = args_[++i];
+      }
+      if (auto wrong = option.set(value, parsed_)) Complain(std::move(*wrong));
+      return true;
+    }
+    return false;
   }
-  if (problem) {
-    error.message = *problem;
-    return std::nullopt;
+
+  void Choose(Output output) {
+    parsed_.output = output;
+    ++outputs_;
   }
-  parsed.source = operands[0];
-  if (operands.size() == 2) parsed.prefix = operands[1];
-  return parsed;
+
+  void CheckTogether() {
+    if (outputs_ > 1) Complain("choose one of --full, --png and --info");
+    if (parsed_.json && parsed_.output != Output::kInfo) Complain("--json goes with --info");
+    const std::size_t most_operands = parsed_.output == Output::kInfo ? 1 : 2;
+    if (operands_.empty()) Complain("missing SOURCE");
+    if (operands_.size() > most_operands) {
+      Complain("extra operand '" + operands_[most_operands] + "'");
+    }
+  }
+
+  void Complain(std::string text) {
+    if (!problem_) problem_ = std::move(text);
+  }
+
+  const std::vector<std::string>& args_;
+  Arguments parsed_;
+  std::vector<std::string> operands_;
+  std::optional<std::string> problem_;
+  int outputs_ = 0;
+  bool options_ended_ = false;
+};
+
+}  // namespace
+
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
+                                        ArgumentError& error) {
+  return Parser(args).Run(error);
 }
 
 std::string DefaultPrefix(const std::string& source) {
