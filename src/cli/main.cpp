@@ -242,73 +242,94 @@ const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
 
 const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
 
-// The frame facts, as a table or as one JSON object.
-int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
-  FrameCompose::ComposeOptions facts_only;
-  facts_only.pixels = false;
+// What --info reads: the facts of the selected frames, of the whole
+// animation, and where a damaged source ended.
+struct Facts {
   std::vector<FrameCompose::FrameFacts> frames;
   FrameCompose::AnimationFacts animation;
-  std::optional<FrameCompose::ComposeError> damage;  // reported after the facts read before it
+  std::optional<FrameCompose::ComposeError> damage;
+};
+
+Facts ReadFacts(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
+  FrameCompose::ComposeOptions facts_only;
+  facts_only.pixels = false;
+  Facts facts;
   try {
     FrameCompose::Compose(
         bytes, args.source,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas*) {
-          if (args.frames.Contains(frame.number)) frames.push_back(frame);
+          if (args.frames.Contains(frame.number)) facts.frames.push_back(frame);
           return true;
         },
-        animation, facts_only);
+        facts.animation, facts_only);
   } catch (const FrameCompose::ComposeError& error) {
-    if (animation.frame_count == 0) throw;
-    damage = error;
+    if (facts.animation.frame_count == 0) throw;
+    facts.damage = error;  // told after the facts read before it
   }
-  if (const std::string none = NoneSelected(args, animation.frame_count); !none.empty()) {
+  return facts;
+}
+
+template <typename Value>
+std::string NumberOr(const std::optional<Value>& value, const char* absent) {
+  return value ? std::to_string(*value) : std::string(absent);
+}
+
+void PrintJson(const Facts& facts) {
+  const FrameCompose::AnimationFacts& animation = facts.animation;
+  std::printf("{\"frames\": [");
+  for (std::size_t i = 0; i < facts.frames.size(); ++i) {
+    const auto& f = facts.frames[i];
+    std::printf(
+        "%s\n  {\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
+        "\"width\": %d, \"height\": %d, \"delay_ms\": %d, \"disposal\": \"%s\", "
+        "\"transparent_index\": %s, \"colour_table\": \"%s\", \"colour_table_size\": %d, "
+        "\"interlaced\": %s, \"complete\": %s}",
+        i == 0 ? "" : ",", f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
+        f.delay_cs * 10, DisposalName(f.disposal), NumberOr(f.transparent_index, "null").c_str(),
+        TableName(f, animation.global_colour_table), f.colour_table_size,
+        f.interlaced ? "true" : "false", f.complete ? "true" : "false");
+  }
+  std::printf(
+      "%s],\n \"count\": %d, \"loop_count\": %s, \"screen\": {\"width\": %d, \"height\": "
+      "%d}, \"background_index\": %d, \"duration_ms\": %lld, \"damaged_at\": %s}\n",
+      facts.frames.empty() ? "" : "\n", animation.frame_count,
+      NumberOr(animation.loop_count, "null").c_str(), animation.screen_width,
+      animation.screen_height, animation.background_index, animation.total_delay_cs * 10,
+      facts.damage ? std::to_string(facts.damage->offset()).c_str() : "null");
+}
+
+void PrintTable(const Facts& facts) {
+  const FrameCompose::AnimationFacts& animation = facts.animation;
+  std::printf(
+      "frame offset length rectangle delay_ms disposal transparent colour_table colours "
+      "interlaced complete\n");
+  for (const auto& f : facts.frames) {
+    std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s %d %s %s\n", f.number, f.offset, f.length,
+                f.width, f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
+                NumberOr(f.transparent_index, "-").c_str(),
+                TableName(f, animation.global_colour_table), f.colour_table_size,
+                YesNo(f.interlaced), YesNo(f.complete));
+  }
+  const std::string loop = !animation.loop_count        ? "once"
+                           : *animation.loop_count == 0 ? "forever"
+                                                        : std::to_string(*animation.loop_count);
+  std::printf("total frames %d, loop %s, screen %dx%d, duration_ms %lld, background %d\n",
+              animation.frame_count, loop.c_str(), animation.screen_width, animation.screen_height,
+              animation.total_delay_cs * 10, animation.background_index);
+}
+
+// The frame facts, as a table or as one JSON object.
+int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
+  const Facts facts = ReadFacts(bytes, args);
+  if (const std::string none = NoneSelected(args, facts.animation.frame_count); !none.empty()) {
     return Fail(none);
   }
-  const long long duration_ms = animation.total_delay_cs * 10;
-  const auto optional_number = [](const auto& value, const char* absent) {
-    return value ? std::to_string(*value) : std::string(absent);
-  };
   if (args.json) {
-    std::printf("{\"frames\": [");
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-      const auto& f = frames[i];
-      std::printf(
-          "%s\n  {\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
-          "\"width\": %d, \"height\": %d, \"delay_ms\": %d, \"disposal\": \"%s\", "
-          "\"transparent_index\": %s, \"colour_table\": \"%s\", \"colour_table_size\": %d, "
-          "\"interlaced\": %s, \"complete\": %s}",
-          i == 0 ? "" : ",", f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
-          f.delay_cs * 10, DisposalName(f.disposal),
-          optional_number(f.transparent_index, "null").c_str(),
-          TableName(f, animation.global_colour_table), f.colour_table_size,
-          f.interlaced ? "true" : "false", f.complete ? "true" : "false");
-    }
-    std::printf(
-        "%s],\n \"count\": %d, \"loop_count\": %s, \"screen\": {\"width\": %d, \"height\": "
-        "%d}, \"background_index\": %d, \"duration_ms\": %lld, \"damaged_at\": %s}\n",
-        frames.empty() ? "" : "\n", animation.frame_count,
-        optional_number(animation.loop_count, "null").c_str(), animation.screen_width,
-        animation.screen_height, animation.background_index, duration_ms,
-        damage ? std::to_string(damage->offset()).c_str() : "null");
+    PrintJson(facts);
   } else {
-    std::printf(
-        "frame offset length rectangle delay_ms disposal transparent colour_table colours "
-        "interlaced complete\n");
-    for (const auto& f : frames) {
-      std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s %d %s %s\n", f.number, f.offset, f.length,
-                  f.width, f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
-                  optional_number(f.transparent_index, "-").c_str(),
-                  TableName(f, animation.global_colour_table), f.colour_table_size,
-                  YesNo(f.interlaced), YesNo(f.complete));
-    }
-    const std::string loop = !animation.loop_count        ? "once"
-                             : *animation.loop_count == 0 ? "forever"
-                                                          : std::to_string(*animation.loop_count);
-    std::printf("total frames %d, loop %s, screen %dx%d, duration_ms %lld, background %d\n",
-                animation.frame_count, loop.c_str(), animation.screen_width,
-                animation.screen_height, duration_ms, animation.background_index);
+    PrintTable(facts);
   }
-  if (damage) Warn(damage->what());
+  if (facts.damage) Warn(facts.damage->what());
   return kExitWritten;
 }
 
