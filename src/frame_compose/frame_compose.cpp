@@ -359,29 +359,68 @@ class Composer {
     previous_indices_.clear();
   }
 
+  // The part of the canvas a frame covers: columns x0 .. x1-1, rows y0 .. y1-1.
+  struct Area {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+    std::size_t Width() const { return static_cast<std::size_t>(x1 - x0); }
+  };
+  // Row by row: a frame may claim any size up to 65535 x 65535, and only
+  // what reaches the screen is kept. Decoding stops after the last row that
+  // reaches the canvas, and a frame that reaches none is not decoded at all.
   void DrawImage(const FrameFacts& frame, const ColorMapObject& colours, std::size_t record) {
-    std::array<std::uint32_t, 256> lookup{};  // indices past the table stay transparent black
+    const Area area = VisiblePart(frame);
+    if (area.Empty() || damage_) return SkipImage(frame.number, record);
+    UseColours(frame, colours);
+    PlanRows(frame, area);
+    const std::optional<int> min_code_size = ReadImageData(frame.number, record);
+    if (!min_code_size) return;
+    // Rows are decoded one after the other into a window of many, from
+    // which the decoder copies strings it has written before.
+    const std::size_t width = static_cast<std::size_t>(frame.width);
+    const std::size_t window_rows =
+        std::min(rows_.size(), std::max<std::size_t>(1, kWindowIndices / width));
+    window_.resize(window_rows * width);
+    const auto decoder = std::make_unique<LzwDecoder>(data_, *min_code_size);
+    std::size_t since_pump = 0;
+    for (std::size_t at = 0; at < rows_.size(); ++at) {
+      if (options_.pump && (since_pump += width) >= kPixelsBetweenPumps) {
+        since_pump = 0;
+        options_.pump();
+      }
+      GifPixelType* const row = window_.data() + at % window_rows * width;
+      if (!decoder->Read(row, width)) {
+        return Damaged(ComposeError(
+            name_, frame.number, record,
+            "the image data ends or is damaged before row " + std::to_string(rows_[at])));
+      }
+      PaintRow(frame, area, frame.top + rows_[at], row);
+    }
+  }
+
+  // The frame's colours as the canvas's pixels and indices.
+  void UseColours(const FrameFacts& frame, const ColorMapObject& colours) {
+    lookup_.fill(0);  // indices past the table stay transparent black
     const int count = std::min(colours.ColorCount, 256);
     for (int i = 0; i < count; ++i) {
       const GifColorType& c = colours.Colors[i];
-      lookup[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
+      lookup_[static_cast<std::size_t>(i)] = Rgba(c.Red, c.Green, c.Blue, 0xFF);
     }
-    const int transparent = frame.transparent_index.value_or(-1);
+    transparent_ = frame.transparent_index.value_or(-1);
     // Indices past the table show transparency, as their colour does.
     for (int i = 0; i < 256; ++i) {
       index_of_[static_cast<std::size_t>(i)] =
           static_cast<std::uint8_t>(i < count ? i : std::max(canvas_.transparent_index, 0));
     }
-    // Row by row: a frame may claim any size up to 65535 x 65535, and only
-    // what reaches the screen is kept. Rows arrive in stream order; decoding
-    // stops after the last one that reaches the canvas, and a frame that
-    // reaches none is not decoded at all.
-    const Area area = VisiblePart(frame);
-    const int x0 = area.x0, x1 = area.x1;
+  }
+
+  // The frame's rows in the order its data holds them, up to the last that
+  // reaches `area`.
+  void PlanRows(const FrameFacts& frame, const Area& area) {
     rows_.clear();
     std::size_t rows_needed = 0;
-    for (std::size_t pass = 0; pass < (frame.interlaced ? Gif::kInterlacePassStart.size() : 1);
-         ++pass) {
+    const std::size_t passes = frame.interlaced ? Gif::kInterlacePassStart.size() : 1;
+    for (std::size_t pass = 0; pass < passes; ++pass) {
       const int start = frame.interlaced ? Gif::kInterlacePassStart[pass] : 0;
       const int step = frame.interlaced ? Gif::kInterlacePassStep[pass] : 1;
       for (int row = start; row < frame.height; row += step) {
@@ -390,72 +429,56 @@ class Composer {
         if (y >= area.y0 && y < area.y1) rows_needed = rows_.size();
       }
     }
-    if (area.Empty() || damage_) return SkipImage(frame.number, record);
     rows_.resize(rows_needed);
-    // Rows are decoded one after the other into a window of many, from
-    // which the decoder copies strings it has written before.
-    const std::size_t width = static_cast<std::size_t>(frame.width);
-    const std::size_t window_rows =
-        std::min(rows_needed, std::max<std::size_t>(1, kWindowIndices / width));
-    window_.resize(window_rows * width);
+  }
+
+  // Gathers the frame's LZW bytes into data_ and returns their minimum code
+  // size; nothing, the damage noted, when there is nothing to decode. What
+  // the sub-blocks hold up to any damage is decoded all the same.
+  std::optional<int> ReadImageData(int number, std::size_t record) {
     int min_code_size = 0;
     GifByteType* block = nullptr;
     data_.clear();
     if (DGifGetCode(gif_.get(), &min_code_size, &block) == GIF_ERROR) {
-      return Damaged(Failure(frame.number, record));
+      Damaged(Failure(number, record));
+      return std::nullopt;
     }
-    // What the sub-blocks hold up to any damage is decoded all the same.
     while (block != nullptr) {
       data_.insert(data_.end(), block + 1, block + 1 + block[0]);
       if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR) {
-        Damaged(Failure(frame.number, record));
+        Damaged(Failure(number, record));
         break;
       }
     }
     if (min_code_size < 1 || min_code_size >= LzwDecoder::kMostBits) {
-      return Damaged(ComposeError(name_, frame.number, record, "impossible LZW minimum code size"));
+      Damaged(ComposeError(name_, number, record, "impossible LZW minimum code size"));
+      return std::nullopt;
     }
-    const auto decoder = std::make_unique<LzwDecoder>(data_, min_code_size);
-    std::size_t since_pump = 0;
-    for (std::size_t at = 0; at < rows_.size(); ++at) {
-      const int row = rows_[at];
-      if (options_.pump && (since_pump += width) >= kPixelsBetweenPumps) {
-        since_pump = 0;
-        options_.pump();
+    return min_code_size;
+  }
+
+  // Draws the decoded `row` of the frame on canvas row `y`, where it lies
+  // on the canvas and is not transparent.
+  void PaintRow(const FrameFacts& frame, const Area& area, int y, const GifPixelType* row) {
+    if (y < 0 || y >= canvas_.height) return;
+    const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
+    std::uint32_t* target = canvas_.pixels.data() + start;
+    if (canvas_.indices.empty()) {
+      for (int x = area.x0; x < area.x1; ++x) {
+        const GifPixelType index = row[x - frame.left];
+        if (index != transparent_) target[x] = lookup_[index];
       }
-      GifPixelType* const source = window_.data() + at % window_rows * width;
-      if (!decoder->Read(source, width)) {
-        return Damaged(
-            ComposeError(name_, frame.number, record,
-                         "the image data ends or is damaged before row " + std::to_string(row)));
-      }
-      const int y = frame.top + row;
-      if (y < 0 || y >= canvas_.height) continue;
-      const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
-      std::uint32_t* target = canvas_.pixels.data() + start;
-      if (canvas_.indices.empty()) {
-        for (int x = x0; x < x1; ++x) {
-          const GifPixelType index = source[x - frame.left];
-          if (index != transparent) target[x] = lookup[index];
-        }
-        continue;
-      }
-      std::uint8_t* indices = canvas_.indices.data() + start;
-      for (int x = x0; x < x1; ++x) {
-        const GifPixelType index = source[x - frame.left];
-        if (index == transparent) continue;
-        target[x] = lookup[index];
-        indices[x] = index_of_[index];
-      }
+      return;
+    }
+    std::uint8_t* indices = canvas_.indices.data() + start;
+    for (int x = area.x0; x < area.x1; ++x) {
+      const GifPixelType index = row[x - frame.left];
+      if (index == transparent_) continue;
+      target[x] = lookup_[index];
+      indices[x] = index_of_[index];
     }
   }
 
-  // The part of the canvas a frame covers: columns x0 .. x1-1, rows y0 .. y1-1.
-  struct Area {
-    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool Empty() const { return x0 >= x1 || y0 >= y1; }
-    std::size_t Width() const { return static_cast<std::size_t>(x1 - x0); }
-  };
   Area VisiblePart(const FrameFacts& frame) const {
     return {std::max(frame.left, 0), std::max(frame.top, 0),
             std::min(frame.left + frame.width, canvas_.width),
@@ -520,7 +543,9 @@ class Composer {
   std::vector<std::uint32_t> previous_;  // the saved area, row by row
   std::vector<std::uint8_t> previous_indices_;
   Area saved_;
+  std::array<std::uint32_t, 256> lookup_{};   // a frame's index to its colour
   std::array<std::uint8_t, 256> index_of_{};  // a frame's index to the canvas's
+  int transparent_ = -1;                      // the frame's transparent index, or -1
   std::vector<GifPixelType> window_;          // the rows a frame decodes into
   std::vector<std::uint8_t> data_;            // a frame's LZW bytes, sub-blocks joined
   std::vector<int> rows_;                     // the order in which a frame's rows arrive
