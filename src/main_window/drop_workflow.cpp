@@ -95,7 +95,7 @@ void Form_main::Refuse(const char* message, const QString& why) {
 void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
   Strip()->Cls();
   frame_slots_.clear();
-  Progress->setVisible(false);
+  ProgressStrip()->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
   Refuse(message, why);
 }
@@ -164,8 +164,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
 
   Strip()->Cls();
   frame_slots_.clear();
-  Progress->setVisible(true);
-  const float progress_width = Progress->Width();
+  ProgressStrip()->setVisible(true);
+  const float progress_width = ProgressStrip()->Width();
   // The strip takes the picture's ratio from our own reading of the screen
   // and the first frame: nothing is decoded for it. A file that is no GIF
   // keeps the previous drop's picture, and so its ratio.
@@ -184,7 +184,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
   int frame_count = 0;
   try {
-    WindowProgress progress(*Progress);
+    WindowProgress progress(*ProgressStrip());
     frame_count =
         FrameSplit::WriteFrames(*read->bytes, read->cut, OutputPrefix(base_name), progress);
   } catch (const Toolkit::PlatformError& failure) {
@@ -209,12 +209,12 @@ void Form_main::ShowFrames(int frame_count, float progress_width,
       PlanStrip(frame_count, Measurer()->ImageWidthHimetric(), Measurer()->ImageHeightHimetric(),
                 Strip()->Height(), Viewport()->Width());
   Strip()->SetWidth(static_cast<float>(plan.strip_width));
-  if (plan.scroll_max) HScroll1->SetMax(*plan.scroll_max);
-  if (plan.large_change) HScroll1->SetLargeChange(*plan.large_change);
-  if (plan.small_change) HScroll1->SetSmallChange(*plan.small_change);
+  if (plan.scroll_max) StripScrollBar()->SetMax(*plan.scroll_max);
+  if (plan.large_change) StripScrollBar()->SetLargeChange(*plan.large_change);
+  if (plan.small_change) StripScrollBar()->SetSmallChange(*plan.small_change);
   if (frame_count >= kFewestPainted) PaintStrip(plan, progress_width, survey);
-  Progress->Cls();
-  Progress->setVisible(false);
+  ProgressStrip()->Cls();
+  ProgressStrip()->setVisible(false);
 }
 
 void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
@@ -236,7 +236,7 @@ void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolki
   Strip()->CurrentX = left;
   Strip()->CurrentY = slot.number_top;
   Strip()->Print(QString::fromStdString(Toolkit::Format(number, FrameSplit::kFrameNumberPicture)));
-  Progress->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
+  ProgressStrip()->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
   Toolkit::DoEvents();
 }
 

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <vector>
 
 #include "main_window/control_table.h"
@@ -86,107 +85,155 @@ Form_main::Form_main(FormServices services) : services_(std::move(services)) {
 
 Form_main::~Form_main() = default;
 
-void Form_main::BuildControls() {
-  std::map<std::string_view, QWidget*> built;
-  const auto build = [&](const ControlRow& row, QWidget* parent) {
-    QWidget* widget = nullptr;
-    switch (row.kind) {
-      case ControlKind::PictureBox: {
-        auto* box = new Toolkit::PictureBox(parent);
-        box->Move(row.geometry.left, row.geometry.top, row.geometry.width, row.geometry.height);
-        if (row.back_colour) box->SetBackColor(ToColour(*row.back_colour));
-        if (row.fore_colour) box->SetForeColor(ToColour(*row.fore_colour));
-        box->SetAutoSize(row.auto_size);
-        box->setFocusPolicy(Qt::TabFocus);
-        widget = box;
-        break;
-      }
-      case ControlKind::CommandButton: {
-        auto* button = new QPushButton(FromView(row.caption), parent);
-        button->setAutoDefault(true);  // Enter presses the focused button, as Space does
-        widget = button;
-        break;
-      }
-      case ControlKind::HorizontalScrollBar: {
-        auto* bar = new Toolkit::ScrollBar(parent);
-        bar->setRange(kScrollMin, kScrollMin);
-        bar->setValue(kScrollValue);
-        bar->SetLargeChange(kScrollLargeChangeAtStart);
-        bar->SetSmallChange(kScrollSmallChangeAtStart);
-        widget = bar;
-        break;
-      }
-      case ControlKind::Label: {
-        auto* label = new QLabel(FromView(row.caption), parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        widget = label;
-        break;
-      }
-      case ControlKind::Image: {
-        widget = new Toolkit::ImageControl(parent);
-        break;
-      }
+namespace {
+
+// A control of the table as a widget, with its settings.
+QWidget* NewControl(const ControlRow& row, QWidget* parent) {
+  switch (row.kind) {
+    case ControlKind::PictureBox: {
+      auto* box = new Toolkit::PictureBox(parent);
+      box->Move(row.geometry.left, row.geometry.top, row.geometry.width, row.geometry.height);
+      if (row.back_colour) box->SetBackColor(ToColour(*row.back_colour));
+      if (row.fore_colour) box->SetForeColor(ToColour(*row.fore_colour));
+      box->SetAutoSize(row.auto_size);
+      box->setFocusPolicy(Qt::TabFocus);
+      return box;
     }
-    widget->setObjectName(FromView(row.name));
-    if (row.kind != ControlKind::PictureBox) widget->setGeometry(ToPixels(row.geometry));
-    if (row.font) widget->setFont(ToFont(*row.font));
-    if (!row.tooltip.empty()) widget->setToolTip(FromView(row.tooltip));
-    widget->setVisible(row.visible_at_start);
-    built[row.name] = widget;
+    case ControlKind::CommandButton: {
+      auto* button = new QPushButton(FromView(row.caption), parent);
+      button->setAutoDefault(true);  // Enter presses the focused button, as Space does
+      return button;
+    }
+    case ControlKind::HorizontalScrollBar: {
+      auto* bar = new Toolkit::ScrollBar(parent);
+      bar->setRange(kScrollMin, kScrollMin);
+      bar->setValue(kScrollValue);
+      bar->SetLargeChange(kScrollLargeChangeAtStart);
+      bar->SetSmallChange(kScrollSmallChangeAtStart);
+      return bar;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(FromView(row.caption), parent);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
+    case ControlKind::Image:
+      return new Toolkit::ImageControl(parent);
+  }
+  return nullptr;
+}
+
+void ApplyCommonSettings(const ControlRow& row, QWidget* control) {
+  control->setObjectName(FromView(row.name));
+  // A picture box places itself in twips.
+  if (row.kind != ControlKind::PictureBox) control->setGeometry(ToPixels(row.geometry));
+  if (row.font) control->setFont(ToFont(*row.font));
+  if (!row.tooltip.empty()) control->setToolTip(FromView(row.tooltip));
+  control->setVisible(row.visible_at_start);
+}
+
+}  // namespace
+
+void Form_main::BuildControls() {
+  std::array<QWidget*, kControls.size()> built{};
+  const auto build = [&](std::size_t i, QWidget* parent) {
+    built[i] = NewControl(kControls[i], parent);
+    ApplyCommonSettings(kControls[i], built[i]);
+    Bind(i, built[i]);
   };
   // Later siblings stack above earlier ones, so build the window's own
   // controls bottom first, then the ones that live inside a container.
-  for (auto row = kControls.rbegin(); row != kControls.rend(); ++row) {
-    if (row->container.empty()) build(*row, this);
+  for (std::size_t i = kControls.size(); i-- > 0;) {
+    if (kControls[i].container.empty()) build(i, this);
   }
-  for (const ControlRow& row : kControls) {
-    if (!row.container.empty()) build(row, built.at(row.container));
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].container.empty()) continue;
+    const auto container = std::find_if(kControls.begin(), kControls.end(), [&](const auto& row) {
+      return row.name == kControls[i].container;
+    });
+    build(i, built[static_cast<std::size_t>(container - kControls.begin())]);
   }
-
-  Progress = static_cast<Toolkit::PictureBox*>(built.at("Progress"));
-  Command2 = static_cast<QPushButton*>(built.at("Command2"));
-  Command1 = static_cast<QPushButton*>(built.at("Command1"));
-  HScroll1 = static_cast<Toolkit::ScrollBar*>(built.at("HScroll1"));
-  Picture3 = static_cast<Toolkit::PictureBox*>(built.at("Picture3"));
-  Picture1 = static_cast<Toolkit::PictureBox*>(built.at("Picture1"));
-  Picture2 = static_cast<Toolkit::PictureBox*>(built.at("Picture2"));
-  Label1 = static_cast<QLabel*>(built.at("Label1"));
-  Image1 = static_cast<Toolkit::ImageControl*>(built.at("Image1"));
-
-  std::vector<const ControlRow*> tab_rows;
-  for (const ControlRow& row : kControls) {
-    if (row.tab_index) tab_rows.push_back(&row);
-  }
-  std::sort(tab_rows.begin(), tab_rows.end(),
-            [](const ControlRow* a, const ControlRow* b) { return *a->tab_index < *b->tab_index; });
-  for (std::size_t i = 1; i < tab_rows.size(); ++i) {
-    setTabOrder(built.at(tab_rows[i - 1]->name), built.at(tab_rows[i]->name));
-  }
-
+  SetTabOrder(built);
   Strip()->installEventFilter(this);
   Viewport()->installEventFilter(this);
   auto* open = new QShortcut(QKeySequence::Open, this);
   connect(open, &QShortcut::activated, this, &Form_main::OpenFile);
-  connect(Command1, &QPushButton::clicked, this, &Form_main::Command1_Click);
-  connect(Command2, &QPushButton::clicked, this, &Form_main::Command2_Click);
-  connect(HScroll1, &Toolkit::ScrollBar::Change, this, &Form_main::HScroll1_Change);
+  TakeDrops(this, &Form_main::Form_OLEDragDrop);
+}
+
+void Form_main::Bind(std::size_t row, QWidget* control) {
+  // One entry per row of the control table, in its order: the member that
+  // holds the control, what it raises, and the handler for what is
+  // dropped on it, if it takes drops.
+  using DropHandler = void (Form_main::*)(const Toolkit::DropData&);
+  struct Binding {
+    std::string_view name;
+    void (*bind)(Form_main& form, QWidget* control);
+    DropHandler drop = nullptr;
+  };
+  static constexpr Binding kBindings[] = {
+      {"Progress",
+       [](Form_main& form, QWidget* c) { form.Progress = static_cast<Toolkit::PictureBox*>(c); }},
+      {"Command2",
+       [](Form_main& form, QWidget* c) {
+         form.Command2 = static_cast<QPushButton*>(c);
+         connect(form.Command2, &QPushButton::clicked, &form, &Form_main::Command2_Click);
+       }},
+      {"Command1",
+       [](Form_main& form, QWidget* c) {
+         form.Command1 = static_cast<QPushButton*>(c);
+         connect(form.Command1, &QPushButton::clicked, &form, &Form_main::Command1_Click);
+       }},
+      {"HScroll1",
+       [](Form_main& form, QWidget* c) {
+         form.HScroll1 = static_cast<Toolkit::ScrollBar*>(c);
+         connect(form.HScroll1, &Toolkit::ScrollBar::Change, &form, &Form_main::HScroll1_Change);
+       }},
+      {"Picture3",
+       [](Form_main& form, QWidget* c) { form.Picture3 = static_cast<Toolkit::PictureBox*>(c); },
+       &Form_main::Picture3_OLEDragDrop},
+      {"Picture1",
+       [](Form_main& form, QWidget* c) { form.Picture1 = static_cast<Toolkit::PictureBox*>(c); },
+       &Form_main::Picture1_OLEDragDrop},
+      {"Picture2",
+       [](Form_main& form, QWidget* c) { form.Picture2 = static_cast<Toolkit::PictureBox*>(c); }},
+      {"Label1", [](Form_main& form, QWidget* c) { form.Label1 = static_cast<QLabel*>(c); }},
+      {"Image1",
+       [](Form_main& form, QWidget* c) { form.Image1 = static_cast<Toolkit::ImageControl*>(c); },
+       &Form_main::Image1_OLEDragDrop},
+  };
+  // The table and the bindings cannot drift apart.
+  static_assert(std::size(kBindings) == kControls.size());
+  static_assert([] {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+      if (kBindings[i].name != kControls[i].name) return false;
+      if ((kBindings[i].drop != nullptr) != kControls[i].accepts_drops) return false;
+    }
+    return true;
+  }());
+  kBindings[row].bind(*this, control);
+  if (kBindings[row].drop != nullptr) TakeDrops(control, kBindings[row].drop);
+}
+
+void Form_main::TakeDrops(QWidget* control, void (Form_main::*handler)(const Toolkit::DropData&)) {
   // A drop runs once the drag source has been answered, for it waits for
   // that; the window itself takes what its other controls pass on.
-  using Entry = void (Form_main::*)(const Toolkit::DropData&);
-  const auto take_drops = [this](QWidget* control, Entry entry) {
-    auto* site =
-        new Toolkit::DropSite(control, [this, control](const Toolkit::DropData& data, QPoint at) {
-          return AcceptsDropAt(data, control->mapTo(this, at));
-        });
-    connect(site, &Toolkit::DropSite::dropped, this, entry, Qt::QueuedConnection);
-  };
-  const std::map<std::string_view, Entry> entries = {{"Picture1", &Form_main::Picture1_OLEDragDrop},
-                                                     {"Picture3", &Form_main::Picture3_OLEDragDrop},
-                                                     {"Image1", &Form_main::Image1_OLEDragDrop}};
-  for (const ControlRow& row : kControls) {
-    if (row.accepts_drops) take_drops(built.at(row.name), entries.at(row.name));
+  auto* site =
+      new Toolkit::DropSite(control, [this, control](const Toolkit::DropData& data, QPoint at) {
+        return AcceptsDropAt(data, control->mapTo(this, at));
+      });
+  connect(site, &Toolkit::DropSite::dropped, this, handler, Qt::QueuedConnection);
+}
+
+void Form_main::SetTabOrder(const std::array<QWidget*, kControls.size()>& built) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].tab_index) order.push_back(i);
   }
-  take_drops(this, &Form_main::Form_OLEDragDrop);
+  std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) {
+    return *kControls[a].tab_index < *kControls[b].tab_index;
+  });
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(built[order[i - 1]], built[order[i]]);
 }
 
 std::string Form_main::WorkFolder() const {
@@ -279,7 +326,7 @@ bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
   if (Busy() || data.files.empty() || data.from_this_program) return false;
   // Qt hands a drag the buttons, the scroll bar or the progress strip
   // refuse on to this window, so refuse it here for them.
-  const QWidget* refusing[] = {Command1, Command2, HScroll1, Progress};
+  const QWidget* refusing[] = {EndButton(), ShowHolderButton(), StripScrollBar(), ProgressStrip()};
   for (const QWidget* child = childAt(pos); child != nullptr && child != this;
        child = child->parentWidget()) {
     if (std::find(std::begin(refusing), std::end(refusing), child) != std::end(refusing)) {

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRectF>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
+#include "main_window/control_table.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/drop_data.h"
 
@@ -73,6 +75,8 @@ class Form_main : public QWidget {
   QLabel* CountLabel() const { return Label1; }
   QPushButton* EndButton() const { return Command1; }
   QPushButton* ShowHolderButton() const { return Command2; }
+  Toolkit::PictureBox* ProgressStrip() const { return Progress; }
+  Toolkit::ScrollBar* StripScrollBar() const { return HScroll1; }
 
   // Makes sure the work folder exists. Runs once, before the window is
   // shown. The work folder is "tmp" beside the executable; for an installed
@@ -140,7 +144,16 @@ class Form_main : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Builds every control of the control table in stacking order, binds it
+  // and sets the tab order.
   void BuildControls();
+  // Holds `control`, built for row `row` of the control table, in its
+  // member and connects what it raises.
+  void Bind(std::size_t row, QWidget* control);
+  // Lets `control` take drops, handed to `handler` once the drag source
+  // has been answered.
+  void TakeDrops(QWidget* control, void (Form_main::*handler)(const Toolkit::DropData&));
+  void SetTabOrder(const std::array<QWidget*, kControls.size()>& built);
   std::string OutputPrefix(const std::string& base_name) const;
   // Empty when the work folder is a real folder; else the message that says why not.
   QString WorkFolderRefusal() const;

@@ -94,20 +94,20 @@ std::string Form_main::SavedFrameName(const std::string& folder, int number, boo
 
 FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request) {
   const DividingScope busy(dividing_);
-  Progress->setVisible(true);
+  ProgressStrip()->setVisible(true);
   struct HideProgress {
     Toolkit::PictureBox* progress;
     ~HideProgress() {
       progress->Cls();
       progress->setVisible(false);
     }
-  } hide{Progress};
+  } hide{ProgressStrip()};
   const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
   request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
   const int frames = std::min(request.survey->frames, request.last.value_or(INT_MAX));
-  const float step = Progress->Width() / static_cast<float>(std::max(frames, 1));
+  const float step = ProgressStrip()->Width() / static_cast<float>(std::max(frames, 1));
   request.after_frame = [&](int number) {
-    Progress->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
+    ProgressStrip()->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
     Toolkit::DoEvents();
   };
   request.pump = [] { Toolkit::DoEvents(); };
@@ -293,12 +293,14 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event) {
       wheel_rest_ += turn.y() != 0 ? turn.y() : turn.x();
       const int notches = wheel_rest_ / kWheelNotch;
       wheel_rest_ -= notches * kWheelNotch;
-      if (notches != 0) HScroll1->SetValue(HScroll1->Value() - notches * HScroll1->SmallChange());
+      if (notches != 0)
+        StripScrollBar()->SetValue(StripScrollBar()->Value() -
+                                   notches * StripScrollBar()->SmallChange());
       return true;
     }
     case QEvent::KeyPress:
       // The scroll bar's own keys: arrows, pages, Home and End.
-      if (HScroll1->MoveByKey(static_cast<QKeyEvent*>(event)->key())) return true;
+      if (StripScrollBar()->MoveByKey(static_cast<QKeyEvent*>(event)->key())) return true;
       break;
     case QEvent::MouseButtonPress: {
       // A press the strip leaves alone reaches the viewport too: only a
