@@ -14,7 +14,7 @@
 #include "toolkit/platform_error.h"
 
 // The operations std::filesystem gives alike on every platform; the rest are
-// in file_ops_posix.cpp and file_ops_windows.cpp.
+// in file_ops_linux.cpp and file_ops_windows.cpp.
 
 namespace Toolkit {
 namespace fs = std::filesystem;

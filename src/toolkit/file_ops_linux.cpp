@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// File operations that differ by platform: the POSIX side, over descriptors.
+// File operations that differ by platform: the Linux side, over POSIX
+// descriptors, with /proc/self/exe for the executable's own path.
 
 #include <fcntl.h>
 #include <sys/stat.h>
