@@ -23,8 +23,6 @@ Int RoundToEven(double value, const char* type_name) {
 
 }  // namespace
 
-std::int16_t CInt(double value) { return RoundToEven<std::int16_t>(value, "16-bit integer"); }
-
 std::int32_t CLng(double value) { return RoundToEven<std::int32_t>(value, "32-bit integer"); }
 
 std::string Format(long long number, std::string_view picture) {

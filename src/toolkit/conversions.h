@@ -7,10 +7,9 @@
 
 namespace Toolkit {
 
-// Fractional to integer conversions: round to nearest, ties to even.
-// Throw PlatformError (error 6, "Overflow") when the rounded value does not
+// Fractional to 32-bit integer: round to nearest, ties to even.
+// Throws PlatformError (error 6, "Overflow") when the rounded value does not
 // fit the type, or when `value` is not a number.
-std::int16_t CInt(double value);
 std::int32_t CLng(double value);
 
 // Formats `number` with a picture made only of zeros, such as "000": at least
@@ -18,10 +17,6 @@ std::int32_t CLng(double value);
 // when needed (1000 stays 1000). A negative number keeps its sign in front.
 // REQUIRES: `picture` holds only '0' characters.
 std::string Format(long long number, std::string_view picture);
-
-}  // namespace Toolkit
-
-namespace Toolkit {
 
 // `text` (UTF-8) without its last `count` characters; empty text when it has
 // `count` characters or fewer. Characters are code points, so a multi-byte

@@ -32,9 +32,7 @@ class PictureBox : public QWidget {
   float Width() const { return width_; }
   float Height() const { return height_; }
   void SetLeft(float twips) { Move(twips, top_, width_, height_); }
-  void SetTop(float twips) { Move(left_, twips, width_, height_); }
   void SetWidth(float twips) { Move(left_, top_, twips, height_); }
-  void SetHeight(float twips) { Move(left_, top_, width_, twips); }
   void Move(float left, float top, float width, float height);
 
   void SetBackColor(QColor colour);

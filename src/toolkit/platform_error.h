@@ -37,8 +37,6 @@ inline constexpr int kDiskFull = 61;
 inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kPathNotFound = 76;
-inline constexpr int kInvalidProcedureCall = 5;
-inline constexpr int kInvalidPicture = 481;
 }  // namespace ErrorNumber
 
 // The run-time error number for an errno value; kPathFileAccessError for

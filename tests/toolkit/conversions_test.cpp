@@ -16,43 +16,36 @@ TEST(Conversions, RoundToNearestTiesToEvenAndOverflowFails) {
   const double inf = std::numeric_limits<double>::infinity();
   struct Case {
     double value;
-    std::optional<int> as_int16;
     std::optional<long long> as_int32;
   };
   const Case cases[] = {
-      {0.5, 0, 0},
-      {1.5, 2, 2},
-      {2.5, 2, 2},
-      {3.5, 4, 4},
-      {-2.5, -2, -2},
-      {22.75, 23, 23},
-      {567.1875, 567, 567},
-      {32767.4, 32767, 32767},
-      {32767.5, std::nullopt, 32768},
-      {-32768.5, -32768, -32768},
-      {-32769.0, std::nullopt, -32769},
-      {2147483647.4, std::nullopt, 2147483647LL},
-      {2147483647.5, std::nullopt, std::nullopt},
-      {-2147483648.5, std::nullopt, -2147483648LL},
-      {nan, std::nullopt, std::nullopt},
-      {inf, std::nullopt, std::nullopt},
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {3.5, 4},
+      {-2.5, -2},
+      {22.75, 23},
+      {567.1875, 567},
+      {32767.5, 32768},
+      {-32769.0, -32769},
+      {2147483647.4, 2147483647LL},
+      {2147483647.5, std::nullopt},
+      {-2147483648.5, -2147483648LL},
+      {-2147483649.0, std::nullopt},
+      {nan, std::nullopt},
+      {inf, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
-    if (c.as_int16) {
-      EXPECT_EQ(Toolkit::CInt(c.value), *c.as_int16);
-    } else {
-      try {
-        Toolkit::CInt(c.value);
-        ADD_FAILURE() << "no overflow";
-      } catch (const Toolkit::PlatformError& error) {
-        EXPECT_EQ(error.number(), Toolkit::ErrorNumber::kOverflow);
-      }
-    }
     if (c.as_int32) {
       EXPECT_EQ(Toolkit::CLng(c.value), *c.as_int32);
-    } else {
-      EXPECT_THROW(Toolkit::CLng(c.value), Toolkit::PlatformError);
+      continue;
+    }
+    try {
+      Toolkit::CLng(c.value);
+      ADD_FAILURE() << "no overflow";
+    } catch (const Toolkit::PlatformError& error) {
+      EXPECT_EQ(error.number(), Toolkit::ErrorNumber::kOverflow);
     }
   }
 }
