@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "support/compose_helpers.h"
 #include "support/gif_writer.h"
@@ -19,6 +20,38 @@ std::string LastLine(const std::string& text) {
   while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
   const auto at = trimmed.rfind('\n');
   return at == std::string::npos ? trimmed : trimmed.substr(at + 1);
+}
+
+// One run of mervane-split: its arguments, its status, text its output or
+// error must hold, and the names in its current folder afterwards.
+struct CliCase {
+  std::vector<std::string> args;
+  int exit_code;
+  std::string in_output;
+  std::vector<std::string> written = {};
+  // Readies the current folder; false when this system cannot (no links).
+  std::function<bool(const GifTest::TempDir& cwd)> prepare = {};
+};
+
+// Runs each case in a fresh current folder, whose names are checked; or
+// all in `shared`, whose names the caller checks.
+void RunCases(const std::vector<CliCase>& cases, const GifTest::TempDir* shared = nullptr) {
+  for (const CliCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    EXPECT_FALSE(c.in_output.empty());  // or the check below could not fail
+    GifTest::TempDir fresh;
+    const GifTest::TempDir& cwd = shared != nullptr ? *shared : fresh;
+    if (c.prepare && !c.prepare(cwd)) continue;
+    std::vector<std::string> argv = {MERVANE_SPLIT};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto result = RunProcess(argv, cwd.Text());
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
+        << result.out << result.err;
+    if (shared == nullptr) {
+      EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
+    }
+  }
 }
 
 class MervaneSplit : public ::testing::Test {
@@ -59,37 +92,29 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
   const std::string png = Put("picture.png", GifTest::FromText("\x89PNG\r\n\x1a\nNETSCAPE"));
   fs::create_directory(cwd_.path() / "f003.gif");  // blocks the third frame
 
-  struct Case {
-    std::vector<std::string> args;
-    int exit_code;
-    std::string in_err;
-  };
-  const std::vector<Case> cases = {
-      {{still_path, cwd_.File("s")},
-       1,
-       "NETSCAPE\"), so it cannot be divided; nothing written (use --full or --png"},
-      {{inputs_.File("missing.gif")},
-       2,
-       "Cannot open " + inputs_.File("missing.gif") + ": No such file or directory"},
-      {{inputs_.Text()}, 2, inputs_.Text() + " is a folder"},
-      {{png}, 2, png + ": not a GIF file"},
-      {{no_header}, 2, "application extension"},
-      {{good, cwd_.File("made/on the way/f")}, 0, ""},  // folders made as mkdir -p does
-      {{good, good + "/f"}, 2, good},                   // no folder can be made where a file stands
-      {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
-      {{}, 2, "Try 'mervane-split --help'"},
-      {{good, "a", "b"}, 2, "extra operand 'b'"},
-      {{truncated, inputs_.File("t")},
-       0,
-       "frame 2, byte 75: an image runs past the end of the file; that frame is incomplete"},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> argv = {MERVANE_SPLIT};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto result = RunProcess(argv, cwd_.Text());
-    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    EXPECT_NE(result.err.find(c.in_err), std::string::npos) << result.err;
-  }
+  RunCases(
+      {
+          {{still_path, cwd_.File("s")},
+           1,
+           "NETSCAPE\"), so it cannot be divided; nothing written (use --full or --png"},
+          {{inputs_.File("missing.gif")},
+           2,
+           "Cannot open " + inputs_.File("missing.gif") + ": No such file or directory"},
+          {{inputs_.Text()}, 2, inputs_.Text() + " is a folder"},
+          {{png}, 2, png + ": not a GIF file"},
+          {{no_header}, 2, "application extension"},
+          {{good, cwd_.File("made/on the way/f")},
+           0,
+           "5 frames written"},            // folders made as mkdir -p does
+          {{good, good + "/f"}, 2, good},  // no folder can be made where a file stands
+          {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
+          {{}, 2, "Try 'mervane-split --help'"},
+          {{good, "a", "b"}, 2, "extra operand 'b'"},
+          {{truncated, inputs_.File("t")},
+           0,
+           "frame 2, byte 75: an image runs past the end of the file; that frame is incomplete"},
+      },
+      &cwd_);
   // The folder at the third frame's name is seen before any frame is written.
   EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"f003.gif", "made"}));
   EXPECT_EQ(GifTest::ListNames(cwd_.path() / "made" / "on the way").size(), 5u);
@@ -107,14 +132,13 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   const bool have_fifo = GifTest::MakeFifo(inputs_.File("pipe.gif"));
   Put("short.gif", GifTest::Bytes(gif.begin(), gif.end() - 6));
 
-  struct Case {
-    std::vector<std::string> args;
-    int exit_code;
-    std::string in_output;             // in standard output or error
-    std::vector<std::string> written;  // in the current folder
-    bool plant_link = false;           // x002.gif -> victim.txt first
+  // x002.gif -> victim.txt first.
+  const auto plant_link = [&](const GifTest::TempDir& cwd) {
+    std::error_code no_links;  // the Windows build's C++ library makes none
+    fs::create_symlink(inputs_.path() / "victim.txt", cwd.path() / "x002.gif", no_links);
+    return !no_links;
   };
-  std::vector<Case> cases = {
+  std::vector<CliCase> cases = {
       {{a, "--help"}, 0, "Usage: mervane-split", {}},
       {{"-h"}, 0, "Usage: mervane-split", {}},
       {{"--version", "--bogus"}, 0, "mervane-split 1.", {}},
@@ -138,25 +162,10 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--full", inputs_.File("short.gif"), "t"}, 0, "frame 2, byte", {"t001.gif", "t002.gif"}},
       {{"--png", inputs_.File("short.gif"), "t"}, 0, "frame 2, byte", {"t001.png", "t002.png"}},
       {{"--info", "--json", inputs_.File("short.gif")}, 0, "\"complete\": false}\n],", {}},
-      {{a, "x"}, 2, "x002.gif: a symbolic link stands at that name", {"x002.gif"}, true},
+      {{a, "x"}, 2, "x002.gif: a symbolic link stands at that name", {"x002.gif"}, plant_link},
   };
   if (have_fifo) cases.push_back({{inputs_.File("pipe.gif")}, 2, "not a regular file", {}});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.front());
-    GifTest::TempDir cwd;
-    std::error_code no_links;  // the Windows build's C++ library makes none
-    if (c.plant_link) {
-      fs::create_symlink(inputs_.path() / "victim.txt", cwd.path() / "x002.gif", no_links);
-      if (no_links) continue;
-    }
-    std::vector<std::string> argv = {MERVANE_SPLIT};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto result = RunProcess(argv, cwd.Text());
-    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
-        << result.out << result.err;
-    EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
-  }
+  RunCases(cases);
   EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / "victim.txt"), GifTest::Bytes{7});
   EXPECT_EQ(GifTest::ReadBytes(self), gif);
 }
@@ -167,14 +176,7 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   GifTest::Animation empty_screen = GifTest::SolidFrames(2, 2, 2);
   empty_screen.width = empty_screen.height = 0;
   const std::string zero = Put("zero.gif", GifTest::Encode(empty_screen));
-  struct Case {
-    std::vector<std::string> args;
-    int exit_code;
-    std::string in_output;
-    std::vector<std::string> written;
-    bool plant_fifo = false;  // o002.* is a named pipe first
-  };
-  std::vector<Case> cases;
+  std::vector<CliCase> cases;
   for (const char* junk :
        {"3 ", "1-2x", "12x", "2.", "1,2;", "2147483648", "4294967296", "1,", "-3", "5-2"}) {
     cases.push_back({{"--frames", junk, a}, 2, std::string("invalid frame list '") + junk, {}});
@@ -200,21 +202,15 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
     for (const char* mode : {"--full", "--png", "--frames=1-"}) {
       const std::string name =
           std::string("o002.") + (mode == std::string("--png") ? "png" : "gif");
+      // o002.* is a named pipe first.
+      const auto plant_fifo = [name](const GifTest::TempDir& cwd) {
+        return GifTest::MakeFifo(cwd.File(name));
+      };
       cases.push_back(
-          {{mode, a, "o"}, 2, name + ": a special file stands at that name", {name}, true});
+          {{mode, a, "o"}, 2, name + ": a special file stands at that name", {name}, plant_fifo});
     }
   }
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.front() + " " + c.args[1]);
-    GifTest::TempDir cwd;
-    if (c.plant_fifo) GifTest::MakeFifo(cwd.File(c.written.front()));
-    std::vector<std::string> argv = {MERVANE_SPLIT};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto result = RunProcess(argv, cwd.Text());
-    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
-    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos) << result.err;
-    EXPECT_EQ(GifTest::ListNames(cwd.path()), c.written);
-  }
+  RunCases(cases);
   // However many threads encode them, the files are the same.
   GifTest::Animation repeats = GifTest::SolidFrames(40, 30, 20);
   for (std::size_t i = 2; i < repeats.frames.size(); i += 3) {

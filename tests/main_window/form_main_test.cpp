@@ -10,10 +10,12 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "support/form_fixture.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
+#include "support/scoped_env.h"
 #include "toolkit/image_control.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform_error.h"
@@ -149,12 +151,12 @@ TEST(FormLoad, MakesTheWorkFolderOnlyWhenNoEntryNamedTmpExistsAndReportsOneThatI
 
 TEST(FormLoad, WithoutRoomBesideTheProgramTheCacheFolderServesOrTheWindowNeverShows) {
   GifTest::TempDir app, cache;
-  const QByteArray old_cache = qgetenv("XDG_CACHE_HOME");
   const std::string missing = (app.path() / "gone").string();  // tmp cannot be made here
   GifTest::WriteBytes(cache.path() / "file", {1});
   for (const fs::path& cache_home : {cache.path(), cache.path() / "file"}) {
     SCOPED_TRACE(cache_home.string());
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_home.string()));
+    const GifTest::ScopedEnv cache_env("XDG_CACHE_HOME",
+                                       QByteArray::fromStdString(cache_home.string()));
     GifTest::RecordingBoxes boxes;
     const auto form = MainWindow::StartUp({missing, &boxes, [] {}});
     // An installed copy goes there at once, though it could write beside itself.
@@ -174,18 +176,17 @@ TEST(FormLoad, WithoutRoomBesideTheProgramTheCacheFolderServesOrTheWindowNeverSh
     EXPECT_TRUE(boxes.texts[0].startsWith("Run-time error '")) << boxes.texts[0].toStdString();
     EXPECT_TRUE(boxes.texts[0].contains(QString::fromStdString(missing + "/tmp")));
   }
-  qputenv("XDG_CACHE_HOME", old_cache);
 }
 
 TEST(FormLoad, ALinkedCacheFolderIsRefusedAndItsTargetKept) {
   GifTest::TempDir app, cache, victim;
-  const QByteArray old_cache = qgetenv("XDG_CACHE_HOME");
   fs::create_directory(victim.path() / "tmp");
   GifTest::WriteBytes(victim.path() / "tmp" / "thesis.doc", {1});
   std::error_code no_links;
   fs::create_directory_symlink(victim.path(), cache.path() / "mervane", no_links);
   if (no_links) GTEST_SKIP();
-  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.path().string()));
+  const GifTest::ScopedEnv cache_env("XDG_CACHE_HOME",
+                                     QByteArray::fromStdString(cache.path().string()));
   GifTest::RecordingBoxes boxes;
   const auto form = MainWindow::StartUp({app.path().string(), &boxes, [] {}, true});
   ASSERT_NE(form, nullptr);
@@ -195,7 +196,6 @@ TEST(FormLoad, ALinkedCacheFolderIsRefusedAndItsTargetKept) {
   ASSERT_EQ(boxes.texts.size(), 2u);  // at start-up and at the drop
   EXPECT_TRUE(boxes.texts[1].contains("symbolic link")) << boxes.texts[1].toStdString();
   EXPECT_EQ(GifTest::ListNames(victim.path() / "tmp"), std::vector<std::string>{"thesis.doc"});
-  qputenv("XDG_CACHE_HOME", old_cache);
 }
 
 TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
@@ -231,12 +231,10 @@ TEST_F(FormTest, TabReachesTheButtonsAndEnterPressesEnd) {
 // A stand-in file manager first on PATH, which records its arguments.
 class ShowHolder : public FormTest {
  protected:
-  void SetUp() override {
-    old_path_ = qgetenv("PATH");
-    FormTest::SetUp();
+  void UsePath(const fs::path& folder) {
+    path_.emplace("PATH", QByteArray::fromStdString(folder.string()));
   }
-  void TearDown() override { qputenv("PATH", old_path_); }
-  QByteArray old_path_;
+  std::optional<GifTest::ScopedEnv> path_;
 };
 
 TEST_F(ShowHolder, OpensTheWorkFolderAsOneArgumentWithoutAShell) {
@@ -248,7 +246,7 @@ TEST_F(ShowHolder, OpensTheWorkFolderAsOneArgumentWithoutAShell) {
            << ".part'\n/bin/mv '" << record.string() << ".part' '" << record.string() << "'\n";
   }
   fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
-  qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+  UsePath(bin.path());
 
   // An executable folder with spaces and a shell character in its name.
   GifTest::TempDir outer;
@@ -275,7 +273,7 @@ TEST_F(ShowHolder, AFileManagerThatFailsIsReportedWithTheFolder) {
     script << "#!/bin/sh\necho 'xdg-open: no method available for opening' >&2\nexit 3\n";
   }
   fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
-  qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+  UsePath(bin.path());
   form().Command2->click();
   EXPECT_TRUE(GifTest::PollUntil(5, [&] {
     QCoreApplication::processEvents();
@@ -288,7 +286,7 @@ TEST_F(ShowHolder, AFileManagerThatFailsIsReportedWithTheFolder) {
 
 TEST_F(ShowHolder, AMissingFileManagerIsReportedAndTheProgramGoesOn) {
   GifTest::TempDir empty;
-  qputenv("PATH", QByteArray::fromStdString(empty.path().string()));
+  UsePath(empty.path());
   form().Command2->click();
   ASSERT_EQ(boxes_.texts.size(), 1u);
   EXPECT_TRUE(boxes_.texts[0].contains(QString::fromStdString(work().string())));

@@ -19,9 +19,12 @@ TEST(PictureBox, DrawingSurvivesRepaintsAndMovesIncludingOffscreenParts) {
   const QImage shot = holder.grab().toImage();
   EXPECT_EQ(shot.pixelColor(30, 10), QColor(Qt::black));
   EXPECT_EQ(shot.pixelColor(10, 10), QColor(Qt::white));
+  box.CurrentX = 500;
+  box.CurrentY = 300;
   box.Cls();
   EXPECT_EQ(holder.grab().toImage().pixelColor(30, 10), QColor(Qt::white));
   EXPECT_EQ(box.CurrentX, 0);
+  EXPECT_EQ(box.CurrentY, 0);
 }
 
 TEST(PictureBox, AVeryWideStripHoldsNoMoreThanItsSourcePictures) {
