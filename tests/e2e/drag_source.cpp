@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "e2e/helper_windows.h"
+
 namespace {
 
 class Source : public QWidget {
@@ -20,7 +22,7 @@ class Source : public QWidget {
   Source(QString log, QMimeData* (*make)(const QStringList&), QStringList payload)
       : log_(std::move(log)), make_(make), payload_(std::move(payload)) {
     setWindowTitle(QStringLiteral("DragSource"));
-    setGeometry(600, 400, 120, 120);
+    setGeometry(GifTest::kDragSourceWindow);
   }
 
  protected:

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "e2e/desktop.h"
+#include "e2e/screen_points.h"
 #include "frame_split/frame_split.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
@@ -29,17 +30,7 @@ namespace fs = std::filesystem;
 using GifTest::FindWindow;
 using GifTest::Xdotool;
 
-// Client pixels of the window: the strip's first, second and third square
-// thumbnails, a point of the strip beyond them, and END.
-struct At {
-  int x, y;
-};
-constexpr At kThumbnail[] = {{54, 45}, {151, 45}, {248, 45}};
-constexpr At kStrip{100, 50};
-constexpr At kEnd{336, 156};
-// The drag source's window, and the drop target's.
-constexpr At kSource{660, 460};
-constexpr At kTarget{700, 175};
+using At = GifTest::ScreenPoint;
 
 std::string Read(const fs::path& file) {
   std::ifstream in(file);
@@ -97,7 +88,9 @@ class DropE2E : public ::testing::Test {
     for (const std::string& key : keys) Xdotool({"key", key});
     Xdotool({"mouseup", "1"});
   }
-  At Strip() const { return {origin_.x + kStrip.x, origin_.y + kStrip.y}; }
+  At Strip() const {
+    return {origin_.x + GifTest::StripPoint().x, origin_.y + GifTest::StripPoint().y};
+  }
 
   // Drags `payload` (a file, or "--text" and a text) from a source that
   // stays open onto the strip; returns what the source was told.
@@ -113,7 +106,7 @@ class DropE2E : public ::testing::Test {
     // A press that comes before the source takes input starts no drag:
     // the gesture is made again then.
     for (int attempt = 0; attempt < 10; ++attempt) {
-      Gesture({kSource, Strip()});
+      Gesture({GifTest::kDragSource, Strip()});
       if (GifTest::PollUntil(3, [&] { return !Read(log).empty(); })) {
         // A file manager stays open after its drag: the window may still be
         // reading the drag's data from it.
@@ -138,7 +131,8 @@ class DropE2E : public ::testing::Test {
   // Clicks END and returns the seconds until the program has ended.
   double SecondsToEnd() {
     const auto clicked = std::chrono::steady_clock::now();
-    Xdotool({"mousemove", X(kEnd), Y(kEnd), "click", "1"});
+    Xdotool(
+        {"mousemove", X(GifTest::EndButtonPoint()), Y(GifTest::EndButtonPoint()), "click", "1"});
     EXPECT_EQ(mervane_->WaitForExit(30), 0);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
   }
@@ -214,7 +208,7 @@ TEST_F(DropE2E, ACancelledDragLeavesNothingForALaterTextDrag) {
     ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DragSource").empty(); }));
     // Over the strip and away again, then Escape: the drag ends refused.
     for (int attempt = 0; attempt < 10 && Read(log).empty(); ++attempt) {
-      Gesture({kSource, Strip(), {500, 600}}, {"Escape"});
+      Gesture({GifTest::kDragSource, Strip(), {500, 600}}, {"Escape"});
       GifTest::PollUntil(3, [&] { return !Read(log).empty(); });
     }
     ASSERT_EQ(Read(log), "refused\n");
@@ -237,9 +231,11 @@ TEST_F(DropE2E, AThumbnailDraggedOutArrivesWholeOrSaysWhyNot) {
   GifTest::Spawned target({"/bin/sh", "-c", "exec \"$0\" \"$1\" >\"$2\"", DROP_TARGET,
                            dropped.path().string(), urls.string()});
   ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DropTarget").empty(); }));
-  const auto out_at = [&](At at) { Gesture({{origin_.x + at.x, origin_.y + at.y}, kTarget}); };
+  const auto out_at = [&](At at) {
+    Gesture({{origin_.x + at.x, origin_.y + at.y}, GifTest::kDropTarget});
+  };
   for (int attempt = 0; attempt < 5 && Read(urls).empty(); ++attempt) {
-    out_at(kThumbnail[1]);
+    out_at(GifTest::ThumbnailPoint(2));
     GifTest::PollUntil(5, [&] { return !Read(urls).empty(); });
   }
   EXPECT_EQ(Read(urls), "file://" + (work_ / "out002.gif").string() + "\n");
@@ -249,7 +245,7 @@ TEST_F(DropE2E, AThumbnailDraggedOutArrivesWholeOrSaysWhyNot) {
   }));
   // A frame whose file has gone says so, and nothing is dragged.
   fs::remove(work_ / "out003.gif");
-  out_at(kThumbnail[2]);
+  out_at(GifTest::ThumbnailPoint(3));
   EXPECT_TRUE(GifTest::PollUntil(10, [] { return MervaneWindows() >= 2; }));
   Xdotool({"key", "Return"});
   EXPECT_EQ(GifTest::ListNames(dropped.path()), std::vector<std::string>{"out002.gif"});
@@ -314,17 +310,17 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
       {"saving frame 3 of 8192 x 8192",
        [&] {
          big_divided();
-         MenuItem(kThumbnail[2], 1);  // Copy frame 3: too large, and it says so
+         MenuItem(GifTest::ThumbnailPoint(3), 1);  // Copy frame 3: too large, and it says so
          EXPECT_TRUE(GifTest::PollUntil(5, [] { return MervaneWindows() >= 2; }));
          Xdotool({"key", "Return"});
-         MenuItem(kThumbnail[2], 2);  // Save frame 3 as...
+         MenuItem(GifTest::ThumbnailPoint(3), 2);  // Save frame 3 as...
          TypeIntoDialog((saved / "three.png").string());
          std::this_thread::sleep_for(std::chrono::milliseconds(500));
        }},
       {"saving frames of 8192 x 8192 as they appear",
        [&] {
          big_divided();
-         MenuItem(kThumbnail[0], 4);  // Save frames as they appear...
+         MenuItem(GifTest::ThumbnailPoint(1), 4);  // Save frames as they appear...
          TypeIntoDialog(saved.string());
          std::this_thread::sleep_for(std::chrono::milliseconds(500));
          Xdotool({"key", "alt+p"});  // PNG files

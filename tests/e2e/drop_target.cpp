@@ -13,13 +13,15 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "e2e/helper_windows.h"
+
 namespace {
 
 class Target : public QWidget {
  public:
   explicit Target(QString folder) : folder_(std::move(folder)) {
     setWindowTitle(QStringLiteral("DropTarget"));
-    setGeometry(600, 100, 200, 150);
+    setGeometry(GifTest::kDropTargetWindow);
     setAcceptDrops(true);
   }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "e2e/desktop.h"
+#include "e2e/screen_points.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -43,13 +44,13 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
       return Field(info, "Width: ") == scaled(385) && Field(info, "Height: ") == scaled(174);
     })) << info;
 
-    // END sits at 4440..5655 x 2160..2535 twips: click its middle, which
-    // scales with the window. Click again while the window has not taken
-    // the first click yet.
+    // Click END's middle, which scales with the window. Click again while
+    // the window has not taken the first click yet.
+    const GifTest::ScreenPoint end = GifTest::EndButtonPoint();
     int exit_code = -1;
     for (int attempt = 0; attempt < 20 && exit_code < 0; ++attempt) {
-      GifTest::Xdotool({"mousemove", "--window", window, std::to_string(scaled(336)),
-                        std::to_string(scaled(156))});
+      GifTest::Xdotool({"mousemove", "--window", window, std::to_string(scaled(end.x)),
+                        std::to_string(scaled(end.y))});
       GifTest::Xdotool({"click", "1"});
       exit_code = mervane.WaitForExit(1);
     }

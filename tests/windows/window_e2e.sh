@@ -25,7 +25,7 @@ wine_run "$app/mervane.exe" >/dev/null 2>&1 &
 mervane=$!
 find_window
 [ -d "$app/tmp" ] || fail "no tmp beside the portable copy"
-strip=$(at 100 50) end_button=$(end_button) show_holder=$(at 248 156)
+strip=$(at $strip_point) end_button=$(end_button) show_holder=$(at $show_holder_point)
 
 # What the screen shows in a rectangle of the client area (X Y W H): its
 # pixels' checksum, and how many colours it has.
@@ -68,7 +68,7 @@ drag() {
   local source=$!
   until_true 20 shown DragSource || fail "no drag source"
   for attempt in 1 2 3 4 5; do
-    gesture 660 460 "$x" "$y"
+    gesture $drag_source "$x" "$y"
     until_true 5 test -s "$log" && break
   done
   # Wine may still be answering the source: let it finish first.
@@ -124,7 +124,7 @@ log=$work/cancelled.log
 source=$!
 until_true 20 shown DragSource || fail "no drag source"
 for attempt in 1 2 3 4 5; do
-  gesture -k Escape 660 460 $strip 500 600
+  gesture -k Escape $drag_source $strip 500 600
   until_true 5 test -s "$log" && break
 done
 kill "$source" && wait "$source" 2>/dev/null || true
@@ -143,7 +143,7 @@ wine_run "$windows/drop_target.exe" "$(wine_run winepath -w "$work/dropped" | tr
 target=$!
 until_true 60 shown DropTarget || fail "no drop target"
 for attempt in 1 2 3; do
-  gesture $(at 151 45) 700 175
+  gesture $(at $thumbnail_2) $drop_target
   until_true 10 test -s "$work/dropped/my anim ア002.gif" && break
 done
 cmp -s "$work/dropped/my anim ア002.gif" "$app/tmp/my anim ア002.gif" ||

@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Sourced by the Windows end-to-end scripts: a scratch folder $work, a
 # private X server that Wine's windows appear on, and helpers. Set $name
-# (for messages) and $root before sourcing.
+# (for messages), $root and $linux (the Linux build) before sourcing.
+# The points pressed: end_point, strip_point, thumbnail_N, drag_source...
+source "$linux/tests/screen_points.sh"
 work=$(mktemp -d)
 server=
 cleanup() {
@@ -22,9 +24,11 @@ wine_run() { "$root/scripts/wine-run.sh" "$@"; }
 
 # Wine's server keeps the display its first program had: start afresh on ours.
 wine_run --stop-server >/dev/null 2>&1 || true
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+# The server picks a free display itself and writes its number once it listens.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 server=$!
+until_true 30 test -s "$work/display" || fail "no X server"
+display=:$(head -n 1 "$work/display")
 export DISPLAY=$display MERVANE_WINE_DISPLAY=$display
 until_true 20 xdpyinfo >/dev/null 2>&1 || fail "no X server"
 
@@ -44,7 +48,7 @@ find_window() {
   left=$X top=$Y
 }
 at() { echo "$((left + $1)) $((top + $2))"; }  # client pixels to the screen
-end_button() { at 336 156; }
+end_button() { at $end_point; }
 
 # click_end PID: clicks END and expects the program PID to end with status 0.
 click_end() {
