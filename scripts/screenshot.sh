@@ -4,7 +4,7 @@
 # 12-frame animation, under a private X server.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" ffmpeg imagemagick
+"$root/scripts/setup.sh" test ffmpeg
 [ -x "$root/build/tests/drag_source" ] || "$root/scripts/build.sh" "$root/build"
 
 source "$root/build/tests/screen_points.sh"  # strip_point, drag_source

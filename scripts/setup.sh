@@ -1,22 +1,40 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages Mervane needs to build and test, only those
-# that are missing, with sudo when not root.
+# setup.sh [GROUP...] [PACKAGE...]: installs the Debian packages a task
+# needs, only those that are missing, with sudo when not root. Groups:
+#   build     building and running both programs (the default)
+#   test      the test suites, the window's under a private X server
+#   package   the Debian package and its checks
+#   sanitize  the sanitizer and fuzzing builds (clang)
+#   windows   the Windows build and its tests under Wine
+#   all       every group
+# Any other word is a package to install as well.
 set -euo pipefail
 
-packages=(
-  cmake g++ make ninja-build pkg-config
-  qt6-base-dev libgl-dev
-  libgtest-dev
-  libgif-dev libdeflate-dev
-  clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick
-  fonts-ipafont-gothic
-  xdg-utils
-  desktop-file-utils appstream man-db lintian
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev nsis zip
-  "$@"
-)
+build=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev libdeflate-dev
+  fonts-ipafont-gothic xdg-utils)
+test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
+package=(desktop-file-utils appstream man-db lintian dpkg-dev file)
+sanitize=(clang libclang-rt-14-dev)
+windows=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 dpkg-dev nsis zip)
+
+packages=()
+grouped=false
+for word in "$@"; do
+  case "$word" in
+    build) packages+=("${build[@]}") grouped=true ;;
+    test) packages+=("${build[@]}" "${test[@]}") grouped=true ;;
+    package) packages+=("${build[@]}" "${package[@]}") grouped=true ;;
+    sanitize) packages+=("${build[@]}" "${test[@]}" "${sanitize[@]}") grouped=true ;;
+    windows) packages+=("${build[@]}" "${test[@]}" "${windows[@]}") grouped=true ;;
+    all)
+      packages+=("${build[@]}" "${test[@]}" "${package[@]}" "${sanitize[@]}" "${windows[@]}")
+      grouped=true
+      ;;
+    *) packages+=("$word") ;;
+  esac
+done
+$grouped || packages+=("${build[@]}")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,6 +43,7 @@ for package in "${packages[@]}"; do
   fi
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
 
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)

@@ -7,7 +7,7 @@
 # window and packages included, under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" all
 
 echo "== tests"
 "$root/scripts/build.sh" "$root/build"
