@@ -245,6 +245,12 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
   const double progress_step = static_cast<double>(progress_width) / plan.places.size();
   // Thumbnails show each frame as it appears, composed once per drop; the
   // frame files stay the exact cut.
+  const std::size_t composed = PaintComposed(plan, survey, progress_step);
+  PaintFromFiles(plan, composed, survey, progress_step);
+}
+
+std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::Survey& survey,
+                                     double progress_step) {
   std::size_t painted = 0;
   FrameCompose::ComposeOptions options = ThumbnailOptions();
   options.survey = survey;
@@ -258,15 +264,19 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
         },
         animation, options);
   } catch (const FrameCompose::ComposeError&) {
-    // The frames it could not compose are shown from their own files below.
+    // The frames it could not compose are shown from their own files.
   }
-  // A screen past the thumbnails' budget gets placeholders of its size.
+  return painted;
+}
+
+void Form_main::PaintFromFiles(const StripPlan& plan, std::size_t first,
+                               const FrameCompose::Survey& survey, double progress_step) {
   const QSize screen(survey.width, survey.height);
   const bool too_large =
       static_cast<std::size_t>(screen.width()) * screen.height() * 4 > kLargestThumbnailCanvas;
-  for (; painted < plan.places.size(); ++painted) {
+  for (std::size_t index = first; index < plan.places.size(); ++index) {
     if (too_large) {
-      PaintSlot(plan, painted, Toolkit::Picture::Placeholder(screen), nullptr, progress_step);
+      PaintSlot(plan, index, Toolkit::Picture::Placeholder(screen), nullptr, progress_step);
       continue;
     }
     // Each file is composed on its own, as far as its bytes go; a file gone
@@ -275,12 +285,12 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
     FrameCompose::FrameFacts facts;
     Guarded([&] {
       const std::vector<std::uint8_t> file = Toolkit::ReadWholeFile(
-          FrameFile(static_cast<int>(painted) + 1), [] { Toolkit::DoEvents(); });
+          FrameFile(static_cast<int>(index) + 1), [] { Toolkit::DoEvents(); });
       if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
         picture = PictureOf(*frame);
       }
     });
-    PaintSlot(plan, painted, picture, picture.IsNull() ? nullptr : &facts, progress_step);
+    PaintSlot(plan, index, picture, picture.IsNull() ? nullptr : &facts, progress_step);
   }
 }
 

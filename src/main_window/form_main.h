@@ -166,6 +166,14 @@ class Form_main : public QWidget {
   // Thumbnails, separators and numbers of every slot of `plan`, composed
   // from the last drop's bytes as far as they go, then from the frame files.
   void PaintStrip(const StripPlan& plan, float progress_width, const FrameCompose::Survey& survey);
+  // The slots from the first on, as the last drop's bytes compose them;
+  // returns how many were painted before its frames or its data ended.
+  std::size_t PaintComposed(const StripPlan& plan, const FrameCompose::Survey& survey,
+                            double progress_step);
+  // The slots from `first` on: each composed from its own frame file, or a
+  // placeholder of the screen's size where that passes the thumbnails' budget.
+  void PaintFromFiles(const StripPlan& plan, std::size_t first, const FrameCompose::Survey& survey,
+                      double progress_step);
   // Shows `message`, with `why` on a line of its own below it.
   void Refuse(const char* message, const QString& why);
   // Clears the strip and the count, then refuses as above.
