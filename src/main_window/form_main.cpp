@@ -315,6 +315,18 @@ void Form_main::Command2_Click() {
   }
 }
 
+bool Form_main::TakeHandOver(const std::string& path) {
+  if (Busy() || QApplication::activeModalWidget() != nullptr) return false;
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+  activateWindow();
+  if (!path.empty()) {
+    // Once the later start has its answer, as a drop runs once its source has.
+    QTimer::singleShot(0, this, [this, path] { Picture1_OLEDragDrop({{path}}); });
+  }
+  return true;
+}
+
 void Form_main::HScroll1_Change() {
   const std::int32_t value = HScroll1->Value();
   const double x = -static_cast<double>(value) * kTwipsPerScrollUnit;

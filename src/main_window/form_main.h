@@ -123,6 +123,11 @@ class Form_main : public QWidget {
   void ShowFrameInFolder(int number);
   // Asks for a GIF file and divides it as if it had been dropped.
   void OpenFile();
+  // A file handed over by a later start of the program for the same work
+  // folder (empty: none): the window comes to the front and divides it as
+  // if dropped. Refused, returning false, while a drop is being worked on
+  // or a box is open, as a drop is then.
+  bool TakeHandOver(const std::string& path);
 
   void Command1_Click();  // "END"
   void Command2_Click();  // "ShowHolder"

@@ -3,6 +3,7 @@
 
 // Numbers and texts of the drop-and-divide workflow and the commands.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -82,5 +83,14 @@ inline constexpr char kFrameFileGone[] = "Cannot drag frame %1 out: %2 is not in
 inline constexpr char kReplaceQuestion[] =
     "%1 of the files about to be written are already in %2. Replace them?";
 inline constexpr char kReplace[] = "Replace";
+// A later start of the program hands its file to the window already open
+// for the same work folder.
+inline constexpr char kHandOverTaken[] = "taken";
+inline constexpr char kHandOverRefused[] = "busy";
+inline constexpr char kHandOverBusy[] =
+    "Mervane is already open and busy with another file. Drop %1 on it when it has finished.";
+inline constexpr char kHandOverUnanswered[] =
+    "Mervane is already open for the work folder %1, but it does not answer.";
+inline constexpr std::chrono::milliseconds kHandOverPatience{10000};
 
 }  // namespace MainWindow

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "e2e/desktop.h"
@@ -67,6 +68,28 @@ TEST(WindowE2E, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
   GifTest::Spawned mervane({exe.string(), gif.string()});
   EXPECT_TRUE(GifTest::PollUntil(
       30, [&] { return fs::exists(folder.path() / "app" / "tmp" / "opened003.gif"); }));
+}
+
+TEST(WindowE2E, ASecondStartHandsItsFileToTheWindowAlreadyOpen) {
+  GifTest::TempDir folder;
+  const fs::path exe = GifTest::CopyMervane(folder.path() / "app");
+  const fs::path gif = folder.path() / "later.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
+  GifTest::Spawned first({exe.string()});
+  ASSERT_TRUE(GifTest::PollUntil(30, [] { return !GifTest::FindWindow("Mervane").empty(); }));
+  for (int start = 0; start < 2; ++start) {
+    // With the file, then with none: the window only comes to the front.
+    std::vector<std::string> argv = {exe.string()};
+    if (start == 0) argv.push_back(gif.string());
+    GifTest::Spawned second(argv);
+    EXPECT_EQ(second.WaitForExit(20), 0) << start;
+  }
+  EXPECT_TRUE(GifTest::PollUntil(
+      30, [&] { return fs::exists(folder.path() / "app" / "tmp" / "later003.gif"); }));
+  const auto windows = GifTest::Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"}).out;
+  EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
+  EXPECT_EQ(first.WaitForExit(0), -1);  // still open
 }
 
 }  // namespace

@@ -300,13 +300,15 @@ TEST_F(Drop, AFrameTooLargeToCopySaysWhyAndSavingFollowsTheChosenFormat) {
 TEST_F(Drop, ADropArrivingDuringARunIsRefused) {
   const std::string first = Animation(5, 4, 4, "first.gif");
   const std::string second = Animation(9, 4, 4, "second.gif");
-  bool busy_seen = false;
+  bool busy_seen = false, handed_over = true;
   QTimer::singleShot(0, &form(), [&] {
     busy_seen = form().Busy();
-    DropFile(second);  // arrives at an event-pumping point
+    DropFile(second);                           // arrives at an event-pumping point
+    handed_over = form().TakeHandOver(second);  // as from a later start
   });
   DropFile(first);
   EXPECT_TRUE(busy_seen);
+  EXPECT_FALSE(handed_over);
   EXPECT_EQ(form().Label1->text(), "5 Images");
   EXPECT_EQ(WorkFiles().size(), 5u);
   EXPECT_FALSE(form().Busy());
