@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "toolkit/file_ops.h"
+
 namespace Cli {
 namespace {
 
@@ -150,7 +152,9 @@ class Parser {
   // Takes args_[i], and the value after it when it is an option's.
   void Take(std::size_t& i) {
     const std::string& arg = args_[i];
-    if (options_ended_ || arg == "-" || arg.empty() || arg[0] != '-') {
+    if (!options_ended_ && Toolkit::IsPlatformHelpRequest(arg)) {
+      parsed_.help = true;
+    } else if (options_ended_ || arg == "-" || arg.empty() || arg[0] != '-') {
       operands_.push_back(arg);
     } else if (arg == "--") {
       options_ended_ = true;

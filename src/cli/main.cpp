@@ -51,7 +51,7 @@ constexpr char kUsage[] =
     "                     is 4000000000, 0 means no limit\n"
     "      --jobs N       with --full or --png: use N threads in all; the default\n"
     "                     is one per core\n"
-    "  -h, --help         show this text and exit\n"
+    "  -h, --help         show this text and exit (on Windows also /?)\n"
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
     "\n"

@@ -133,6 +133,11 @@ void MkDirAll(const std::string& path);
 // The platform's path separator as text: "/" here, "\" on Windows.
 std::string PathSeparator();
 
+// True when `arg` asks for a program's usage in the platform's own way
+// besides -h and --help: "/?" on Windows; nothing elsewhere, where "/?"
+// may name a file.
+bool IsPlatformHelpRequest(const std::string& arg);
+
 // True when the standard error stream is an interactive terminal.
 bool StderrIsTerminal();
 

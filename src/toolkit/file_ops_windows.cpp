@@ -189,6 +189,8 @@ std::string UserCacheFolder(const std::string& program) {
 
 std::string PathSeparator() { return "\\"; }
 
+bool IsPlatformHelpRequest(const std::string& arg) { return arg == "/?"; }
+
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::vector<std::string> ProgramArguments(int, char**) {

@@ -165,6 +165,11 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{a, "x"}, 2, "x002.gif: a symbolic link stands at that name", {"x002.gif"}, plant_link},
   };
   if (have_fifo) cases.push_back({{inputs_.File("pipe.gif")}, 2, "not a regular file", {}});
+#if defined(_WIN32)
+  cases.push_back({{"/?"}, 0, "Usage: mervane-split", {}});  // as Windows programs do
+#else
+  cases.push_back({{"/?"}, 2, "Cannot open /?", {}});  // a path like any other
+#endif
   RunCases(cases);
   EXPECT_EQ(GifTest::ReadBytes(inputs_.path() / "victim.txt"), GifTest::Bytes{7});
   EXPECT_EQ(GifTest::ReadBytes(self), gif);
