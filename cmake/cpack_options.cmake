@@ -12,6 +12,16 @@ endif()
 # per user, as Windows keeps such choices; the uninstaller takes it away
 # again and leaves the user's work folder alone.
 if(CPACK_GENERATOR STREQUAL "NSIS")
+  # Nothing to choose: the marker by which the installed copy keeps its
+  # work in the user's folder is always installed.
+  set(CPACK_MONOLITHIC_INSTALL ON)
+  # The folder of both programs on PATH, when asked for (not by default).
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  set(CPACK_NSIS_MUI_ICON "${CPACK_MERVANE_ICON}")
+  set(CPACK_NSIS_MUI_UNIICON "${CPACK_MERVANE_ICON}")
+  set(CPACK_PACKAGE_ICON "${CPACK_MERVANE_ART}/installer-header.bmp")
+  set(CPACK_NSIS_MUI_WELCOMEFINISHPAGE_BITMAP "${CPACK_MERVANE_ART}/installer-side.bmp")
+  set(CPACK_NSIS_MUI_UNWELCOMEFINISHPAGE_BITMAP "${CPACK_MERVANE_ART}/installer-side.bmp")
   set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\mervane.exe")
   set(open_with "Software\\Classes\\Applications\\mervane.exe")
   set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
@@ -20,5 +30,6 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
   WriteRegStr HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe' '' ''")
   set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
       "DeleteRegKey HKCU '${open_with}'
-  DeleteRegKey HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe'")
+  DeleteRegKey HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe'
+  DeleteRegKey /ifempty HKCU 'Software\\Classes\\.gif\\OpenWithList'")
 endif()
