@@ -40,7 +40,12 @@ int HandOver(Toolkit::SingleInstance& instance, const std::vector<std::string>& 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(Toolkit::kProgramName));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/mervane/mervane-32.png")));
+  Toolkit::UseSystemUiFont();
+  QIcon icon;
+  for (const int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/mervane/mervane-%1.png").arg(size), QSize(size, size));
+  }
+  QApplication::setWindowIcon(icon);
   Toolkit::DialogMessageBoxes message_boxes;
 
   std::string app_path;

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -56,7 +55,7 @@ QFont ToFont(const FontSetting& setting) {
   } else {
     families << FromU8(setting.family);
   }
-  families << QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+  families << Toolkit::SansFallbacks();
   font.setFamilies(families);
   // Pixels rather than points, so the text keeps its size whatever dpi the
   // display reports, as the rest of the twips layout does.

@@ -5,6 +5,7 @@
 // file manager and ending the program.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <string>
 
@@ -50,6 +51,14 @@ void OpenInFileManager(QObject* context, const std::string& folder, OpenFailed f
 // The same for the file `path`: shown selected in its folder where the
 // platform's file manager can be asked so (Windows), else its folder opened.
 void ShowInFileManager(QObject* context, const std::string& path, OpenFailed failed);
+
+// Sans-serif families to fall back on, in order, where a font the window
+// description names is missing: never the platform's serif default.
+QStringList SansFallbacks();
+
+// Makes every control, menu, tooltip and box use the system's UI font,
+// falling back on SansFallbacks. Call once, after the application is made.
+void UseSystemUiFont();
 
 // Puts `image` on the clipboard, for pasting into other programs.
 void CopyImage(const QImage& image);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The file manager on desktops that follow freedesktop.org: xdg-open.
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QStandardPaths>
 
 #include "toolkit/path_text.h"
@@ -29,6 +30,15 @@ void StartOpener(QObject* context, const std::string& path, const QString& folde
 }
 
 }  // namespace
+
+QStringList SansFallbacks() {
+  // The desktop's own face, then whatever fontconfig calls sans-serif.
+  return {QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(),
+          QStringLiteral("sans-serif")};
+}
+
+// The desktop's theme already gives Qt its UI font.
+void UseSystemUiFont() {}
 
 void OpenInFileManager(QObject* context, const std::string& folder, OpenFailed failed) {
   StartOpener(context, folder, PathToText(folder), std::move(failed));

@@ -1,5 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The file manager on Windows: Explorer, which reads its own command line.
+// The file manager on Windows: Explorer, which reads its own command line;
+// and the UI font.
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+
 #include "toolkit/path_text.h"
 #include "toolkit/platform.h"
 #include "toolkit/platform_internal.h"
@@ -16,6 +21,27 @@ void StartExplorer(QObject* context, const QString& command_line, OpenFailed fai
 }
 
 }  // namespace
+
+QStringList SansFallbacks() {
+  // Faces for Japanese text where Windows has them, then Windows' own UI
+  // faces; Tahoma is on every Windows since 95, and in Wine.
+  return {QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"), QStringLiteral("Segoe UI"),
+          QStringLiteral("Tahoma")};
+}
+
+void UseSystemUiFont() {
+  // The system's message font, as Windows' own dialogs use it; a face
+  // missing here (as "MS Shell Dlg 2" is to Qt under Wine) falls back on a
+  // sans face instead of the serif default.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  QStringList families{font.family()};
+  families += SansFallbacks();
+  font.setFamilies(families);
+  QApplication::setFont(font);
+  for (const char* kind : {"QMenu", "QToolTip", "QMessageBox", "QPushButton", "QLabel"}) {
+    QApplication::setFont(font, kind);
+  }
+}
 
 void OpenInFileManager(QObject* context, const std::string& folder, OpenFailed failed) {
   // Quoted, as the folder may hold blanks.
