@@ -18,6 +18,11 @@ namespace Toolkit::Internal {
 // `context` is gone by then.
 void StartWatched(QObject* context, QProcess* process, bool status_counts, OpenFailed failed);
 
+// The user's own folder for files that live as long as a program runs:
+// $XDG_RUNTIME_DIR here, the user's temporary folder on Windows (where Qt's
+// runtime location is the home folder itself).
+QString RuntimeFolder();
+
 // A process of the application's for `program`, not yet started.
 inline QProcess* NewProcess(const QString& program) {
   auto* process = new QProcess(QCoreApplication::instance());

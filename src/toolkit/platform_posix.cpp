@@ -31,6 +31,10 @@ void StartOpener(QObject* context, const std::string& path, const QString& folde
 
 }  // namespace
 
+QString Internal::RuntimeFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
 QStringList SansFallbacks() {
   // The desktop's own face, then whatever fontconfig calls sans-serif.
   return {QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(),

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QStandardPaths>
 
 #include "toolkit/path_text.h"
 #include "toolkit/platform.h"
@@ -21,6 +22,10 @@ void StartExplorer(QObject* context, const QString& command_line, OpenFailed fai
 }
 
 }  // namespace
+
+QString Internal::RuntimeFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+}
 
 QStringList SansFallbacks() {
   // Faces for Japanese text where Windows has them, then Windows' own UI

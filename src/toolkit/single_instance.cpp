@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QThread>
 
 #include "toolkit/path_text.h"
+#include "toolkit/platform_internal.h"
 
 namespace Toolkit {
 namespace {
@@ -22,8 +22,7 @@ constexpr char kRequestPrefix[] = "request-";
 constexpr char kAnswerPrefix[] = "answer-";
 
 QString MailboxFor(const std::string& key, const std::string& folder) {
-  QString base = folder.empty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                : PathToText(folder);
+  QString base = folder.empty() ? Internal::RuntimeFolder() : PathToText(folder);
   if (base.isEmpty()) base = QDir::tempPath();
   const QByteArray hash =
       QCryptographicHash::hash(QByteArray::fromStdString(key), QCryptographicHash::Sha256).toHex();

@@ -4,9 +4,9 @@
 // One running window per key (its work folder): the first start that takes
 // the key owns it and answers what later starts hand over to it; a later
 // start hands its request over and learns the answer. Only Qt Core and
-// files: a lock file (freed by the system when its owner dies, whatever
-// way) and a mailbox folder of request and answer files, both in the
-// user's runtime folder, named after the key.
+// files: a lock file (taken over once its owner has died, whatever way)
+// and a mailbox folder of request and answer files, both in the user's
+// runtime folder, named after the key.
 
 #include <QObject>
 #include <QTimer>

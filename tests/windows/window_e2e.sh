@@ -8,7 +8,8 @@
 # 12-frame GIF with such a name divides into the same files as the Linux
 # build writes, and a thumbnail dragged out arrives whole on a drop target;
 # 128 frames and a file that is no GIF end in their boxes; a drop on END is
-# refused; ShowHolder starts Explorer on the work folder; END ends the
+# refused; a second start hands its file to the open window; ShowHolder
+# starts Explorer on the work folder; END ends the
 # program with status 0, at once also while frames of 65535 x 65535 are
 # divided.
 set -euo pipefail
@@ -168,6 +169,17 @@ echo "window_e2e: 128 frames and a file that is no GIF end in their boxes"
 
 [ "$(drag "$gif" $end_button)" = refused ] || fail "a drop on END was taken"
 echo "window_e2e: a drop on END is refused"
+
+# A second start with a file, as "Open with" makes one, hands the file to
+# the window already open and ends.
+"$linux/tests/make_gif" 3 "$work/later.gif"
+status=0
+timeout 60 "$root/scripts/wine-run.sh" "$app/mervane.exe" \
+  "$(wine_run winepath -w "$work/later.gif" | tr -d '\r')" >/dev/null 2>&1 || status=$?
+[ "$status" -ne 124 ] || fail "a second start did not end"
+until_true 30 test -f "$app/tmp/later003.gif" || fail "the file handed over was not divided"
+titled_exactly Mervane 1 || fail "a second start opened a window of its own"
+echo "window_e2e: a second start hands its file to the open window and ends"
 
 xdotool mousemove $show_holder click 1
 until_true 30 pgrep -f "explorer.exe.*tmp" >/dev/null || fail "no Explorer on the work folder"
