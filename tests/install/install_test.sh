@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # install_test.sh BUILD_DIR: installs into fresh prefixes and checks what a
 # desktop needs (both programs, the menu entry, the icons, the metainfo, the
-# manual pages and the licence, each valid by its own checker), and that an
+# manual pages and the licence, each valid by its own checker, and no
+# library search path of their own), and that an
 # installed copy under any prefix keeps its work in the user's cache folder
 # while a copy unpacked from the portable archive keeps it beside itself.
 set -euo pipefail
@@ -18,6 +19,12 @@ for file in bin/mervane bin/mervane-split "share/applications/$app.desktop" \
     share/mervane/installed share/icons/hicolor/16x16/apps/mervane.png \
     share/icons/hicolor/256x256/apps/mervane.png; do
   [ -e "$prefix/$file" ] || { echo "missing: $file"; exit 1; }
+done
+# No program looks for libraries anywhere but in the system's folders; an
+# empty entry would be the current folder.
+for program in "$prefix"/bin/mervane{,-split} "$build/src/app/mervane" "$build/src/cli/mervane-split"; do
+  ! readelf -d "$program" | grep -Eq '\((RPATH|RUNPATH)\)' ||
+    { echo "$program has a library search path of its own"; exit 1; }
 done
 desktop-file-validate "$prefix/share/applications/$app.desktop"
 appstreamcli validate --strict --no-net "$prefix/share/metainfo/$app.metainfo.xml"
