@@ -29,17 +29,23 @@ QString Internal::RuntimeFolder() {
 
 QStringList SansFallbacks() {
   // Faces for Japanese text where Windows has them, then Windows' own UI
-  // faces; Tahoma is on every Windows since 95, and in Wine.
-  return {QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"), QStringLiteral("Segoe UI"),
-          QStringLiteral("Tahoma")};
+  // faces (Tahoma and Arial are on every Windows since 95), then the sans
+  // faces of the Linux desktop that Wine shows its programs.
+  return {QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"),
+          QStringLiteral("Segoe UI"),     QStringLiteral("Tahoma"),
+          QStringLiteral("Arial"),        QStringLiteral("Liberation Sans"),
+          QStringLiteral("DejaVu Sans")};
 }
 
 void UseSystemUiFont() {
-  // The system's message font, as Windows' own dialogs use it; a face
-  // missing here (as "MS Shell Dlg 2" is to Qt under Wine) falls back on a
-  // sans face instead of the serif default.
+  // The system's message font, as Windows' own dialogs use it; an alias
+  // such as "MS Shell Dlg 2" is no face of its own (under Wine it stands
+  // for a serif one), so then the sans faces come first.
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  QStringList families{font.family()};
+  QStringList families;
+  if (QFontDatabase::families().contains(font.family(), Qt::CaseInsensitive)) {
+    families << font.family();
+  }
   families += SansFallbacks();
   font.setFamilies(families);
   QApplication::setFont(font);

@@ -23,9 +23,11 @@ zip=$(echo "$work"/packages/mervane-*.zip)
 [ -f "$installer" ] && [ -f "$zip" ] || fail "no installer or zip"
 
 for program in mervane mervane-split; do
-  resources=$(x86_64-w64-mingw32-objdump -p "$windows/$program.exe")
-  for kind in ICON GROUP_ICON VERSION MANIFEST; do
-    grep -q "Type: $kind\b" <<<"$resources" || fail "$program.exe has no $kind resource"
+  # The resource types at the top of the resource tree, by number.
+  types=$(x86_64-w64-mingw32-objdump -p "$windows/$program.exe" |
+    sed -n '/The .rsrc Resource Directory/,$s/^[0-9a-f]\{3\}   Entry: ID: 0x\([0-9a-f]*\),.*/\1/p')
+  for kind in ICON:000003 GROUP_ICON:00000e VERSION:000010 MANIFEST:000018; do
+    grep -qx "${kind#*:}" <<<"$types" || fail "$program.exe has no ${kind%:*} resource"
   done
   strings -e l "$windows/$program.exe" | grep -qx "$(sed -n 's/^project(Mervane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ||
     fail "$program.exe's version block does not give the project's version"
