@@ -266,11 +266,16 @@ class LzwWriter {
   void Write(const std::vector<std::uint8_t>& indices, int min_code_size) {
     const int clear = 1 << min_code_size;
     const int end_of_information = clear + 1;
+    // The codes go to one buffer of this thread's first, cut into
+    // sub-blocks at the end: no check per byte.
+    thread_local std::vector<std::uint8_t> codes;
+    // Every index costs at most one code of 12 bits, plus a clear code now
+    // and then and the two at the ends.
+    codes.resize(indices.size() * 2 + 16);
+    codes_ = codes.data();
+    written_ = 0;
     accumulator_ = 0;
     bits_ = 0;
-    out_.push_back(static_cast<std::uint8_t>(min_code_size));
-    block_start_ = out_.size();
-    out_.push_back(0);
     Reset(min_code_size);
     Put(clear);
     std::uint32_t prefix = indices.empty() ? kEmpty : indices[0];
@@ -310,9 +315,19 @@ class LzwWriter {
     }
     if (prefix != kEmpty) Put(static_cast<int>(prefix));
     Put(end_of_information);
-    if (bits_ > 0) PutByte(static_cast<std::uint8_t>(accumulator_));
-    if (out_[block_start_] == 0) out_.pop_back();  // the empty sub-block opened last
+    for (; bits_ > 0; bits_ -= std::min(bits_, 8)) {
+      codes_[written_++] = static_cast<std::uint8_t>(accumulator_);
+      accumulator_ >>= 8;
+    }
+    out_.push_back(static_cast<std::uint8_t>(min_code_size));
+    for (std::size_t from = 0; from < written_; from += Gif::kMostSubBlockLength) {
+      const std::size_t length = std::min(Gif::kMostSubBlockLength, written_ - from);
+      out_.push_back(static_cast<std::uint8_t>(length));
+      out_.insert(out_.end(), codes_ + from, codes_ + from + length);
+    }
     out_.push_back(Gif::kBlockTerminator);
+    // One huge picture does not hold its memory for the thread's lifetime.
+    if (codes.capacity() > kMostKeptCodes) codes = {};
   }
 
  private:
@@ -326,22 +341,17 @@ class LzwWriter {
     width_ = min_code_size + 1;
     next_code_ = (1 << min_code_size) + 2;
   }
+  // Codes are packed least significant bit first, four bytes at a time.
   void Put(int code) {
-    accumulator_ |= static_cast<std::uint32_t>(code) << bits_;
+    accumulator_ |= static_cast<std::uint64_t>(code) << bits_;
     bits_ += width_;
-    while (bits_ >= 8) {
-      PutByte(static_cast<std::uint8_t>(accumulator_));
-      accumulator_ >>= 8;
-      bits_ -= 8;
+    if (bits_ < 32) return;
+    for (int byte = 0; byte < 4; ++byte) {
+      codes_[written_ + byte] = static_cast<std::uint8_t>(accumulator_ >> (8 * byte));
     }
-  }
-  void PutByte(std::uint8_t byte) {
-    if (out_[block_start_] == Gif::kMostSubBlockLength) {
-      block_start_ = out_.size();
-      out_.push_back(0);
-    }
-    out_.push_back(byte);
-    ++out_[block_start_];
+    written_ += 4;
+    accumulator_ >>= 32;
+    bits_ -= 32;
   }
 
   std::vector<std::uint8_t>& out_;
@@ -349,8 +359,10 @@ class LzwWriter {
   std::array<std::uint32_t, kHashSize> table_;      // key << 12 | code, or kEmpty
   std::array<std::uint16_t, kLzwCodes> memo_index_;
   std::array<std::uint16_t, kLzwCodes> memo_child_;
-  std::size_t block_start_ = 0;
-  std::uint32_t accumulator_ = 0;
+  static constexpr std::size_t kMostKeptCodes = std::size_t{64} << 20;
+  std::uint8_t* codes_ = nullptr;  // this thread's buffer of packed codes
+  std::size_t written_ = 0;
+  std::uint64_t accumulator_ = 0;
   int bits_ = 0;
   int width_ = 0;
   int next_code_ = 0;
