@@ -56,8 +56,10 @@ qt=$("$root/scripts/windows-qt.sh" | tail -n 1)
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build-windows" --output-on-failure -j2 \
   --repeat until-pass:2
 # Both builds on the sample animations and on what the fuzzers found above.
+# Frames of 3000 x 1600 too, whose buffers are far larger than the rest's.
+"$root/build/tests/make_gif" --constant 3 3000 1600 3000 1600 "$fuzz_files/large.gif"
 "$root/tests/windows/same_output.sh" "$root/build/src/cli/mervane-split" \
-  "$root/build-windows/mervane-split.exe" "$root"/tests/data/*.gif \
+  "$root/build-windows/mervane-split.exe" "$root"/tests/data/*.gif "$fuzz_files/large.gif" \
   "$root"/build-fuzz/corpus-{frame_split,compose}_fuzz/*
 # The window itself, dropped on for real, and the installer and the zip.
 # Wine's drag and drop now and then loses a step on a loaded machine: one

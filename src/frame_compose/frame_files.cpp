@@ -48,7 +48,6 @@ constexpr std::size_t kLargestPngChunk = std::size_t{1} << 30;  // a chunk's len
 constexpr int kPngLevel = 1;
 // Signature, IHDR, IEND and one IDAT's length, type and CRC.
 constexpr std::size_t kPngFraming = 8 + 25 + 12 + 12;
-constexpr std::size_t kMostKeptPngBuffer = std::size_t{64} << 20;
 
 void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.insert(out.end(),
@@ -261,18 +260,18 @@ IndexedPicture IndexColours(const Canvas& canvas) {
 // keys, which stays in the processor's nearest cache.
 class LzwWriter {
  public:
-  explicit LzwWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  // `codes` is scratch space, kept by the caller from picture to picture.
+  LzwWriter(std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& codes)
+      : out_(out), codes_buffer_(codes) {}
 
   void Write(const std::vector<std::uint8_t>& indices, int min_code_size) {
     const int clear = 1 << min_code_size;
     const int end_of_information = clear + 1;
-    // The codes go to one buffer of this thread's first, cut into
-    // sub-blocks at the end: no check per byte.
-    thread_local std::vector<std::uint8_t> codes;
-    // Every index costs at most one code of 12 bits, plus a clear code now
-    // and then and the two at the ends.
-    codes.resize(indices.size() * 2 + 16);
-    codes_ = codes.data();
+    // The codes go to one buffer first, cut into sub-blocks at the end: no
+    // check per byte. Every index costs at most one code of 12 bits, plus
+    // a clear code now and then and the two at the ends.
+    codes_buffer_.resize(indices.size() * 2 + 16);
+    codes_ = codes_buffer_.data();
     written_ = 0;
     accumulator_ = 0;
     bits_ = 0;
@@ -326,8 +325,6 @@ class LzwWriter {
       out_.insert(out_.end(), codes_ + from, codes_ + from + length);
     }
     out_.push_back(Gif::kBlockTerminator);
-    // One huge picture does not hold its memory for the thread's lifetime.
-    if (codes.capacity() > kMostKeptCodes) codes = {};
   }
 
  private:
@@ -359,8 +356,8 @@ class LzwWriter {
   std::array<std::uint32_t, kHashSize> table_;      // key << 12 | code, or kEmpty
   std::array<std::uint16_t, kLzwCodes> memo_index_;
   std::array<std::uint16_t, kLzwCodes> memo_child_;
-  static constexpr std::size_t kMostKeptCodes = std::size_t{64} << 20;
-  std::uint8_t* codes_ = nullptr;  // this thread's buffer of packed codes
+  std::vector<std::uint8_t>& codes_buffer_;
+  std::uint8_t* codes_ = nullptr;  // codes_buffer_'s bytes
   std::size_t written_ = 0;
   std::uint64_t accumulator_ = 0;
   int bits_ = 0;
@@ -388,8 +385,9 @@ void PutColourTable(std::vector<std::uint8_t>& out, const std::vector<std::uint3
   }
 }
 
-// The GIF file of `picture`.
-std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs) {
+// The GIF file of `picture`; `codes` is scratch space.
+std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs,
+                                    std::vector<std::uint8_t>& codes) {
   const std::vector<Tile>& tiles = picture.tiles;
   const bool one = tiles.size() == 1;
   std::vector<std::uint8_t> out(Gif::kGif89aHeader.begin(), Gif::kGif89aHeader.end());
@@ -404,7 +402,7 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs)
   out.push_back(0);  // pixel aspect ratio
   if (one) PutColourTable(out, tiles[0].palette, global_bits);
 
-  LzwWriter lzw(out);
+  LzwWriter lzw(out, codes);
   for (std::size_t t = 0; t < tiles.size(); ++t) {
     const Tile& tile = tiles[t];
     out.insert(out.end(), Gif::kGraphicControlExtensionMarker.begin(),
@@ -430,11 +428,35 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs)
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs) {
-  return EncodeGif(IndexColours(canvas), delay_cs);
+struct FrameEncoder::Buffers {
+  std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{
+      nullptr, libdeflate_free_compressor};
+  std::vector<std::uint8_t> rows, packed, codes;
+};
+
+FrameEncoder::FrameEncoder() : buffers_(std::make_unique<Buffers>()) {}
+FrameEncoder::~FrameEncoder() = default;
+
+void FrameEncoder::Release() {
+  // One huge picture does not hold its memory for the encoder's lifetime.
+  for (std::vector<std::uint8_t>* buffer : {&buffers_->rows, &buffers_->packed, &buffers_->codes}) {
+    if (buffer->capacity() > kMostKeptBuffer) *buffer = {};
+  }
 }
 
-std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
+std::vector<std::uint8_t> FrameEncoder::FullFrameGif(const Canvas& canvas, int delay_cs) {
+  std::vector<std::uint8_t> file = EncodeGif(IndexColours(canvas), delay_cs, buffers_->codes);
+  Release();
+  return file;
+}
+
+std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs) {
+  return FrameEncoder().FullFrameGif(canvas, delay_cs);
+}
+
+std::vector<std::uint8_t> EncodePng(const Canvas& canvas) { return FrameEncoder().Png(canvas); }
+
+std::vector<std::uint8_t> FrameEncoder::Png(const Canvas& canvas) {
   if (canvas.width <= 0 || canvas.height <= 0) {
     throw std::runtime_error("a PNG of " + std::to_string(canvas.width) + " x " +
                              std::to_string(canvas.height) + " pixels cannot be written");
@@ -444,13 +466,14 @@ std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
   // took half as long again.
   const std::size_t width = static_cast<std::size_t>(canvas.width);
   const std::size_t row = 1 + width * sizeof(std::uint32_t);
-  // Each encoding thread keeps its compressor and its buffers from frame to
-  // frame: allocated afresh, a frame's megabytes went back to the system and
-  // were faulted in again, which cost as much as compressing them.
-  thread_local const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>
-      compressor(libdeflate_alloc_compressor(kPngLevel), libdeflate_free_compressor);
-  thread_local std::vector<std::uint8_t> rows, packed;
+  // The compressor and the buffers stay from frame to frame: allocated
+  // afresh, a frame's megabytes went back to the system and were faulted in
+  // again, which cost as much as compressing them.
+  auto& compressor = buffers_->compressor;
+  if (!compressor) compressor.reset(libdeflate_alloc_compressor(kPngLevel));
   if (!compressor) throw std::bad_alloc();
+  std::vector<std::uint8_t>& rows = buffers_->rows;
+  std::vector<std::uint8_t>& packed = buffers_->packed;
   rows.resize(row * static_cast<std::size_t>(canvas.height));
   for (std::size_t y = 0; y < static_cast<std::size_t>(canvas.height); ++y) {
     rows[y * row] = kPngFilterNone;
@@ -474,11 +497,7 @@ std::vector<std::uint8_t> EncodePng(const Canvas& canvas) {
              std::span(packed).subspan(at, std::min(kLargestPngChunk, packed_size - at)));
   }
   PutChunk(out, kPngEndChunk, {});
-  if (rows.capacity() > kMostKeptPngBuffer) {
-    // One huge picture does not hold its memory for the thread's lifetime.
-    rows = {};
-    packed = {};
-  }
+  Release();
   return out;
 }
 

@@ -4,7 +4,9 @@
 // Standalone files of composed frames: a full-frame GIF or an RGBA PNG.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
@@ -30,5 +32,25 @@ std::vector<std::uint8_t> EncodeFullFrameGif(const Canvas& canvas, int delay_cs)
 // An 8-bit RGBA PNG of `canvas`, compressed with libdeflate. Throws
 // std::runtime_error for a picture of no pixels. REQUIRES: as above.
 std::vector<std::uint8_t> EncodePng(const Canvas& canvas);
+
+// The same, for many pictures one after another: the encoder keeps its
+// buffers and its compressor from one picture to the next (up to 64 MiB of
+// them), so that a frame's memory is not given back to the system and
+// faulted in again for the next. Use one per thread.
+class FrameEncoder {
+ public:
+  FrameEncoder();
+  ~FrameEncoder();
+  FrameEncoder(const FrameEncoder&) = delete;
+  FrameEncoder& operator=(const FrameEncoder&) = delete;
+  std::vector<std::uint8_t> FullFrameGif(const Canvas& canvas, int delay_cs);
+  std::vector<std::uint8_t> Png(const Canvas& canvas);
+
+ private:
+  static constexpr std::size_t kMostKeptBuffer = std::size_t{64} << 20;
+  void Release();
+  struct Buffers;
+  std::unique_ptr<Buffers> buffers_;
+};
 
 }  // namespace FrameCompose

@@ -120,7 +120,7 @@ class Writer {
       const std::shared_ptr<const Canvas> kept = Kept(canvas);
       if (full && (!request_.pump || pool_size_ == 0)) {
         // A caller with events to run waits for a place instead, running them.
-        job.file = Encode(job.delay_cs, *kept);
+        job.file = Encode(composer_encoder_, job.delay_cs, *kept);
         job.encoded = true;
       } else {
         job.canvas = kept;
@@ -162,6 +162,7 @@ class Writer {
   }
 
   void Run() {
+    FrameEncoder encoder;  // this thread's
     for (;;) {
       Job job;
       {
@@ -174,7 +175,7 @@ class Writer {
         changed_.notify_all();
       }
       const std::string path = request_.path_of(job.number);
-      std::exception_ptr failure = EncodeJob(job, path);
+      std::exception_ptr failure = EncodeJob(encoder, job, path);
       {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return next_to_write_ == job.sequence || failure_; });
@@ -202,7 +203,7 @@ class Writer {
   // Encodes and writes `job` on the composer's thread, when there is no pool.
   void WriteAlone(Job job) {
     const std::string path = request_.path_of(job.number);
-    std::exception_ptr failure = EncodeJob(job, path);
+    std::exception_ptr failure = EncodeJob(composer_encoder_, job, path);
     if (!failure) failure = WriteJob(job, path);
     if (failure) std::rethrow_exception(failure);
     ++written_;
@@ -223,11 +224,11 @@ class Writer {
   }
 
   // Encodes `job` where that is still to do; the failure, if any.
-  std::exception_ptr EncodeJob(Job& job, const std::string& path) const {
+  std::exception_ptr EncodeJob(FrameEncoder& encoder, Job& job, const std::string& path) const {
     try {
       if (job.same_as_previous) return nullptr;
       if (job.encoded && job.file.empty()) throw std::runtime_error("the picture is 0 x 0 pixels");
-      if (!job.encoded) job.file = Encode(job.delay_cs, *job.canvas);
+      if (!job.encoded) job.file = Encode(encoder, job.delay_cs, *job.canvas);
       job.canvas.reset();
       return nullptr;
     } catch (const std::exception& reason) {
@@ -268,17 +269,19 @@ class Writer {
     return kept.pixels == canvas.pixels;
   }
 
-  std::vector<std::uint8_t> Encode(int delay_cs, const Canvas& canvas) const {
-    return request_.kind == FileKind::kPng ? EncodePng(canvas)
-                                           : EncodeFullFrameGif(canvas, delay_cs);
+  std::vector<std::uint8_t> Encode(FrameEncoder& encoder, int delay_cs,
+                                   const Canvas& canvas) const {
+    return request_.kind == FileKind::kPng ? encoder.Png(canvas)
+                                           : encoder.FullFrameGif(canvas, delay_cs);
   }
 
   // Pictures up to this many pixels are remembered to spot unchanged frames.
   static constexpr std::size_t kMostRemembered = std::size_t{16} << 20;
 
   const SaveRequest& request_;
-  CanvasPool canvases_;       // before every holder of its canvases
-  const unsigned pool_size_;  // threads besides the composer's
+  CanvasPool canvases_;            // before every holder of its canvases
+  FrameEncoder composer_encoder_;  // the composer's thread's
+  const unsigned pool_size_;       // threads besides the composer's
   const std::size_t most_waiting_;
   // The composer's thread alone uses these three.
   std::size_t handed_ = 0;
