@@ -264,9 +264,9 @@ class LzwWriter {
   LzwWriter(std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& codes)
       : out_(out), codes_buffer_(codes) {}
 
+  // Appends the image data of `indices`: the minimum code size, then the
+  // codes in sub-blocks, then the block terminator.
   void Write(const std::vector<std::uint8_t>& indices, int min_code_size) {
-    const int clear = 1 << min_code_size;
-    const int end_of_information = clear + 1;
     // The codes go to one buffer first, cut into sub-blocks at the end: no
     // check per byte. Every index costs at most one code of 12 bits, plus
     // a clear code now and then and the two at the ends.
@@ -275,6 +275,20 @@ class LzwWriter {
     written_ = 0;
     accumulator_ = 0;
     bits_ = 0;
+    PutCodes(indices, min_code_size);
+    PutSubBlocks(min_code_size);
+  }
+
+ private:
+  static constexpr int kHashBits = 13;  // twice the 4096 codes
+  static constexpr std::uint32_t kHashSize = 1u << kHashBits;
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+  // The codes of `indices`, from the first clear code to the end of
+  // information, packed into codes_.
+  void PutCodes(const std::vector<std::uint8_t>& indices, int min_code_size) {
+    const int clear = 1 << min_code_size;
+    const int end_of_information = clear + 1;
     Reset(min_code_size);
     Put(clear);
     std::uint32_t prefix = indices.empty() ? kEmpty : indices[0];
@@ -314,6 +328,9 @@ class LzwWriter {
     }
     if (prefix != kEmpty) Put(static_cast<int>(prefix));
     Put(end_of_information);
+  }
+
+  void PutSubBlocks(int min_code_size) {
     for (; bits_ > 0; bits_ -= std::min(bits_, 8)) {
       codes_[written_++] = static_cast<std::uint8_t>(accumulator_);
       accumulator_ >>= 8;
@@ -326,11 +343,6 @@ class LzwWriter {
     }
     out_.push_back(Gif::kBlockTerminator);
   }
-
- private:
-  static constexpr int kHashBits = 13;  // twice the 4096 codes
-  static constexpr std::uint32_t kHashSize = 1u << kHashBits;
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
   void Reset(int min_code_size) {
     table_.fill(kEmpty);
