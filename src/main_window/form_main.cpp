@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "main_window/control_table.h"
@@ -201,17 +202,23 @@ void Form_main::Bind(std::size_t row, QWidget* control) {
        [](Form_main& form, QWidget* c) { form.Image1 = static_cast<Toolkit::ImageControl*>(c); },
        &Form_main::Image1_OLEDragDrop},
   };
-  // The table and the bindings cannot drift apart.
+  // The table and the bindings cannot drift apart: the names when
+  // compiling, the drop handlers (which a compiler checking for undefined
+  // behaviour will not compare while compiling) whenever the window is made.
   static_assert(std::size(kBindings) == kControls.size());
   static_assert([] {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
       if (kBindings[i].name != kControls[i].name) return false;
-      if ((kBindings[i].drop != nullptr) != kControls[i].accepts_drops) return false;
     }
     return true;
   }());
-  kBindings[row].bind(*this, control);
-  if (kBindings[row].drop != nullptr) TakeDrops(control, kBindings[row].drop);
+  const Binding& binding = kBindings[row];
+  if ((binding.drop != nullptr) != kControls[row].accepts_drops) {
+    throw std::logic_error("the drop handler of " + std::string(binding.name) +
+                           " disagrees with the control table");
+  }
+  binding.bind(*this, control);
+  if (binding.drop != nullptr) TakeDrops(control, binding.drop);
 }
 
 void Form_main::TakeDrops(QWidget* control, void (Form_main::*handler)(const Toolkit::DropData&)) {
