@@ -60,7 +60,13 @@ SingleInstance::SingleInstance(const std::string& key, const std::string& folder
   if (lock->tryLock(0)) lock_ = std::move(lock);
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+  if (!lock_) return;
+  lock_.reset();  // removes the lock file
+  // The mailbox goes too once nothing is left in it; a start that has just
+  // written a request keeps it, and gets no answer.
+  QDir().rmdir(PathToText(mailbox_));
+}
 
 std::optional<std::string> SingleInstance::HandOver(const std::string& request,
                                                     std::chrono::milliseconds patience) {

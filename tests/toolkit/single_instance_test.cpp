@@ -48,6 +48,10 @@ TEST(SingleInstance, TheFirstStartOwnsItsKeyAndAnswersTheLaterOnes) {
   // Once the owner is gone, the next start owns the key.
   owner.reset();
   EXPECT_TRUE(Toolkit::SingleInstance("work A", folder.Text()).Owns());
+  // An owner leaves nothing behind.
+  const std::vector<std::string> before = GifTest::ListNames(folder.path());
+  EXPECT_TRUE(Toolkit::SingleInstance("work C", folder.Text()).Owns());
+  EXPECT_EQ(GifTest::ListNames(folder.path()), before);
 }
 
 }  // namespace
