@@ -293,9 +293,8 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event) {
       wheel_rest_ += turn.y() != 0 ? turn.y() : turn.x();
       const int notches = wheel_rest_ / kWheelNotch;
       wheel_rest_ -= notches * kWheelNotch;
-      if (notches != 0)
-        StripScrollBar()->SetValue(StripScrollBar()->Value() -
-                                   notches * StripScrollBar()->SmallChange());
+      Toolkit::ScrollBar* bar = StripScrollBar();
+      if (notches != 0) bar->SetValue(bar->Value() - notches * bar->SmallChange());
       return true;
     }
     case QEvent::KeyPress:

@@ -59,34 +59,36 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
   }
 }
 
-TEST(WindowE2E, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
-  GifTest::TempDir folder;
-  const fs::path exe = GifTest::CopyMervane(folder.path() / "app");
-  const fs::path gif = folder.path() / "opened.gif";
-  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
-  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-  GifTest::Spawned mervane({exe.string(), gif.string()});
-  EXPECT_TRUE(GifTest::PollUntil(
-      30, [&] { return fs::exists(folder.path() / "app" / "tmp" / "opened003.gif"); }));
+// A copy of mervane in a folder of its own, and a 3-frame GIF beside it.
+class WithAFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GifTest::WriteBytes(gif_, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+    ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
+  }
+  bool Divided() const { return fs::exists(folder_.path() / "app" / "tmp" / "clip003.gif"); }
+
+  GifTest::TempDir folder_;
+  const fs::path exe_ = GifTest::CopyMervane(folder_.path() / "app");
+  const fs::path gif_ = folder_.path() / "clip.gif";
+};
+
+TEST_F(WithAFile, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
+  GifTest::Spawned mervane({exe_.string(), gif_.string()});
+  EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
 }
 
-TEST(WindowE2E, ASecondStartHandsItsFileToTheWindowAlreadyOpen) {
-  GifTest::TempDir folder;
-  const fs::path exe = GifTest::CopyMervane(folder.path() / "app");
-  const fs::path gif = folder.path() / "later.gif";
-  GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
-  ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-  GifTest::Spawned first({exe.string()});
+TEST_F(WithAFile, ASecondStartHandsItsFileToTheWindowAlreadyOpen) {
+  GifTest::Spawned first({exe_.string()});
   ASSERT_TRUE(GifTest::PollUntil(30, [] { return !GifTest::FindWindow("Mervane").empty(); }));
   for (int start = 0; start < 2; ++start) {
     // With the file, then with none: the window only comes to the front.
-    std::vector<std::string> argv = {exe.string()};
-    if (start == 0) argv.push_back(gif.string());
+    std::vector<std::string> argv = {exe_.string()};
+    if (start == 0) argv.push_back(gif_.string());
     GifTest::Spawned second(argv);
     EXPECT_EQ(second.WaitForExit(20), 0) << start;
   }
-  EXPECT_TRUE(GifTest::PollUntil(
-      30, [&] { return fs::exists(folder.path() / "app" / "tmp" / "later003.gif"); }));
+  EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
   const auto windows = GifTest::Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"}).out;
   EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
   EXPECT_EQ(first.WaitForExit(0), -1);  // still open
