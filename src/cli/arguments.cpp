@@ -13,6 +13,7 @@ namespace {
 
 constexpr char kGifExtension[] = ".gif";
 constexpr long long kMostJobs = 1024;  // threads for --jobs at most
+constexpr long long kMostSheetColumns = 65535;
 
 bool EndsWithNoCase(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
@@ -123,12 +124,24 @@ std::optional<std::string> SetJobs(const std::string& value, Arguments& parsed) 
   return std::nullopt;
 }
 
+std::optional<std::string> SetSheet(const std::string& value, Arguments& parsed) {
+  const auto columns = ParseCount(value);
+  if (!columns || *columns < 1 || *columns > kMostSheetColumns) {
+    return "invalid column count '" + value + "' (use a whole number from 1 to " +
+           std::to_string(kMostSheetColumns) + ")";
+  }
+  parsed.sheet_columns = static_cast<int>(*columns);
+  return std::nullopt;
+}
+
 struct ValuedOption {
   const char* name;
   ValueSetter set;
 };
-constexpr ValuedOption kValuedOptions[] = {
-    {"--frames", SetFrames}, {"--limit-pixels", SetLimitPixels}, {"--jobs", SetJobs}};
+constexpr ValuedOption kValuedOptions[] = {{"--frames", SetFrames},
+                                           {"--limit-pixels", SetLimitPixels},
+                                           {"--jobs", SetJobs},
+                                           {"--sheet", SetSheet}};
 
 // Reads the arguments one by one; the first problem found is the one told.
 class Parser {
@@ -177,6 +190,8 @@ class Parser {
       Choose(Output::kInfo);
     } else if (arg == "--json") {
       parsed_.json = true;
+    } else if (arg == "--distinct") {
+      parsed_.distinct = true;
     } else {
       return false;
     }
@@ -201,6 +216,7 @@ class Parser {
         value = args_[++i];
       }
       if (auto wrong = option.set(value, parsed_)) Complain(std::move(*wrong));
+      if (name == "--sheet") Choose(Output::kSheet);
       return true;
     }
     return false;
@@ -212,8 +228,12 @@ class Parser {
   }
 
   void CheckTogether() {
-    if (outputs_ > 1) Complain("choose one of --full, --png and --info");
-    if (parsed_.json && parsed_.output != Output::kInfo) Complain("--json goes with --info");
+    if (outputs_ > 1) Complain("choose one of --full, --png, --sheet and --info");
+    const Output output = parsed_.output;
+    if (parsed_.distinct && output != Output::kFullFrames && output != Output::kPng &&
+        output != Output::kSheet) {
+      Complain("--distinct goes with --full, --png or --sheet");
+    }
     const std::size_t most_operands = parsed_.output == Output::kInfo ? 1 : 2;
     if (operands_.empty()) Complain("missing SOURCE");
     if (operands_.size() > most_operands) {

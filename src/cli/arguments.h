@@ -37,6 +37,7 @@ enum class Output {
   kExactCut,    // the source's own bytes behind its header (the default)
   kFullFrames,  // a full-frame GIF as a viewer shows the frame (--full)
   kPng,         // an RGBA PNG of the same (--png)
+  kSheet,       // one PNG holding every frame as it appears in a grid (--sheet)
   kInfo,        // no files: the frame facts on standard output (--info)
 };
 
@@ -44,7 +45,10 @@ struct Arguments {
   bool help = false;
   bool version = false;
   Output output = Output::kExactCut;
-  bool json = false;  // --info as JSON
+  // --info as JSON; with files, their JSON beside them
+  bool json = false;
+  bool distinct = false;  // one frame per run of identical pictures
+  int sheet_columns = 0;  // --sheet COLUMNS
   FrameSelection frames;
   std::string frames_text;  // the list as given, for messages
   // --full and --png refuse more pixels than this in all (0: no limit).
@@ -62,7 +66,8 @@ struct ArgumentError {
 
 // Reads `args` (without the program name). Returns Arguments, or sets
 // `error` and returns nothing: an unknown option, a bad --frames list, two
-// output kinds, --json without --info, no SOURCE, or too many operands. With
+// output kinds, --distinct without --full, --png or --sheet, no SOURCE, or
+// too many operands. With
 // help or version set, nothing else is checked.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, ArgumentError& error);
 

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli/arguments.h"
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_sets.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
@@ -41,14 +44,23 @@ constexpr char kUsage[] =
     "                     in a GIF of its own, colours exact, with the frame's delay\n"
     "                     (more than 256 colours: tiles of up to 256 colours each)\n"
     "      --png          write each frame as it appears as an RGBA PNG\n"
+    "      --sheet COLUMNS  write one PNG holding every frame as it appears, in a\n"
+    "                     grid of COLUMNS columns filled row by row, named\n"
+    "                     OUTPUT_PREFIX-sheet-COLSxROWS-WxH.png (W x H: one cell),\n"
+    "                     with its JSON (cells, frames, delays) beside it\n"
+    "      --distinct     with --full, --png or --sheet: keep a frame only when it\n"
+    "                     looks different from the frame kept before it; it keeps\n"
+    "                     its own number and the delays of the frames it stands for\n"
     "      --info         write no files; print each frame's number, byte offset\n"
     "                     and length in SOURCE, rectangle, delay, disposal,\n"
     "                     transparency and colour table, then the totals\n"
-    "      --json         with --info: print them as one JSON object\n"
+    "      --json         with --info: print them as one JSON object; with frame\n"
+    "                     files: write it as OUTPUT_PREFIX.json beside them, each\n"
+    "                     frame with its file\n"
     "      --frames LIST  only these frames, as in 3-10,15 or 20- (to the end)\n"
-    "      --limit-pixels N  with --full or --png: refuse to write more than N\n"
-    "                     pixels in all (frames times picture size); the default\n"
-    "                     is 4000000000, 0 means no limit\n"
+    "      --limit-pixels N  with --full, --png or --sheet: refuse to write more\n"
+    "                     than N pixels in all (frames times picture size); the\n"
+    "                     default is 4000000000, 0 means no limit\n"
     "      --jobs N       with --full or --png: use N threads in all; the default\n"
     "                     is one per core\n"
     "  -h, --help         show this text and exit (on Windows also /?)\n"
@@ -60,10 +72,11 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 frames were written (or facts printed); 1 SOURCE has no\n"
     "looping signature (\"NETSCAPE\") and nothing was written (the default cut\n"
-    "only: --full, --png and --info take any GIF); 2 any other failure (frame\n"
-    "files written before it stay, and none is left half written). Nothing is\n"
-    "written when a frame name would be SOURCE itself, or when anything but a\n"
-    "regular file stands at one. Folders named in OUTPUT_PREFIX are made.\n";
+    "only: --full, --png, --sheet and --info take any GIF); 2 any other failure\n"
+    "(frame files written before it stay, and none is left half written).\n"
+    "Nothing is written when a frame name would be SOURCE itself, or when\n"
+    "anything but a regular file stands at one. Folders named in OUTPUT_PREFIX\n"
+    "are made.\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
 class TerminalBar final : public FrameSplit::SplitProgress {
@@ -157,91 +170,6 @@ auto WithProgress(Work work) {
   return work(quiet);
 }
 
-int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
-        const std::string& prefix) {
-  const std::optional<FrameSplit::CutPlan> plan = FrameSplit::PlanCuts(bytes, args.source);
-  if (!plan) {
-    std::fprintf(stderr,
-                 "%s: %s: no looping signature (\"NETSCAPE\"), so it cannot be divided; nothing "
-                 "written (use --full or --png to write its frames as they appear)\n",
-                 kProgram, args.source.c_str());
-    return kExitNotDivisible;
-  }
-  const int frames = static_cast<int>(plan->frame_starts.size());
-  if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
-  if (const std::string obstacle = Obstacle(args.source, prefix, frames, args.frames);
-      !obstacle.empty()) {
-    return Fail(obstacle);
-  }
-  MakePrefixFolder(prefix);
-  const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
-    return FrameSplit::WriteFrames(bytes, *plan, prefix, progress,
-                                   [&](int k) { return args.frames.Contains(k); });
-  });
-  if (plan->damage) {
-    // The damage lies in the last frame that starts before it.
-    const auto& starts = plan->frame_starts;
-    const auto frame = std::upper_bound(starts.begin(), starts.end(), plan->damage->offset);
-    Warn(args.source + ": frame " + std::to_string(std::max<long>(frame - starts.begin(), 1)) +
-         ", byte " + std::to_string(plan->damage->offset) + ": " + plan->damage->reason);
-  }
-  return Written(written);
-}
-
-// Frames as they appear, as full-frame GIFs or PNGs.
-int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
-            const std::string& prefix) {
-  const bool png = args.output == Cli::Output::kPng;
-  const char* extension = png ? kPngExtension : FrameSplit::kFrameExtension;
-  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(bytes);
-  const int count = survey.frames;
-  if (const std::string none = NoneSelected(args, count); !none.empty()) return Fail(none);
-  // Each frame file covers the whole picture: refuse work past the budget
-  // before the first file, not hours into it.
-  long long wanted = 0;
-  for (int k = 1; k <= count; ++k) wanted += args.frames.Contains(k) ? 1 : 0;
-  const long long pixels = wanted * survey.width * survey.height;
-  if (args.limit_pixels > 0 && pixels > args.limit_pixels) {
-    return Fail(args.source + ": " + std::to_string(wanted) + " frames of " +
-                std::to_string(survey.width) + " x " + std::to_string(survey.height) + " are " +
-                std::to_string(pixels) + " pixels to write, more than the limit of " +
-                std::to_string(args.limit_pixels) +
-                "; nothing written (raise it with --limit-pixels N, or 0 for no limit)");
-  }
-  MakePrefixFolder(prefix);
-  const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
-    const float step = progress.Width() / static_cast<float>(std::max(count, 1));
-    FrameCompose::SaveRequest request;
-    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
-    request.path_of = [&](int number) {
-      return FrameSplit::FrameFileName(prefix, number, extension);
-    };
-    request.wanted = [&](int number) { return args.frames.Contains(number); };
-    request.last = args.frames.Last();
-    request.keep = args.source;
-    request.survey = survey;
-    request.threads = args.jobs;
-    request.after_frame = [&](int number) { progress.DrawBox(static_cast<float>(number) * step); };
-    const FrameCompose::SaveReport done =
-        FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
-    progress.Clear();
-    return done;
-  });
-  if (report.damage) Warn(report.damage->what());
-  return Written(report.written);
-}
-
-const char* DisposalName(int disposal) {
-  static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
-  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
-}
-
-const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
-  return frame.local_colour_table ? "local" : global ? "global" : "none";
-}
-
-const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
-
 // What --info reads: the facts of the selected frames, of the whole
 // animation, and where a damaged source ended.
 struct Facts {
@@ -274,29 +202,140 @@ std::string NumberOr(const std::optional<Value>& value, const char* absent) {
   return value ? std::to_string(*value) : std::string(absent);
 }
 
-void PrintJson(const Facts& facts) {
-  const FrameCompose::AnimationFacts& animation = facts.animation;
-  std::printf("{\"frames\": [");
-  for (std::size_t i = 0; i < facts.frames.size(); ++i) {
-    const auto& f = facts.frames[i];
-    std::printf(
-        "%s\n  {\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
-        "\"width\": %d, \"height\": %d, \"delay_ms\": %d, \"disposal\": \"%s\", "
-        "\"transparent_index\": %s, \"colour_table\": \"%s\", \"colour_table_size\": %d, "
-        "\"interlaced\": %s, \"complete\": %s}",
-        i == 0 ? "" : ",", f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
-        f.delay_cs * 10, DisposalName(f.disposal), NumberOr(f.transparent_index, "null").c_str(),
-        TableName(f, animation.global_colour_table), f.colour_table_size,
-        f.interlaced ? "true" : "false", f.complete ? "true" : "false");
+// The facts as the JSON the sidecars hold; each frame's file named by `file_of`, when given.
+FrameCompose::SetFacts AsSet(const Facts& facts,
+                             const std::function<std::string(int number)>& file_of = {}) {
+  FrameCompose::SetFacts set{{}, facts.animation, std::nullopt};
+  for (const FrameCompose::FrameFacts& frame : facts.frames) {
+    FrameCompose::KeptFrame kept;
+    kept.facts = frame;
+    kept.stands_for = {frame.number};
+    if (file_of) kept.file = file_of(frame.number);
+    set.frames.push_back(std::move(kept));
   }
-  std::printf(
-      "%s],\n \"count\": %d, \"loop_count\": %s, \"screen\": {\"width\": %d, \"height\": "
-      "%d}, \"background_index\": %d, \"duration_ms\": %lld, \"damaged_at\": %s}\n",
-      facts.frames.empty() ? "" : "\n", animation.frame_count,
-      NumberOr(animation.loop_count, "null").c_str(), animation.screen_width,
-      animation.screen_height, animation.background_index, animation.total_delay_cs * 10,
-      facts.damage ? std::to_string(facts.damage->offset()).c_str() : "null");
+  if (facts.damage) set.damaged_at = facts.damage->offset();
+  return set;
 }
+
+int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
+        const std::string& prefix) {
+  const std::optional<FrameSplit::CutPlan> plan = FrameSplit::PlanCuts(bytes, args.source);
+  if (!plan) {
+    std::fprintf(stderr,
+                 "%s: %s: no looping signature (\"NETSCAPE\"), so it cannot be divided; nothing "
+                 "written (use --full or --png to write its frames as they appear)\n",
+                 kProgram, args.source.c_str());
+    return kExitNotDivisible;
+  }
+  const int frames = static_cast<int>(plan->frame_starts.size());
+  if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
+  if (const std::string obstacle = Obstacle(args.source, prefix, frames, args.frames);
+      !obstacle.empty()) {
+    return Fail(obstacle);
+  }
+  const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
+  if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
+  MakePrefixFolder(prefix);
+  const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
+    return FrameSplit::WriteFrames(bytes, *plan, prefix, progress,
+                                   [&](int k) { return args.frames.Contains(k); });
+  });
+  if (!sidecar.empty()) {
+    const std::string json = FrameCompose::SetJson(AsSet(ReadFacts(bytes, args), [&](int k) {
+      return FrameCompose::BareName(FrameSplit::FrameFileName(prefix, k));
+    }));
+    Toolkit::WriteFileInPieces(
+        sidecar, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()), {},
+        {});
+  }
+  if (plan->damage) {
+    // The damage lies in the last frame that starts before it.
+    const auto& starts = plan->frame_starts;
+    const auto frame = std::upper_bound(starts.begin(), starts.end(), plan->damage->offset);
+    Warn(args.source + ": frame " + std::to_string(std::max<long>(frame - starts.begin(), 1)) +
+         ", byte " + std::to_string(plan->damage->offset) + ": " + plan->damage->reason);
+  }
+  return Written(written);
+}
+
+// Why writing `wanted` pictures of the survey's size passes the budget, or
+// empty text: refused before the first file, not hours into the work.
+std::string OverBudget(const Cli::Arguments& args, const FrameCompose::Survey& survey) {
+  long long wanted = 0;
+  for (int k = 1; k <= survey.frames; ++k) wanted += args.frames.Contains(k) ? 1 : 0;
+  const long long pixels = wanted * survey.width * survey.height;
+  if (args.limit_pixels <= 0 || pixels <= args.limit_pixels) return {};
+  return args.source + ": " + std::to_string(wanted) + " frames of " +
+         std::to_string(survey.width) + " x " + std::to_string(survey.height) + " are " +
+         std::to_string(pixels) + " pixels to write, more than the limit of " +
+         std::to_string(args.limit_pixels) +
+         "; nothing written (raise it with --limit-pixels N, or 0 for no limit)";
+}
+
+// What every save of frames as they appear shares: the selection, the
+// source kept, the threads and the progress.
+FrameCompose::SaveRequest RequestFor(const Cli::Arguments& args, const FrameCompose::Survey& survey,
+                                     FrameSplit::SplitProgress& progress) {
+  const float step = progress.Width() / static_cast<float>(std::max(survey.frames, 1));
+  FrameCompose::SaveRequest request;
+  request.wanted = [&args](int number) { return args.frames.Contains(number); };
+  request.last = args.frames.Last();
+  request.keep = args.source;
+  request.survey = survey;
+  request.threads = args.jobs;
+  request.distinct = args.distinct;
+  request.after_frame = [&progress, step](int number) {
+    progress.DrawBox(static_cast<float>(number) * step);
+  };
+  return request;
+}
+
+// Frames as they appear: full-frame GIFs or PNGs, or one sprite sheet.
+int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
+            const std::string& prefix) {
+  const bool png = args.output == Cli::Output::kPng;
+  const char* extension = png ? kPngExtension : FrameSplit::kFrameExtension;
+  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(bytes);
+  if (const std::string none = NoneSelected(args, survey.frames); !none.empty()) return Fail(none);
+  if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
+  MakePrefixFolder(prefix);
+  std::string sheet;
+  const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
+    FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
+    FrameCompose::SaveReport done;
+    if (args.output == Cli::Output::kSheet) {
+      done =
+          FrameCompose::SaveSheet(bytes, args.source, prefix, args.sheet_columns, request, &sheet);
+    } else {
+      request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
+      request.path_of = [&](int number) {
+        return FrameSplit::FrameFileName(prefix, number, extension);
+      };
+      if (args.json) request.sidecar = FrameCompose::SidecarName(prefix);
+      done = FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
+    }
+    progress.Clear();
+    return done;
+  });
+  if (report.damage) Warn(report.damage->what());
+  if (!sheet.empty()) {
+    std::printf("%zu frame%s written to %s\n", report.set.frames.size(),
+                report.set.frames.size() == 1 ? "" : "s", sheet.c_str());
+    return kExitWritten;
+  }
+  return Written(report.written);
+}
+
+const char* DisposalName(int disposal) {
+  static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
+  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
+}
+
+const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
+  return frame.local_colour_table ? "local" : global ? "global" : "none";
+}
+
+const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
 
 void PrintTable(const Facts& facts) {
   const FrameCompose::AnimationFacts& animation = facts.animation;
@@ -325,7 +364,7 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
     return Fail(none);
   }
   if (args.json) {
-    PrintJson(facts);
+    std::fputs(FrameCompose::SetJson(AsSet(facts)).c_str(), stdout);
   } else {
     PrintTable(facts);
   }
@@ -352,6 +391,7 @@ int Run(const Cli::Arguments& args) {
       return Cut(bytes, args, prefix);
     case Cli::Output::kFullFrames:
     case Cli::Output::kPng:
+    case Cli::Output::kSheet:
       return Compose(bytes, args, prefix);
     case Cli::Output::kInfo:
       return Info(bytes, args);

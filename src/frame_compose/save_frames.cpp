@@ -311,33 +311,134 @@ void RequireFreeFrameNames(int frames, const std::function<bool(int number)>& wa
   Toolkit::RequireFreeNames(names, keep);
 }
 
-SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
-                                  const std::string& source_name, const SaveRequest& request) {
+namespace {
+
+// Composes the wanted frames of `source` and hands them, through FrameRuns,
+// to `out`; the report's damage and set's animation facts are filled in.
+void ComposeWanted(std::span<const std::uint8_t> source, const std::string& source_name,
+                   const SaveRequest& request, const Survey& survey, bool to_the_end,
+                   const FrameRuns::Out& out, SaveReport& report) {
   ComposeOptions options;
   options.pump = request.pump;
-  // Every name is looked at before the first file is written.
-  const Survey survey = request.survey ? *request.survey : SurveyFrames(source, options);
-  RequireFreeFrameNames(std::min(survey.frames, request.last.value_or(INT_MAX)), request.wanted,
-                        request.path_of, request.keep);
-  Writer writer(request);
-  AnimationFacts animation;
   options.survey = survey;
-  SaveReport report;
+  FrameRuns runs(request.distinct, out);
+  AnimationFacts& animation = report.set.animation;
   try {
     Compose(
         source, source_name,
         [&](const FrameFacts& facts, const Canvas* canvas) {
-          if (!request.wanted || request.wanted(facts.number)) writer.Hand(facts, *canvas);
+          if (!request.wanted || request.wanted(facts.number)) runs.Add(facts, *canvas);
           if (request.after_frame) request.after_frame(facts.number);
-          return !request.last || facts.number < *request.last;
+          return to_the_end || !request.last || facts.number < *request.last;
         },
         animation, options);
   } catch (const ComposeError& damage) {
     // Past the first frame, damage ends the file: what came before is saved.
     if (animation.frame_count == 0) throw;
     report.damage = damage;
+    report.set.damaged_at = damage.offset();
   }
-  report.written = writer.Finish();
+  runs.Finish();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  Toolkit::WriteFileInPieces(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), {}, {});
+}
+
+Survey SurveyOf(std::span<const std::uint8_t> source, const SaveRequest& request) {
+  ComposeOptions options;
+  options.pump = request.pump;
+  return request.survey ? *request.survey : SurveyFrames(source, options);
+}
+
+}  // namespace
+
+SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
+                                  const std::string& source_name, const SaveRequest& request) {
+  // Every name is looked at before the first file is written.
+  const Survey survey = SurveyOf(source, request);
+  std::vector<std::string> names;
+  for (int number = 1; number <= std::min(survey.frames, request.last.value_or(INT_MAX));
+       ++number) {
+    if (!request.wanted || request.wanted(number)) names.push_back(request.path_of(number));
+  }
+  if (!request.sidecar.empty()) names.push_back(request.sidecar);
+  Toolkit::RequireFreeNames(names, request.keep);
+  SaveReport report;
+  {
+    Writer writer(request);
+    ComposeWanted(
+        source, source_name, request, survey, !request.sidecar.empty(),
+        [&](const KeptFrame& frame, const Canvas& canvas) {
+          writer.Hand(frame.facts, canvas);
+          report.set.frames.push_back(frame);
+          report.set.frames.back().file = BareName(request.path_of(frame.facts.number));
+        },
+        report);
+    report.written = writer.Finish();
+  }
+  if (!request.sidecar.empty()) WriteText(request.sidecar, SetJson(report.set));
+  return report;
+}
+
+SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
+                     const std::string& prefix, int columns, const SaveRequest& request,
+                     std::string* sheet_path) {
+  const Survey survey = SurveyOf(source, request);
+  const auto cell_width = static_cast<std::size_t>(survey.width);
+  const auto cell_height = static_cast<std::size_t>(survey.height);
+  const std::size_t row_pixels = cell_width * cell_height * static_cast<std::size_t>(columns);
+  Canvas sheet;
+  SaveReport report;
+  int cells = 0;
+  // Rows are added as frames come: with runs folded, their number is known
+  // only at the end.
+  ComposeWanted(
+      source, source_name, request, survey, true,
+      [&](const KeptFrame& frame, const Canvas& canvas) {
+        KeptFrame placed = frame;
+        placed.column = cells % columns;
+        placed.row = cells / columns;
+        ++cells;
+        if (placed.column == 0) sheet.pixels.resize(sheet.pixels.size() + row_pixels);
+        const std::size_t sheet_width = cell_width * static_cast<std::size_t>(columns);
+        for (std::size_t y = 0; y < cell_height && y < static_cast<std::size_t>(canvas.height);
+             ++y) {
+          const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
+          std::copy(from, from + std::min<long>(canvas.width, static_cast<long>(cell_width)),
+                    sheet.pixels.begin() +
+                        static_cast<long>((placed.row * cell_height + y) * sheet_width +
+                                          placed.column * cell_width));
+        }
+        report.set.frames.push_back(std::move(placed));
+      },
+      report);
+  // Fewer frames than columns make a narrower sheet.
+  const int used_columns = std::min(columns, std::max(cells, 1));
+  const int rows = (cells + columns - 1) / columns;
+  sheet.width = static_cast<int>(cell_width) * used_columns;
+  sheet.height = static_cast<int>(cell_height) * rows;
+  if (used_columns < columns) {
+    for (std::size_t y = 0; y < static_cast<std::size_t>(sheet.height); ++y) {
+      std::copy_n(sheet.pixels.begin() + static_cast<long>(y * row_pixels / cell_height),
+                  sheet.width, sheet.pixels.begin() + static_cast<long>(y * sheet.width));
+    }
+  }
+  sheet.pixels.resize(static_cast<std::size_t>(sheet.width) * sheet.height);
+  const std::string stem = SheetStem(prefix, used_columns, rows, survey.width, survey.height);
+  const std::string path = stem + ".png";
+  const std::string sidecar = SidecarName(stem);
+  Toolkit::RequireFreeNames({path, sidecar}, request.keep);
+  const SheetLayout layout{BareName(path), used_columns, rows, survey.width, survey.height};
+  for (KeptFrame& frame : report.set.frames) frame.file = layout.file;
+  FrameEncoder encoder;
+  const std::vector<std::uint8_t> png = encoder.Png(sheet);
+  sheet = {};  // the file's bytes and the pixels are not held together longer than needed
+  Toolkit::WriteFileInPieces(path, png, {}, {});
+  WriteText(sidecar, SetJson(report.set, layout));
+  report.written = 1;
+  if (sheet_path != nullptr) *sheet_path = path;
   return report;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_sets.h"
 
 namespace FrameCompose {
 
@@ -28,12 +29,20 @@ struct SaveRequest {
   std::function<void()> pump;    // as ComposeOptions::pump
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
   int threads = 0;               // threads in all, the caller's among them; 0: one per core
+  // One frame per run of identical pictures, its delay the run's (FrameRuns).
+  bool distinct = false;
+  // Where the JSON of the frames written goes (SetJson, with each frame's
+  // file); empty: nowhere. With it, every frame is read, `last` or not, so
+  // that the JSON's totals are the animation's.
+  std::string sidecar;
 };
 
 // Writes the wanted frames of `source` as `request` says. Every name is
 // checked first (Toolkit::RequireFreeNames, against `request.keep`): one that
 // may not be written is thrown as Toolkit::PlatformError before any file is.
-// Each file appears whole or not at all (Toolkit::WriteFileInPieces).
+// Each file appears whole or not at all (Toolkit::WriteFileInPieces). The
+// sidecar, when asked for, is checked with the frames' names and written
+// after the last frame.
 // Returns the number written and, for a source damaged after its first
 // frame, the damage: the frames before it and the damaged frame as far as
 // its data reach are written. Throws ComposeError for a source damaged
@@ -56,8 +65,23 @@ void RequireFreeFrameNames(int frames, const std::function<bool(int number)>& wa
 struct SaveReport {
   int written = 0;                     // files written
   std::optional<ComposeError> damage;  // where a damaged source ended
+  SetFacts set;                        // what was written, as the sidecar tells it
 };
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request);
+
+// Writes the wanted frames of `source` as they appear (one per run with
+// `request.distinct`) into one RGBA PNG, a grid of `columns` columns (fewer
+// when fewer frames are written) filled row by row, each cell the size of
+// the picture, named SheetStem(prefix, ...) + ".png", and its JSON beside
+// it (SidecarName of the stem). `request.kind`, `path_of` and `sidecar` are
+// not used. Names are checked as SaveFramesAsTheyAppear checks them, once
+// the frames are composed and before anything is written. The whole sheet is
+// held in memory while it is made: callers bound its pixels first. Returns
+// the report, with `written` 1, and the sheet's path in `sheet_path`.
+// REQUIRES: columns >= 1.
+SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
+                     const std::string& prefix, int columns, const SaveRequest& request,
+                     std::string* sheet_path = nullptr);
 
 }  // namespace FrameCompose

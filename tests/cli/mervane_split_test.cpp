@@ -154,8 +154,18 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{"--frames=2-", a, "y"}, 0, "1 frame written", {"y002.gif"}},
       {{"--info", a}, 0, "total frames 2, loop forever, screen 2x2, duration_ms 200", {}},
       {{"--info", "--json", "--frames", "1", a}, 0, "{\"frames\": [\n  {\"number\": 1,", {}},
-      {{"--full", "--png", a}, 2, "choose one of --full, --png and --info", {}},
-      {{"--json", a}, 2, "--json goes with --info", {}},
+      {{"--full", "--png", a}, 2, "choose one of --full, --png, --sheet and --info", {}},
+      {{"--sheet", "2", "--info", a}, 2, "choose one of", {}},
+      {{"--distinct", a}, 2, "--distinct goes with --full, --png or --sheet", {}},
+      {{"--sheet", "0", a}, 2, "invalid column count '0'", {}},
+      // Timings travel with the files: a JSON beside them, in every mode.
+      {{"--json", a, "j"}, 0, "2 frames", {"j.json", "j001.gif", "j002.gif"}},
+      {{"--json", "--png", a, "j"}, 0, "2 frames", {"j.json", "j001.png", "j002.png"}},
+      {{"--sheet=3", a},
+       0,
+       "2 frames written to a-sheet-2x1-2x2.png",
+       {"a-sheet-2x1-2x2.json", "a-sheet-2x1-2x2.png"}},
+      {{"--sheet", "1", a, "q"}, 0, "2 frames", {"q-sheet-1x2-2x2.json", "q-sheet-1x2-2x2.png"}},
       {{"--frames", "0", a}, 2, "invalid frame list '0'", {}},
       // A damaged file: every output gives what it holds, the same warning and status.
       {{inputs_.File("short.gif"), "t"}, 0, "warning: ", {"t001.gif", "t002.gif"}},
@@ -190,7 +200,7 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
     cases.push_back(
         {{mode, "--frames=4-9", a}, 2, "--frames 4-9 selects none of the 3 frames", {}});
   }
-  for (const char* mode : {"--full", "--png"}) {
+  for (const char* mode : {"--full", "--png", "--sheet=2"}) {
     cases.push_back({{mode, "--limit-pixels", "11", a, "o"},
                      2,
                      "12 pixels to write, more than the limit of 11; nothing written (raise it "
@@ -238,6 +248,78 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   const auto frames = GifTest::ComposeAll(GifTest::ReadBytes(cwd.path() / "z002.gif"));
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].width * frames[0].height, 4);
+}
+
+// Every whole number that follows `field` in `json`, in order.
+std::vector<int> Numbers(const std::string& json, const std::string& field) {
+  std::vector<int> numbers;
+  for (auto at = json.find(field); at != std::string::npos; at = json.find(field, at + 1)) {
+    numbers.push_back(std::atoi(json.c_str() + at + field.size()));
+  }
+  return numbers;
+}
+
+TEST_F(MervaneSplit, DistinctFramesKeepOnePerRunWithTheRunsTimeAndTheJsonSaysSo) {
+  // Colours 1 1 2 2 2 1 3 3, delays 10 20 ... 80 hundredths.
+  GifTest::Animation runs = GifTest::SolidFrames(8, 3, 2);
+  const std::uint8_t colours[] = {1, 1, 2, 2, 2, 1, 3, 3};
+  runs.palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  for (std::size_t i = 0; i < runs.frames.size(); ++i) {
+    runs.frames[i].indices.assign(6, colours[i]);
+    runs.frames[i].delay = static_cast<std::uint16_t>(10 * (i + 1));
+  }
+  const std::string source = Put("runs.gif", GifTest::Encode(runs));
+  Put("k.json", GifTest::Encode(runs));
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> files;
+    std::vector<int> numbers, delays_ms;
+    std::string stands_for;
+  };
+  const std::vector<Case> cases = {
+      {{"--full", "--distinct"},
+       {"r.json", "r001.gif", "r003.gif", "r006.gif", "r007.gif"},
+       {1, 3, 6, 7},
+       {300, 1200, 600, 1500},
+       "\"stands_for\": [3, 4, 5]"},
+      {{"--png", "--distinct", "--frames", "2-4,7"},
+       {"r.json", "r002.png", "r003.png", "r007.png"},
+       {2, 3, 7},
+       {200, 700, 700},
+       "\"stands_for\": [3, 4]"},
+      {{"--full"}, {}, {1, 2, 3, 4, 5, 6, 7, 8}, {100, 200, 300, 400, 500, 600, 700, 800}, ""},
+  };
+  const std::string info = RunProcess({MERVANE_SPLIT, "--info", "--json", source}, ".").out;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    GifTest::TempDir cwd;
+    std::vector<std::string> argv = {MERVANE_SPLIT, "--json"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    argv.insert(argv.end(), {source, "r"});
+    ASSERT_EQ(RunProcess(argv, cwd.Text()).exit_code, 0);
+    if (!c.files.empty()) {
+      EXPECT_EQ(GifTest::ListNames(cwd.path()), c.files);
+    }
+    const GifTest::Bytes bytes = GifTest::ReadBytes(cwd.path() / "r.json");
+    const std::string json(bytes.begin(), bytes.end());
+    EXPECT_EQ(Numbers(json, "{\"number\": "), c.numbers);
+    EXPECT_EQ(Numbers(json, "\"delay_ms\": "), c.delays_ms);
+    EXPECT_NE(json.find("\"file\": \"r00" + std::to_string(c.numbers[0])), std::string::npos);
+    if (!c.stands_for.empty()) {
+      EXPECT_NE(json.find(c.stands_for), std::string::npos) << json;
+    } else {  // without --distinct, the delays --info --json gives
+      EXPECT_EQ(Numbers(json, "\"delay_ms\": "), Numbers(info, "\"delay_ms\": "));
+    }
+  }
+  // A sidecar never replaces the file being divided.
+  for (const char* mode : {"--full", "--frames=1-"}) {
+    GifTest::TempDir cwd;
+    const auto refused = RunProcess(
+        {MERVANE_SPLIT, "--json", mode, inputs_.File("k.json"), inputs_.File("k")}, cwd.Text());
+    EXPECT_EQ(refused.exit_code, 2) << mode;
+    EXPECT_NE(refused.err.find("that is the file being divided"), std::string::npos) << refused.err;
+    EXPECT_EQ(GifTest::ListNames(inputs_.path()), (std::vector<std::string>{"k.json", "runs.gif"}));
+  }
 }
 
 }  // namespace

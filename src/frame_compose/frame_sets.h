@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Sets of frames handed on together: every wanted frame, or one frame per
+// run of identical pictures; the JSON that travels with them; and sprite
+// sheets that hold them in a grid.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+
+namespace FrameCompose {
+
+// A frame as it is handed on: its facts (with `delay_cs` the sum of the
+// delays of the frames it stands for), the source frames it stands for
+// (its own number first), the name of its file without the folder (empty:
+// none yet), and its place on a sprite sheet (column -1: none).
+struct KeptFrame {
+  FrameFacts facts;
+  std::vector<int> stands_for;
+  std::string file;
+  int column = -1, row = 0;
+};
+
+// Hands each frame added on to `out`, or with `distinct`, one frame per run
+// of frames whose pictures are equal pixel for pixel: the first of the run,
+// handed on once the run ends (at a different picture or at Finish), with
+// the run's delays summed. Holds one picture besides the caller's.
+class FrameRuns {
+ public:
+  using Out = std::function<void(const KeptFrame& frame, const Canvas& canvas)>;
+  FrameRuns(bool distinct, Out out) : distinct_(distinct), out_(std::move(out)) {}
+  void Add(const FrameFacts& facts, const Canvas& canvas);
+  // Hands on the run still held, if any.
+  void Finish();
+
+ private:
+  bool distinct_;
+  Out out_;
+  std::optional<KeptFrame> held_;
+  Canvas held_canvas_;
+};
+
+// Where a sheet or a set of frames ended, for the JSON: the byte offset of
+// the damage, if any.
+struct SetFacts {
+  std::vector<KeptFrame> frames;
+  AnimationFacts animation;
+  std::optional<std::size_t> damaged_at;
+};
+
+// The place of a sprite sheet's cells, for its JSON.
+struct SheetLayout {
+  std::string file;
+  int columns = 0, rows = 0, cell_width = 0, cell_height = 0;
+};
+
+// One JSON object: "frames", each with number, offset, length, left, top,
+// width, height, delay_ms, disposal, transparent_index, colour_table,
+// colour_table_size, interlaced and complete, then (when set) "file",
+// "stands_for" (when it stands for more than itself) and "cell" {column,
+// row, x, y}; then count, loop_count, screen, background_index,
+// duration_ms, damaged_at and, for a sheet, "sheet" {file, columns, rows,
+// cell_width, cell_height}. Text is UTF-8, escaped as JSON requires.
+// Ends with a line break.
+std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet = std::nullopt);
+
+// A sprite sheet's name without its extension: prefix, "-sheet-",
+// COLSxROWS, "-", WxH (one cell's size).
+std::string SheetStem(const std::string& prefix, int columns, int rows, int cell_width,
+                      int cell_height);
+
+// The JSON file that goes with frames named from `prefix` (or with a sheet
+// of that stem): the prefix and ".json"; "frames.json" in the folder when
+// the prefix names a folder alone.
+std::string SidecarName(const std::string& prefix);
+
+// The name alone of the file at `path`, without its folder.
+std::string BareName(const std::string& path);
+
+}  // namespace FrameCompose
