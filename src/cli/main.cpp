@@ -173,48 +173,15 @@ auto WithProgress(Work work) {
 // What --info reads: the facts of the selected frames, of the whole
 // animation, and where a damaged source ended.
 struct Facts {
-  std::vector<FrameCompose::FrameFacts> frames;
-  FrameCompose::AnimationFacts animation;
-  std::optional<FrameCompose::ComposeError> damage;
+  FrameCompose::SetFacts set;
+  std::optional<FrameCompose::ComposeError> damage;  // told after the facts read before it
 };
 
 Facts ReadFacts(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
-  FrameCompose::ComposeOptions facts_only;
-  facts_only.pixels = false;
   Facts facts;
-  try {
-    FrameCompose::Compose(
-        bytes, args.source,
-        [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas*) {
-          if (args.frames.Contains(frame.number)) facts.frames.push_back(frame);
-          return true;
-        },
-        facts.animation, facts_only);
-  } catch (const FrameCompose::ComposeError& error) {
-    if (facts.animation.frame_count == 0) throw;
-    facts.damage = error;  // told after the facts read before it
-  }
+  facts.set = FrameCompose::ReadSetFacts(
+      bytes, args.source, [&](int number) { return args.frames.Contains(number); }, &facts.damage);
   return facts;
-}
-
-template <typename Value>
-std::string NumberOr(const std::optional<Value>& value, const char* absent) {
-  return value ? std::to_string(*value) : std::string(absent);
-}
-
-// The facts as the JSON the sidecars hold; each frame's file named by `file_of`, when given.
-FrameCompose::SetFacts AsSet(const Facts& facts,
-                             const std::function<std::string(int number)>& file_of = {}) {
-  FrameCompose::SetFacts set{{}, facts.animation, std::nullopt};
-  for (const FrameCompose::FrameFacts& frame : facts.frames) {
-    FrameCompose::KeptFrame kept;
-    kept.facts = frame;
-    kept.stands_for = {frame.number};
-    if (file_of) kept.file = file_of(frame.number);
-    set.frames.push_back(std::move(kept));
-  }
-  if (facts.damage) set.damaged_at = facts.damage->offset();
-  return set;
 }
 
 int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
@@ -241,12 +208,11 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
                                    [&](int k) { return args.frames.Contains(k); });
   });
   if (!sidecar.empty()) {
-    const std::string json = FrameCompose::SetJson(AsSet(ReadFacts(bytes, args), [&](int k) {
-      return FrameCompose::BareName(FrameSplit::FrameFileName(prefix, k));
-    }));
-    Toolkit::WriteFileInPieces(
-        sidecar, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()), {},
-        {});
+    FrameCompose::SetFacts set = ReadFacts(bytes, args).set;
+    for (FrameCompose::KeptFrame& frame : set.frames) {
+      frame.file = FrameCompose::BareName(FrameSplit::FrameFileName(prefix, frame.facts.number));
+    }
+    FrameCompose::WriteSetJson(sidecar, set);
   }
   if (plan->damage) {
     // The damage lies in the last frame that starts before it.
@@ -337,12 +303,18 @@ const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
 
 const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
 
+template <typename Value>
+std::string NumberOr(const std::optional<Value>& value, const char* absent) {
+  return value ? std::to_string(*value) : std::string(absent);
+}
+
 void PrintTable(const Facts& facts) {
-  const FrameCompose::AnimationFacts& animation = facts.animation;
+  const FrameCompose::AnimationFacts& animation = facts.set.animation;
   std::printf(
       "frame offset length rectangle delay_ms disposal transparent colour_table colours "
       "interlaced complete\n");
-  for (const auto& f : facts.frames) {
+  for (const FrameCompose::KeptFrame& kept : facts.set.frames) {
+    const FrameCompose::FrameFacts& f = kept.facts;
     std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s %d %s %s\n", f.number, f.offset, f.length,
                 f.width, f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
                 NumberOr(f.transparent_index, "-").c_str(),
@@ -360,11 +332,11 @@ void PrintTable(const Facts& facts) {
 // The frame facts, as a table or as one JSON object.
 int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
   const Facts facts = ReadFacts(bytes, args);
-  if (const std::string none = NoneSelected(args, facts.animation.frame_count); !none.empty()) {
+  if (const std::string none = NoneSelected(args, facts.set.animation.frame_count); !none.empty()) {
     return Fail(none);
   }
   if (args.json) {
-    std::fputs(FrameCompose::SetJson(AsSet(facts)).c_str(), stdout);
+    std::fputs(FrameCompose::SetJson(facts.set).c_str(), stdout);
   } else {
     PrintTable(facts);
   }

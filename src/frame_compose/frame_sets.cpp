@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "gif_format/gif_markers.h"
+#include "toolkit/file_ops.h"
 
 namespace FrameCompose {
 namespace {
@@ -115,6 +116,29 @@ void FrameRuns::Finish() {
   out_(frame, held_canvas_);
 }
 
+SetFacts ReadSetFacts(std::span<const std::uint8_t> source, const std::string& source_name,
+                      const std::function<bool(int number)>& wanted,
+                      std::optional<ComposeError>* damage, const std::function<void()>& pump) {
+  ComposeOptions facts_only;
+  facts_only.pixels = false;
+  facts_only.pump = pump;
+  SetFacts set;
+  try {
+    Compose(
+        source, source_name,
+        [&](const FrameFacts& frame, const Canvas*) {
+          if (!wanted || wanted(frame.number)) set.frames.push_back(Alone(frame));
+          return true;
+        },
+        set.animation, facts_only);
+  } catch (const ComposeError& error) {
+    if (set.animation.frame_count == 0) throw;
+    set.damaged_at = error.offset();
+    if (damage != nullptr) *damage = error;
+  }
+  return set;
+}
+
 std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet) {
   const AnimationFacts& animation = set.animation;
   std::string json = "{\"frames\": [";
@@ -133,6 +157,13 @@ std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet
                     sheet->columns, sheet->rows, sheet->cell_width, sheet->cell_height);
   }
   return json + "}\n";
+}
+
+void WriteSetJson(const std::string& path, const SetFacts& set,
+                  const std::optional<SheetLayout>& sheet) {
+  const std::string json = SetJson(set, sheet);
+  Toolkit::WriteFileInPieces(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()), {}, {});
 }
 
 std::string SheetStem(const std::string& prefix, int columns, int rows, int cell_width,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,16 @@ struct SetFacts {
   std::optional<std::size_t> damaged_at;
 };
 
+// The facts of the wanted frames of `source` (`wanted` empty: every
+// frame), each standing for itself, read without decoding any pixels, with
+// the animation's. Damage past the first frame ends reading: it is kept in
+// `damage` (when given) and `damaged_at`. Throws ComposeError as Compose
+// does before the first frame.
+SetFacts ReadSetFacts(std::span<const std::uint8_t> source, const std::string& source_name,
+                      const std::function<bool(int number)>& wanted,
+                      std::optional<ComposeError>* damage = nullptr,
+                      const std::function<void()>& pump = {});
+
 // The place of a sprite sheet's cells, for its JSON.
 struct SheetLayout {
   std::string file;
@@ -68,6 +79,10 @@ struct SheetLayout {
 // cell_width, cell_height}. Text is UTF-8, escaped as JSON requires.
 // Ends with a line break.
 std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet = std::nullopt);
+
+// Writes SetJson(set, sheet) to `path`, whole or not at all.
+void WriteSetJson(const std::string& path, const SetFacts& set,
+                  const std::optional<SheetLayout>& sheet = std::nullopt);
 
 // A sprite sheet's name without its extension: prefix, "-sheet-",
 // COLSxROWS, "-", WxH (one cell's size).

@@ -341,11 +341,6 @@ void ComposeWanted(std::span<const std::uint8_t> source, const std::string& sour
   runs.Finish();
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  Toolkit::WriteFileInPieces(
-      path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), {}, {});
-}
-
 Survey SurveyOf(std::span<const std::uint8_t> source, const SaveRequest& request) {
   ComposeOptions options;
   options.pump = request.pump;
@@ -378,7 +373,7 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
         report);
     report.written = writer.Finish();
   }
-  if (!request.sidecar.empty()) WriteText(request.sidecar, SetJson(report.set));
+  if (!request.sidecar.empty()) WriteSetJson(request.sidecar, report.set);
   return report;
 }
 
@@ -436,7 +431,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
   const std::vector<std::uint8_t> png = encoder.Png(sheet);
   sheet = {};  // the file's bytes and the pixels are not held together longer than needed
   Toolkit::WriteFileInPieces(path, png, {}, {});
-  WriteText(sidecar, SetJson(report.set, layout));
+  WriteSetJson(sidecar, report.set, layout);
   report.written = 1;
   if (sheet_path != nullptr) *sheet_path = path;
   return report;

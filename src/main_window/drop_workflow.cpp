@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
 #include "main_window/strip_plan.h"
+#include "main_window/window_progress.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
@@ -33,19 +35,6 @@
 
 namespace MainWindow {
 namespace {
-
-// The divider's view of the window: the progress strip and the event pump.
-class WindowProgress final : public FrameSplit::SplitProgress {
- public:
-  explicit WindowProgress(Toolkit::PictureBox& strip) : strip_(strip) {}
-  float Width() override { return strip_.Width(); }
-  void DrawBox(float right) override { strip_.Box(0, 0, right, kProgressBoxHeight); }
-  void Clear() override { strip_.Cls(); }
-  void DoEvents() override { Toolkit::DoEvents(); }
-
- private:
-  Toolkit::PictureBox& strip_;
-};
 
 // Why a file without the looping signature is refused, from what it is.
 QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
@@ -63,6 +52,26 @@ FrameCompose::ComposeOptions ThumbnailOptions() {
 
 Toolkit::Picture PictureOf(const FrameCompose::Canvas& canvas) {
   return Toolkit::Picture(ImageOf(canvas));
+}
+
+// The part of `canvas` that the frame of `facts` covers, transparent
+// elsewhere: a viewer would show its file on a background colour.
+QImage PatchOf(const FrameCompose::Canvas& canvas, const FrameCompose::FrameFacts& facts) {
+  QImage patch(canvas.width, canvas.height, QImage::Format_RGBA8888);
+  patch.fill(Qt::transparent);
+  QPainter painter(&patch);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  const QRect area(facts.left, facts.top, facts.width, facts.height);
+  painter.drawImage(area.topLeft(), ImageOf(canvas), area);
+  return patch;
+}
+
+// True when a frame's file holds less than the whole picture: a patch of
+// part of the screen, or one drawn over the frames before through
+// transparency.
+bool IsPatch(const FrameCompose::FrameFacts& frame, const FrameCompose::Survey& screen) {
+  return frame.left != 0 || frame.top != 0 || frame.width != screen.width ||
+         frame.height != screen.height || (frame.number > 1 && frame.transparent_index);
 }
 
 }  // namespace
@@ -95,6 +104,9 @@ void Form_main::Refuse(const char* message, const QString& why) {
 void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
   Strip()->Cls();
   frame_slots_.clear();
+  last_drop_.shown = 0;
+  selection_.Reset(0);
+  UpdateMarks();
   ProgressStrip()->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
   Refuse(message, why);
@@ -164,6 +176,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
 
   Strip()->Cls();
   frame_slots_.clear();
+  selection_.Reset(0);
+  UpdateMarks();
   ProgressStrip()->setVisible(true);
   const float progress_width = ProgressStrip()->Width();
   // The strip takes the picture's ratio from our own reading of the screen
@@ -190,7 +204,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   } catch (const Toolkit::PlatformError& failure) {
     return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
   }
-  last_drop_ = {read->source_path, file_name, base_name, read->bytes, survey.frames};
+  last_drop_ = {read->source_path, file_name,   base_name, read->bytes,
+                survey.frames,     frame_count, survey};
   CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
                                                  : QString::fromUtf8(kOtherFilesDropped)
                                                        .arg(Data.files.size())
@@ -212,25 +227,50 @@ void Form_main::ShowFrames(int frame_count, float progress_width,
   if (plan.scroll_max) StripScrollBar()->SetMax(*plan.scroll_max);
   if (plan.large_change) StripScrollBar()->SetLargeChange(*plan.large_change);
   if (plan.small_change) StripScrollBar()->SetSmallChange(*plan.small_change);
+  patches_ = false;
   if (frame_count >= kFewestPainted) PaintStrip(plan, progress_width, survey);
+  selection_.Reset(static_cast<int>(frame_slots_.size()));
+  UpdateMarks();
   ProgressStrip()->Cls();
   ProgressStrip()->setVisible(false);
+  if (patches_) {
+    // Said where the count is, before anyone opens the work folder.
+    const QString others = CountLabel()->toolTip();
+    CountLabel()->setToolTip((others.isEmpty() ? others : others + QLatin1Char('\n')) +
+                             QString::fromUtf8(kPatchesTip));
+  }
+}
+
+QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* facts,
+                                int same_as) const {
+  const char* tip = facts == nullptr  ? kFrameTipWithoutDelay
+                    : facts->complete ? kFrameTip
+                                      : kIncompleteFrameTip;
+  QString text = QString::fromUtf8(tip).arg(number);
+  if (facts != nullptr) text = text.arg(facts->delay_cs * 10);
+  text += QString::fromUtf8(as_stored_ ? kTipAsStored : kTipAsItAppears);
+  const FrameCompose::Survey& screen = last_drop_.survey;
+  if (facts != nullptr && (facts->left != 0 || facts->top != 0 || facts->width != screen.width ||
+                           facts->height != screen.height)) {
+    text += QString::fromUtf8(kPatchTip)
+                .arg(facts->width)
+                .arg(facts->height)
+                .arg(facts->left)
+                .arg(facts->top);
+  }
+  if (same_as != 0) text += QString::fromUtf8(kSameAsTip).arg(same_as);
+  return text;
 }
 
 void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
-                          const FrameCompose::FrameFacts* facts, double progress_step) {
+                          const QString& tip, double progress_step) {
   const SlotPlan& slot = plan.places[index];
   const int number = static_cast<int>(index) + 1;
   const auto left = static_cast<float>(slot.thumbnail_left);
   const auto width = static_cast<float>(plan.thumbnail_width);
   Strip()->PaintPicture(picture, left, 0, width, plan.thumbnail_height);
   frame_slots_.emplace_back(left, 0, width, plan.thumbnail_height);
-  const char* tip = facts == nullptr  ? kFrameTipWithoutDelay
-                    : facts->complete ? kFrameTip
-                                      : kIncompleteFrameTip;
-  QString text = QString::fromUtf8(tip).arg(number);
-  if (facts != nullptr) text = text.arg(facts->delay_cs * 10);
-  Strip()->AddToolTip(left, 0, width, plan.thumbnail_height, text);
+  Strip()->AddToolTip(left, 0, width, plan.thumbnail_height, tip);
   const auto x = static_cast<float>(slot.separator_x);
   Strip()->Line(x, 0, x, plan.thumbnail_height + kNumberBand);
   Strip()->CurrentX = left;
@@ -243,9 +283,9 @@ void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolki
 void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
                            const FrameCompose::Survey& survey) {
   const double progress_step = static_cast<double>(progress_width) / plan.places.size();
-  // Thumbnails show each frame as it appears, composed once per drop; the
-  // frame files stay the exact cut.
-  const std::size_t composed = PaintComposed(plan, survey, progress_step);
+  // Thumbnails show each frame as it appears, composed once per drop, or
+  // as its file stores it; the frame files stay the exact cut.
+  const std::size_t composed = as_stored_ ? 0 : PaintComposed(plan, survey, progress_step);
   PaintFromFiles(plan, composed, survey, progress_step);
 }
 
@@ -254,12 +294,21 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
   std::size_t painted = 0;
   FrameCompose::ComposeOptions options = ThumbnailOptions();
   options.survey = survey;
+  std::vector<std::uint32_t> run_pixels;  // the picture of the run the last frame belongs to
+  int run_first = 0;
   try {
     FrameCompose::AnimationFacts animation;
     FrameCompose::Compose(
         *last_drop_.bytes, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
-          PaintSlot(plan, painted++, PictureOf(*canvas), &frame, progress_step);
+          const bool same = run_first != 0 && canvas->pixels == run_pixels;
+          if (!same) {
+            run_pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
+            run_first = frame.number;
+          }
+          patches_ = patches_ || IsPatch(frame, survey);
+          const QString tip = ThumbnailTip(frame.number, &frame, same ? run_first : 0);
+          PaintSlot(plan, painted++, PictureOf(*canvas), tip, progress_step);
           return painted < plan.places.size();
         },
         animation, options);
@@ -275,8 +324,10 @@ void Form_main::PaintFromFiles(const StripPlan& plan, std::size_t first,
   const bool too_large =
       static_cast<std::size_t>(screen.width()) * screen.height() * 4 > kLargestThumbnailCanvas;
   for (std::size_t index = first; index < plan.places.size(); ++index) {
+    const int number = static_cast<int>(index) + 1;
     if (too_large) {
-      PaintSlot(plan, index, Toolkit::Picture::Placeholder(screen), nullptr, progress_step);
+      PaintSlot(plan, index, Toolkit::Picture::Placeholder(screen),
+                ThumbnailTip(number, nullptr, 0), progress_step);
       continue;
     }
     // Each file is composed on its own, as far as its bytes go; a file gone
@@ -287,10 +338,15 @@ void Form_main::PaintFromFiles(const StripPlan& plan, std::size_t first,
       const std::vector<std::uint8_t> file = Toolkit::ReadWholeFile(
           FrameFile(static_cast<int>(index) + 1), [] { Toolkit::DoEvents(); });
       if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
-        picture = PictureOf(*frame);
+        picture = as_stored_ ? Toolkit::Picture(Toolkit::OverCheckerboard(PatchOf(*frame, facts)))
+                             : PictureOf(*frame);
       }
     });
-    PaintSlot(plan, index, picture, picture.IsNull() ? nullptr : &facts, progress_step);
+    const bool read = !picture.IsNull();
+    facts.number = number;  // its own file numbers it 1
+    if (read) patches_ = patches_ || IsPatch(facts, survey);
+    PaintSlot(plan, index, picture, ThumbnailTip(number, read ? &facts : nullptr, 0),
+              progress_step);
   }
 }
 

@@ -156,6 +156,9 @@ void Form_main::BuildControls() {
   SetTabOrder(built);
   Strip()->installEventFilter(this);
   Viewport()->installEventFilter(this);
+  // The keys reach the strip: a focus mark on the viewport would frame
+  // the empty area beside a short strip.
+  Viewport()->setFocusPolicy(Qt::NoFocus);
   auto* open = new QShortcut(QKeySequence::Open, this);
   connect(open, &QShortcut::activated, this, &Form_main::OpenFile);
   TakeDrops(this, &Form_main::Form_OLEDragDrop);

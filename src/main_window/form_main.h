@@ -17,10 +17,13 @@
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
 #include "main_window/control_table.h"
+#include "main_window/strip_selection.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/drop_data.h"
 
+class QKeyEvent;
 class QLabel;
+class QMouseEvent;
 class QPushButton;
 
 namespace Toolkit {
@@ -99,9 +102,27 @@ class Form_main : public QWidget {
   void OnFilesDropped(const Toolkit::DropData& Data);
 
   // Saves the last divided animation's frames as they appear (full-frame
-  // GIFs or PNGs) into `folder`, with progress on the progress strip; says
-  // how it went in a box. The strip's context menu asks for the folder.
+  // GIFs or PNGs) into `folder`, with their JSON, with progress on the
+  // progress strip; says how it went in a box. The strip's context menu
+  // asks for the folder.
   void SaveFramesAsTheyAppear(const std::string& folder, bool png);
+
+  // What a set of frames is saved as.
+  enum class SaveKind { kStoredGif, kFullFrameGif, kPng, kSheet };
+  // Saves frames `numbers` (in order) of the last divided animation into
+  // `folder` as `kind` says, named as SaveFramesAsTheyAppear names them
+  // (a sheet: by its layout), with their JSON beside them; says how it went
+  // in a box. Stored GIFs are the frames as the work folder holds them.
+  void SaveFrames(const std::vector<int>& numbers, const std::string& folder, SaveKind kind);
+
+  // The strip as a frame picker: which frames are picked and where the
+  // keyboard's mark is. The mouse and the keys on the strip change it.
+  const StripSelection& Selection() const { return selection_; }
+  // Shows the thumbnails as the frame files store them (each file's own
+  // patch at its place, on a checkerboard) or, the default, as the frames
+  // appear. Repaints the strip; ignored while busy.
+  void ShowFramesAsStored(bool as_stored);
+  bool ShowsFramesAsStored() const { return as_stored_; }
 
   // Frames out of the strip. `number` is 1-based; each does nothing for a
   // number the strip does not show.
@@ -116,6 +137,8 @@ class Form_main : public QWidget {
                           std::size_t largest_canvas_bytes = kLargestThumbnailCanvas) const;
   // Puts the frame as it appears on the clipboard, or says why it cannot.
   void CopyFrame(int number);
+  // Puts the frame files of `numbers` on the clipboard as a file list.
+  void CopyFrameFiles(const std::vector<int>& numbers);
   // Writes the frame as it appears to `path`: a PNG, or a full-frame GIF
   // when `path` ends in ".gif". Refuses the dropped file itself, and says in
   // a box when it cannot.
@@ -164,10 +187,13 @@ class Form_main : public QWidget {
   QString WorkFolderRefusal() const;
   // The count, the strip's layout and its thumbnails after a division.
   void ShowFrames(int frame_count, float progress_width, const FrameCompose::Survey& survey);
+  // What slot `number`'s tooltip says: its number and delay, the view, its
+  // patch when it does not cover the picture, and the frame it repeats.
+  QString ThumbnailTip(int number, const FrameCompose::FrameFacts* facts, int same_as) const;
   // Slot `index` of `plan`: its picture, tooltip, separator and number,
   // then the progress box; events run after it.
   void PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
-                 const FrameCompose::FrameFacts* facts, double progress_step);
+                 const QString& tip, double progress_step);
   // Thumbnails, separators and numbers of every slot of `plan`, composed
   // from the last drop's bytes as far as they go, then from the frame files.
   void PaintStrip(const StripPlan& plan, float progress_width, const FrameCompose::Survey& survey);
@@ -200,6 +226,29 @@ class Form_main : public QWidget {
   std::vector<QRectF> frame_slots_;  // each thumbnail's rectangle on the strip, in twips
   QPoint press_at_;                  // where a drag out might start, strip pixels
   int pressed_frame_ = 0;
+  bool pick_on_release_ = false;  // a press on a picked frame picks it alone unless it drags
+  StripSelection selection_;
+  bool as_stored_ = false;
+  bool patches_ = false;  // the last drop's frame files hold patches, not whole pictures
+  // The strip's marks after the selection or the mark changed; the strip
+  // scrolls to the mark.
+  void UpdateMarks();
+  // A key on the strip that picks frames or opens the menu; false for others.
+  bool PickByKey(const QKeyEvent& key);
+  // A left press on thumbnail `pressed_frame_`.
+  void PickByPress(const QMouseEvent& press);
+  // Scrolls the strip until the thumbnail under the mark is in sight.
+  void ScrollToMark();
+  // The frames an action on frame `number` acts on: the picked ones when
+  // it is among them, else it alone.
+  std::vector<int> ActedOn(int number) const;
+  // The strip's menu for `numbers` at `global` screen pixels.
+  void StripMenu(const std::vector<int>& numbers, QPoint global);
+  // Asks for a folder and a kind, then saves frames `numbers` there.
+  void SaveSelectionDialog(const std::vector<int>& numbers);
+  // Writes the exact-cut files of `numbers` and their JSON into `folder`;
+  // returns how many were written.
+  int SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder);
   int wheel_rest_ = 0;            // wheel turns short of a notch, in eighths of a degree
   std::string last_save_folder_;  // where the last save went, to start there again
   // Asks before replacing files at `paths`; true to go on.
@@ -207,12 +256,29 @@ class Form_main : public QWidget {
   void SaveFramesDialog();
   // Asks where frame `number` goes and in which format; saves it there.
   void SaveFrameDialog(int number);
-  // Drags frame `number`'s file out of the strip, or says why it cannot.
-  void DragFrameOut(int number);
+  // Drags the files of frames `numbers` out of the strip, or says why it cannot.
+  void DragFramesOut(const std::vector<int>& numbers);
   // Writes the last drop's frames as they appear as `request` says, with
   // the progress strip shown and the window busy; fills in the rest of the
-  // request (survey, progress, event pump, the dropped file to keep).
-  FrameCompose::SaveReport SaveLastDrop(FrameCompose::SaveRequest request);
+  // request (survey, progress, event pump, the dropped file to keep) and
+  // hands it to `save` (empty: FrameCompose::SaveFramesAsTheyAppear).
+  using Saver = std::function<FrameCompose::SaveReport(std::span<const std::uint8_t> bytes,
+                                                       const FrameCompose::SaveRequest& request)>;
+  FrameCompose::SaveReport SaveLastDrop(FrameCompose::SaveRequest request, const Saver& save = {});
+  // Saves frames `numbers` as they appear (GIFs, PNGs or a sheet); the
+  // text that says how it went.
+  QString SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
+                           SaveKind kind);
+  // The folder and the dropped file's base name: where saved frames' names start.
+  std::string SavedPrefix(const std::string& folder) const;
+  // Every file saving `numbers` into `folder` as `kind` writes, its JSON included.
+  std::vector<std::string> SavedNames(const std::vector<int>& numbers, const std::string& folder,
+                                      SaveKind kind) const;
+  // The columns of a sprite sheet of `frames` frames saved from the window.
+  static int SheetColumns(std::size_t frames);
+  // The work folder's files of frames `numbers`; none, after a box that
+  // says so (`gone`: the frame's number and path), when one is missing.
+  std::vector<std::string> FrameFilesThere(const std::vector<int>& numbers, const char* gone);
   // Where saving frame `number` of the last drop into `folder` writes it.
   std::string SavedFrameName(const std::string& folder, int number, bool png) const;
   // The last file divided. Every action on its frames as they appear works
@@ -221,6 +287,8 @@ class Form_main : public QWidget {
     std::string source_path, file_name, base_name;
     std::shared_ptr<const std::vector<std::uint8_t>> bytes;
     int frames = 0;  // as composing counts them: those before any damage
+    int shown = 0;   // frames on the strip
+    FrameCompose::Survey survey;
   } last_drop_;
   // Files dropped from the work folder itself: the user's own, never emptied away.
   std::vector<std::string> users_files_in_work_folder_;

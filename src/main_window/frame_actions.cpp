@@ -3,26 +3,26 @@
 // as they appear, shown in the file manager; and files opened by a dialog.
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QWheelEvent>
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <numeric>
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_files.h"
+#include "frame_compose/frame_sets.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
+#include "main_window/window_progress.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/conversions.h"
 #include "toolkit/drop_data.h"
@@ -36,8 +36,6 @@
 
 namespace MainWindow {
 namespace {
-
-constexpr int kWheelNotch = 120;  // eighths of a degree: one notch of a wheel
 
 QString Native(const std::string& path) {
   return QDir::toNativeSeparators(Toolkit::PathToText(path));
@@ -92,16 +90,10 @@ std::string Form_main::SavedFrameName(const std::string& folder, int number, boo
                                    png ? kPngExtension : FrameSplit::kFrameExtension);
 }
 
-FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request) {
+FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request,
+                                                 const Saver& save) {
   const DividingScope busy(dividing_);
-  ProgressStrip()->setVisible(true);
-  struct HideProgress {
-    Toolkit::PictureBox* progress;
-    ~HideProgress() {
-      progress->Cls();
-      progress->setVisible(false);
-    }
-  } hide{ProgressStrip()};
+  const ShownProgress shown(*ProgressStrip());
   const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
   request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
   const int frames = std::min(request.survey->frames, request.last.value_or(INT_MAX));
@@ -113,23 +105,123 @@ FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest reque
   request.pump = [] { Toolkit::DoEvents(); };
   // The dropped file is never written over, whatever a dialog allowed.
   request.keep = last_drop_.source_path;
-  return FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
+  return save ? save(bytes, request)
+              : FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
 }
 
 void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
-  if (dividing_ || !last_drop_.bytes) return;
-  const QString shown_folder = Native(folder);
+  std::vector<int> every(static_cast<std::size_t>(std::max(last_drop_.frames, 0)));
+  std::iota(every.begin(), every.end(), 1);
+  SaveFrames(every, folder, png ? SaveKind::kPng : SaveKind::kFullFrameGif);
+}
+
+std::string Form_main::SavedPrefix(const std::string& folder) const {
+  return folder + Toolkit::PathSeparator() + last_drop_.base_name;
+}
+
+int Form_main::SheetColumns(std::size_t frames) {
+  // As square a grid as the frames make.
+  return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(frames)))));
+}
+
+std::vector<std::string> Form_main::SavedNames(const std::vector<int>& numbers,
+                                               const std::string& folder, SaveKind kind) const {
+  const std::string prefix = SavedPrefix(folder);
+  if (kind == SaveKind::kSheet) {
+    const int columns =
+        std::min<int>(SheetColumns(numbers.size()), static_cast<int>(numbers.size()));
+    const int rows = (static_cast<int>(numbers.size()) + columns - 1) / columns;
+    const std::string stem = FrameCompose::SheetStem(prefix, columns, rows, last_drop_.survey.width,
+                                                     last_drop_.survey.height);
+    return {stem + kPngExtension, FrameCompose::SidecarName(stem)};
+  }
+  std::vector<std::string> names;
+  for (const int number : numbers) {
+    names.push_back(SavedFrameName(folder, number, kind == SaveKind::kPng));
+  }
+  names.push_back(FrameCompose::SidecarName(prefix));
+  return names;
+}
+
+int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder) {
+  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
+  const std::optional<FrameSplit::CutPlan> cut =
+      FrameSplit::PlanCuts(bytes, last_drop_.source_path);
+  if (!cut) return 0;  // it was cut when it was dropped
+  const std::string prefix = SavedPrefix(folder);
+  // The dropped file is never written over, whatever a dialog allowed.
+  Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif),
+                            last_drop_.source_path);
+  const auto wanted = [&](int number) {
+    return std::binary_search(numbers.begin(), numbers.end(), number);
+  };
+  const DividingScope busy(dividing_);
+  const ShownProgress shown(*ProgressStrip());
+  WindowProgress progress(*ProgressStrip());
+  const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
+  FrameCompose::SetFacts set = FrameCompose::ReadSetFacts(bytes, last_drop_.source_path, wanted,
+                                                          nullptr, [] { Toolkit::DoEvents(); });
+  for (FrameCompose::KeptFrame& frame : set.frames) {
+    frame.file = FrameCompose::BareName(FrameSplit::FrameFileName(prefix, frame.facts.number));
+  }
+  FrameCompose::WriteSetJson(FrameCompose::SidecarName(prefix), set);
+  return written;
+}
+
+QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
+                                    SaveKind kind) {
+  FrameCompose::SaveRequest request;
+  request.wanted = [&](int number) {
+    return std::binary_search(numbers.begin(), numbers.end(), number);
+  };
+  request.last = numbers.back();
+  FrameCompose::SaveReport report;
   QString outcome;
-  try {
-    FrameCompose::SaveRequest request;
+  if (kind == SaveKind::kSheet) {
+    std::string sheet;
+    report = SaveLastDrop(
+        request, [&](std::span<const std::uint8_t> bytes, const FrameCompose::SaveRequest& ready) {
+          return FrameCompose::SaveSheet(bytes, last_drop_.source_path, SavedPrefix(folder),
+                                         SheetColumns(numbers.size()), ready, &sheet);
+        });
+    outcome = QString::fromUtf8(kSavedSheet).arg(report.set.frames.size()).arg(Native(sheet));
+  } else {
+    const bool png = kind == SaveKind::kPng;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
     request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
-    const FrameCompose::SaveReport report = SaveLastDrop(std::move(request));
-    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(shown_folder);
-    if (report.damage) {
-      outcome += QString::fromUtf8(kSavedDamaged)
-                     .arg(report.damage->frame())
-                     .arg(QString::fromUtf8(report.damage->what()));
+    request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
+    report = SaveLastDrop(std::move(request));
+    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(Native(folder));
+  }
+  if (report.damage) {
+    outcome += QString::fromUtf8(kSavedDamaged)
+                   .arg(report.damage->frame())
+                   .arg(QString::fromUtf8(report.damage->what()));
+  }
+  return outcome;
+}
+
+void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& folder,
+                           SaveKind kind) {
+  if (dividing_ || !last_drop_.bytes || numbers.empty()) return;
+  const QString shown_folder = Native(folder);
+  QString outcome;
+  const FrameCompose::Survey& screen = last_drop_.survey;
+  const long long sheet_pixels =
+      static_cast<long long>(numbers.size()) * screen.width * screen.height;
+  try {
+    if (kind == SaveKind::kSheet && sheet_pixels > kLargestSheetPixels) {
+      outcome = QString::fromUtf8(kSaveFailed)
+                    .arg(shown_folder, QString::fromUtf8(kSheetTooLarge)
+                                           .arg(numbers.size())
+                                           .arg(screen.width)
+                                           .arg(screen.height)
+                                           .arg(sheet_pixels)
+                                           .arg(kLargestSheetPixels));
+    } else if (kind == SaveKind::kStoredGif) {
+      outcome = QString::fromUtf8(kSaved).arg(SaveStoredFrames(numbers, folder)).arg(shown_folder);
+    } else {
+      outcome = SaveAsTheyAppear(numbers, folder, kind);
     }
     last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
   } catch (const std::exception& failure) {
@@ -222,42 +314,42 @@ void Form_main::SaveFramesDialog() {
   if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
   const bool as_png = ask.clickedButton() == png;
   const std::string target = Toolkit::PathFromText(folder);
-  std::vector<std::string> names;
-  for (int number = 1; number <= last_drop_.frames; ++number) {
-    names.push_back(SavedFrameName(target, number, as_png));
-  }
-  if (!MayReplace(names, QDir::toNativeSeparators(folder))) return;
-  SaveFramesAsTheyAppear(target, as_png);
+  std::vector<int> every(static_cast<std::size_t>(std::max(last_drop_.frames, 0)));
+  std::iota(every.begin(), every.end(), 1);
+  const SaveKind kind = as_png ? SaveKind::kPng : SaveKind::kFullFrameGif;
+  if (!MayReplace(SavedNames(every, target, kind), QDir::toNativeSeparators(folder))) return;
+  SaveFrames(every, target, kind);
 }
 
-void Form_main::contextMenuEvent(QContextMenuEvent* event) {
-  const QWidget* over = childAt(event->pos());
-  if (over != Strip() && over != Viewport()) return;
-  const int number = over == Strip() ? FrameAt(Strip()->mapFrom(this, event->pos())) : 0;
-  const bool idle = !Busy();
-  QMenu menu(this);
-  QAction* copy = nullptr;
-  QAction* save_one = nullptr;
-  QAction* show = nullptr;
-  if (number > 0) {
-    copy = menu.addAction(QString::fromUtf8(kCopyFrame).arg(number));
-    save_one = menu.addAction(QString::fromUtf8(kSaveFrameAs).arg(number));
-    show = menu.addAction(QString::fromUtf8(kShowFrame).arg(number));
-    for (QAction* action : {copy, save_one, show}) action->setEnabled(idle);
-    menu.addSeparator();
+void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
+  if (!last_drop_.bytes) return;
+  const std::string start =
+      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+  const auto count = static_cast<int>(numbers.size());
+  const QString folder = QFileDialog::getExistingDirectory(
+      this, QString::fromUtf8(kSaveFramesAs).arg(count), Toolkit::PathToText(start));
+  if (folder.isEmpty()) return;
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
+                  QString::fromUtf8(kSaveKindQuestion)
+                      .arg(count)
+                      .arg(Toolkit::PathToText(last_drop_.file_name)),
+                  QMessageBox::Cancel, this);
+  const std::pair<const char*, SaveKind> kinds[] = {{kStoredFilesButton, SaveKind::kStoredGif},
+                                                    {kGifFilesButton, SaveKind::kFullFrameGif},
+                                                    {kPngFilesButton, SaveKind::kPng},
+                                                    {kSheetButton, SaveKind::kSheet}};
+  std::vector<QPushButton*> buttons;
+  for (const auto& [text, kind] : kinds) {
+    buttons.push_back(ask.addButton(QString::fromUtf8(text), QMessageBox::AcceptRole));
   }
-  QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
-  save->setEnabled(last_drop_.bytes != nullptr && idle);
-  QAction* open = menu.addAction(QString::fromUtf8(kOpen));
-  open->setShortcut(QKeySequence::Open);
-  open->setEnabled(idle);
-  QAction* chosen = menu.exec(event->globalPos());
-  if (chosen == nullptr) return;
-  if (chosen == copy) return CopyFrame(number);
-  if (chosen == show) return ShowFrameInFolder(number);
-  if (chosen == open) return OpenFile();
-  if (chosen == save) return SaveFramesDialog();
-  if (chosen == save_one) SaveFrameDialog(number);
+  ask.setDefaultButton(buttons[1]);
+  ask.exec();
+  const auto chosen = std::find(buttons.begin(), buttons.end(), ask.clickedButton());
+  if (chosen == buttons.end()) return;
+  const SaveKind kind = kinds[chosen - buttons.begin()].second;
+  const std::string target = Toolkit::PathFromText(folder);
+  if (!MayReplace(SavedNames(numbers, target, kind), QDir::toNativeSeparators(folder))) return;
+  SaveFrames(numbers, target, kind);
 }
 
 void Form_main::SaveFrameDialog(int number) {
@@ -273,59 +365,28 @@ void Form_main::SaveFrameDialog(int number) {
   SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter)));
 }
 
-void Form_main::DragFrameOut(int number) {
-  const std::string file = FrameFile(number);
-  if (Toolkit::KindOf(file) != Toolkit::EntryKind::kRegularFile) {
-    services_.message_boxes->MsgBox(
-        this, QString::fromUtf8(kFrameFileGone).arg(number).arg(Native(file)));
-    return;
+std::vector<std::string> Form_main::FrameFilesThere(const std::vector<int>& numbers,
+                                                    const char* gone) {
+  std::vector<std::string> files;
+  for (const int number : numbers) {
+    files.push_back(FrameFile(number));
+    if (Toolkit::KindOf(files.back()) != Toolkit::EntryKind::kRegularFile) {
+      services_.message_boxes->MsgBox(
+          this, QString::fromUtf8(gone).arg(number).arg(Native(files.back())));
+      return {};
+    }
   }
-  Toolkit::DragFileOut(Strip(), file, {});
+  return files;
 }
 
-bool Form_main::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != Strip() && watched != Viewport()) return QWidget::eventFilter(watched, event);
-  switch (event->type()) {
-    case QEvent::Wheel: {
-      // One notch moves as an arrow of the scroll bar does; fine-grained
-      // wheels add up to notches.
-      const QPoint turn = static_cast<QWheelEvent*>(event)->angleDelta();
-      wheel_rest_ += turn.y() != 0 ? turn.y() : turn.x();
-      const int notches = wheel_rest_ / kWheelNotch;
-      wheel_rest_ -= notches * kWheelNotch;
-      Toolkit::ScrollBar* bar = StripScrollBar();
-      if (notches != 0) bar->SetValue(bar->Value() - notches * bar->SmallChange());
-      return true;
-    }
-    case QEvent::KeyPress:
-      // The scroll bar's own keys: arrows, pages, Home and End.
-      if (StripScrollBar()->MoveByKey(static_cast<QKeyEvent*>(event)->key())) return true;
-      break;
-    case QEvent::MouseButtonPress: {
-      // A press the strip leaves alone reaches the viewport too: only a
-      // press there directly may forget the pressed frame.
-      const auto* press = static_cast<QMouseEvent*>(event);
-      pressed_frame_ = watched == Strip() && press->button() == Qt::LeftButton && !Busy()
-                           ? FrameAt(press->position().toPoint())
-                           : 0;
-      press_at_ = press->position().toPoint();
-      if (pressed_frame_ != 0) return true;  // taken here, so it goes no further
-      break;
-    }
-    case QEvent::MouseMove: {
-      const auto* move = static_cast<QMouseEvent*>(event);
-      if (pressed_frame_ == 0 || !(move->buttons() & Qt::LeftButton) ||
-          (move->position().toPoint() - press_at_).manhattanLength() <
-              QApplication::startDragDistance()) {
-        break;
-      }
-      DragFrameOut(std::exchange(pressed_frame_, 0));
-      return true;
-    }
-    default:
-      break;
-  }
-  return QWidget::eventFilter(watched, event);
+void Form_main::DragFramesOut(const std::vector<int>& numbers) {
+  const std::vector<std::string> files = FrameFilesThere(numbers, kFrameFileGone);
+  if (!files.empty()) Toolkit::DragFilesOut(Strip(), files, {});
+}
+
+void Form_main::CopyFrameFiles(const std::vector<int>& numbers) {
+  const std::vector<std::string> files = FrameFilesThere(numbers, kCopiedFileGone);
+  if (!files.empty()) Toolkit::CopyFiles(files);
 }
 
 }  // namespace MainWindow

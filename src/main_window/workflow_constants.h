@@ -59,6 +59,18 @@ inline constexpr char kFrameTip[] = "Frame %1, %2 ms";  // a thumbnail's number 
 inline constexpr char kFrameTipWithoutDelay[] = "Frame %1";
 inline constexpr char kIncompleteFrameTip[] =
     "Frame %1, %2 ms (incomplete: the file ends inside this frame)";
+// Said after a thumbnail's number and delay: the view it is shown in, the
+// part of the picture its file holds, and the frame it repeats.
+inline constexpr char kTipAsItAppears[] = ", as it appears";
+inline constexpr char kTipAsStored[] = ", as stored";
+inline constexpr char kPatchTip[] = " (patch %1x%2 at %3,%4)";
+inline constexpr char kSameAsTip[] = ", same as %1";
+inline constexpr char kPatchesTip[] =
+    "The frame files hold the frames as stored: some hold only the part that changes, "
+    "drawn over the frames before. For whole pictures, use \u201cSave frames as they "
+    "appear\u2026\u201d.";
+inline constexpr char kShowAsTheyAppear[] = "Show frames as they appear";
+inline constexpr char kShowAsStored[] = "Show frames as stored";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
 inline constexpr char kGifFilesButton[] = "&GIF files";  // Alt+G
@@ -70,6 +82,19 @@ inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
 inline constexpr char kPngExtension[] = ".png";
 // The strip's menu, and the dialogs behind it.
 inline constexpr char kCopyFrame[] = "Copy frame %1";
+inline constexpr char kCopyFrames[] = "Copy %1 frames";
+inline constexpr char kSaveFramesAs[] = "Save %1 frames as\u2026";
+inline constexpr char kShowFrames[] = "Show %1 frames in folder";
+inline constexpr char kSaveKindQuestion[] =
+    "Save %1 frames of %2 as they are stored, as GIF or PNG files of whole pictures, or as "
+    "one sprite sheet?";
+inline constexpr char kStoredFilesButton[] = "&Stored GIF files";  // Alt+S
+inline constexpr char kSheetButton[] = "Sprite s&heet (PNG)";      // Alt+H
+inline constexpr char kSavedSheet[] = "Saved %1 frames to %2";
+inline constexpr char kSheetTooLarge[] =
+    "%1 frames of %2 x %3 are %4 pixels to write, more than the limit of %5; nothing written";
+// A sprite sheet saved from the window holds at most this many pixels.
+inline constexpr long long kLargestSheetPixels = 64LL << 20;
 inline constexpr char kSaveFrameAs[] = "Save frame %1 as\u2026";
 inline constexpr char kShowFrame[] = "Show frame %1 in folder";
 inline constexpr char kOpen[] = "Open\u2026";
@@ -80,6 +105,7 @@ inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";
 inline constexpr char kCopyFrameFailed[] = "Cannot copy frame %1: %2";
 inline constexpr char kFrameNotInFile[] = "the file ends before frame %1";
 inline constexpr char kFrameFileGone[] = "Cannot drag frame %1 out: %2 is not in the work folder.";
+inline constexpr char kCopiedFileGone[] = "Cannot copy frame %1: %2 is not in the work folder.";
 inline constexpr char kReplaceQuestion[] =
     "%1 of the files about to be written are already in %2. Replace them?";
 inline constexpr char kReplace[] = "Replace";

@@ -120,4 +120,19 @@ std::size_t DrawingList::PixelBytes() const {
   return bytes;
 }
 
+QImage OverCheckerboard(const QImage& picture) {
+  constexpr int kCell = 8;  // pixels of the picture
+  QImage board(picture.size(), QImage::Format_ARGB32_Premultiplied);
+  board.fill(QColor(0xFF, 0xFF, 0xFF));
+  QPainter painter(&board);
+  for (int y = 0; y < board.height(); y += kCell) {
+    for (int x = (y / kCell % 2) * kCell; x < board.width(); x += 2 * kCell) {
+      painter.fillRect(x, y, kCell, kCell, QColor(0xCC, 0xCC, 0xCC));
+    }
+  }
+  painter.drawImage(0, 0, picture);
+  painter.end();
+  return board;
+}
+
 }  // namespace Toolkit

@@ -67,4 +67,7 @@ class DrawingList {
   std::vector<Operation> operations_;
 };
 
+// `picture` over a grey checkerboard, as image editors show transparency.
+QImage OverCheckerboard(const QImage& picture);
+
 }  // namespace Toolkit

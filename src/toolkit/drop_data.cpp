@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "toolkit/drop_data.h"
 
+#include <QClipboard>
 #include <QDrag>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -49,10 +51,35 @@ bool DropSite::eventFilter(QObject*, QEvent* event) {
   return true;
 }
 
-void DragFileOut(QWidget* source, const std::string& path, const QPixmap& preview) {
-  auto* drag = new QDrag(source);
+namespace {
+
+// File managers of the free desktops read a copy from this type; others,
+// and Windows through Qt, from the URLs.
+constexpr char kCopiedFilesType[] = "x-special/gnome-copied-files";
+
+QMimeData* FilesData(const std::vector<std::string>& paths) {
   auto* mime = new QMimeData;
-  mime->setUrls({QUrl::fromLocalFile(PathToText(path))});
+  QList<QUrl> urls;
+  QByteArray copied = "copy";
+  for (const std::string& path : paths) {
+    urls.push_back(QUrl::fromLocalFile(PathToText(path)));
+    copied += '\n' + urls.back().toEncoded();
+  }
+  mime->setUrls(urls);
+  mime->setData(QString::fromLatin1(kCopiedFilesType), copied);
+  return mime;
+}
+
+}  // namespace
+
+void CopyFiles(const std::vector<std::string>& paths) {
+  QGuiApplication::clipboard()->setMimeData(FilesData(paths));
+}
+
+void DragFilesOut(QWidget* source, const std::vector<std::string>& paths, const QPixmap& preview) {
+  auto* drag = new QDrag(source);
+  QMimeData* mime = FilesData(paths);
+  mime->removeFormat(QString::fromLatin1(kCopiedFilesType));
   drag->setMimeData(mime);
   if (!preview.isNull()) drag->setPixmap(preview);
   drag->exec(Qt::CopyAction, Qt::CopyAction);

@@ -49,10 +49,14 @@ class DropSite : public QObject {
   DropData entered_;
 };
 
-// Starts dragging the file at `path` out of `source`, as file managers take
-// files: its local URL in text/uri-list, offered for copying, with `preview`
-// under the pointer. Returns once the drag ends.
-void DragFileOut(QWidget* source, const std::string& path, const QPixmap& preview);
+// Starts dragging the files at `paths` out of `source`, as file managers
+// take files: their local URLs in text/uri-list, offered for copying, with
+// `preview` under the pointer. Returns once the drag ends.
+void DragFilesOut(QWidget* source, const std::vector<std::string>& paths, const QPixmap& preview);
+
+// Puts the files at `paths` on the clipboard as file managers copy files,
+// so that a paste in one copies them.
+void CopyFiles(const std::vector<std::string>& paths);
 
 }  // namespace Toolkit
 

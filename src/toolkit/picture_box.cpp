@@ -13,6 +13,8 @@ namespace {
 
 QPointF ToPixels(float x, float y) { return QPointF(TwipsToPixels(x), TwipsToPixels(y)); }
 
+constexpr int kPickedPen = 2;  // pixels: a picked thumbnail's frame
+
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent)
@@ -119,7 +121,25 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.setClipRegion(event->region());
   if (!picture_.IsNull()) painter.drawImage(QPoint(0, 0), picture_.image());
   drawing_.Paint(painter, event->rect());
-  if (hasFocus()) PaintFocusMark(*this, painter);
+  const QColor highlight = palette().color(QPalette::Highlight);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(highlight, kPickedPen, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  for (const QRectF& picked : picked_) painter.drawRect(picked.adjusted(1, 1, -1, -1));
+  if (hasFocus() && !focus_.isEmpty()) {
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DashLine));
+    painter.drawRect(focus_.adjusted(3, 3, -4, -4));
+  }
+}
+
+void PictureBox::SetMarks(const std::vector<QRectF>& picked, const QRectF& focus) {
+  const auto to_pixels = [](const QRectF& twips) {
+    return QRectF(ToPixels(static_cast<float>(twips.left()), static_cast<float>(twips.top())),
+                  ToPixels(static_cast<float>(twips.right()), static_cast<float>(twips.bottom())));
+  };
+  picked_.clear();
+  for (const QRectF& rect : picked) picked_.push_back(to_pixels(rect));
+  focus_ = to_pixels(focus);
+  update();
 }
 
 void PaintFocusMark(QWidget& widget, QPainter& painter) {

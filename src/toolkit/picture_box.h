@@ -67,6 +67,12 @@ class PictureBox : public QWidget {
   void AddToolTip(float x, float y, float width, float height, const QString& text);
   QString ToolTipAt(QPoint pixels) const;
 
+  // Marks drawn over the drawing, in twips of the box, and kept apart from
+  // it: each of `picked` framed in the system's highlight colour, and, while
+  // the box has the keyboard focus, a dashed focus mark around `focus` (none
+  // when it is empty). Without a focus rectangle the box shows no focus mark.
+  void SetMarks(const std::vector<QRectF>& picked, const QRectF& focus);
+
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -81,6 +87,8 @@ class PictureBox : public QWidget {
   Picture picture_;
   DrawingList drawing_;
   std::vector<std::pair<QRectF, QString>> tips_;  // in pixels
+  std::vector<QRectF> picked_;                    // in pixels
+  QRectF focus_;                                  // in pixels
 };
 
 // Draws the keyboard focus mark around the visible part of `widget`.

@@ -175,7 +175,7 @@ TEST_F(Drop, AFileFromTheWorkFolderStaysAndItsFramesComeFromTheBytesDivided) {
   GifTest::TempDir saved;
   form().SaveFramesAsTheyAppear(saved.path().string(), true);
   EXPECT_EQ(GifTest::ListNames(saved.path()),
-            (std::vector<std::string>{"mine001.png", "mine002.png", "mine003.png"}));
+            (std::vector<std::string>{"mine.json", "mine001.png", "mine002.png", "mine003.png"}));
   // ... and never writes over the dropped file.
   form().SaveFrameAs(1, (work() / "mine.gif").string());
   EXPECT_TRUE(boxes_.texts.back().endsWith("that is the file being divided"))
@@ -324,24 +324,45 @@ TEST_F(Drop, ClosingMidRunEndsTheProgramAndLeavesCompleteFrames) {
   }
 }
 
-TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearWithTheirNumberAndDelay) {
-  GifTest::Animation delta = GifTest::SolidFrames(2, 20, 20);  // red, then green
+TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) {
+  GifTest::Animation delta = GifTest::SolidFrames(3, 20, 20);  // red, then green
   delta.frames[1].width = delta.frames[1].height = 4;          // ... on a corner only
   delta.frames[1].indices.assign(16, 1);
   delta.frames[1].delay = 25;
+  delta.frames[2] = delta.frames[1];  // the same again
   DropFile(Put("delta.gif", GifTest::Encode(delta)));
   // Thumbnail 2 spans pixels 99..192 of the strip: red shows through below its corner.
-  const QImage shot = form().grab().toImage();
+  QImage shot = form().grab().toImage();
   EXPECT_EQ(shot.pixelColor(8 + 180, 80), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
-  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms");
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}),
+            "Frame 2, 250 ms, as it appears (patch 4x4 at 0,0)");
+  EXPECT_EQ(form().Strip()->ToolTipAt({210, 10}),
+            "Frame 3, 250 ms, as it appears (patch 4x4 at 0,0), same as 2");
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 100}), "Drop AnimationGIFfile");
+  EXPECT_TRUE(form().CountLabel()->toolTip().contains("Save frames as they appear"));
+  // As stored: the file's own patch, and a checkerboard where it holds nothing.
+  form().ShowFramesAsStored(true);
+  shot = form().grab().toImage();
+  EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
+  for (const int x : {180, 150}) {
+    const QColor board = shot.pixelColor(8 + x, 80);  // grey or white, smoothed at the cells' edges
+    EXPECT_TRUE(board.red() == board.green() && board.green() == board.blue() &&
+                board.red() >= 0xCC)
+        << x;
+  }
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms, as stored (patch 4x4 at 0,0)");
+  form().ShowFramesAsStored(false);
+  EXPECT_EQ(form().grab().toImage().pixelColor(8 + 180, 80), QColor(255, 0, 0));
   // Cut off inside the second frame's data: that frame says so.
+  delta.frames.pop_back();
   GifTest::Bytes cut = GifTest::Encode(delta);
   cut.resize(cut.size() - 4);
   DropFile(Put("cut.gif", cut));
-  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}),
-            "Frame 2, 250 ms (incomplete: the file ends inside this frame)");
+  // Cut before any of its pixels: it shows what frame 1 showed.
+  EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}).toStdString(),
+            "Frame 2, 250 ms (incomplete: the file ends inside this frame), as it appears (patch "
+            "4x4 at 0,0), same as 1");
 }
 
 TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {
@@ -352,10 +373,30 @@ TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {
   form().SaveFramesAsTheyAppear(saved.path().string(), false);
   form().SaveFramesAsTheyAppear(saved.path().string(), true);
   EXPECT_EQ(GifTest::ListNames(saved.path()),
-            (std::vector<std::string>{"clip001.gif", "clip001.png", "clip002.gif", "clip002.png",
-                                      "clip003.gif", "clip003.png"}));
+            (std::vector<std::string>{"clip.json", "clip001.gif", "clip001.png", "clip002.gif",
+                                      "clip002.png", "clip003.gif", "clip003.png"}));
   ASSERT_EQ(boxes_.texts.size(), 2u);
   EXPECT_TRUE(boxes_.texts[1].startsWith("Saved 3 frames to ")) << boxes_.texts[1].toStdString();
+  // Some of them: only those, with their JSON.
+  using Kind = MainWindow::Form_main::SaveKind;
+  const std::pair<Kind, std::vector<std::string>> kinds[] = {
+      {Kind::kStoredGif, {"clip.json", "clip001.gif", "clip003.gif"}},
+      {Kind::kFullFrameGif, {"clip.json", "clip001.gif", "clip003.gif"}},
+      {Kind::kPng, {"clip.json", "clip001.png", "clip003.png"}},
+      {Kind::kSheet, {"clip-sheet-2x1-4x4.json", "clip-sheet-2x1-4x4.png"}}};
+  for (const auto& [kind, names] : kinds) {
+    GifTest::TempDir some;
+    form().SaveFrames({1, 3}, some.path().string(), kind);
+    EXPECT_EQ(GifTest::ListNames(some.path()), names) << boxes_.texts.back().toStdString();
+    const GifTest::Bytes json = GifTest::ReadBytes(some.path() / names[0]);
+    const std::string text(json.begin(), json.end());
+    EXPECT_NE(text.find("{\"number\": 3,"), std::string::npos) << text;
+    EXPECT_EQ(text.find("{\"number\": 2,"), std::string::npos) << text;
+    if (kind == Kind::kStoredGif) {
+      EXPECT_EQ(GifTest::ReadBytes(some.path() / "clip003.gif"),
+                GifTest::ReadBytes(work() / "clip003.gif"));
+    }
+  }
   form().SaveFramesAsTheyAppear(saved.File("missing/folder"), false);
   EXPECT_TRUE(boxes_.texts.back().startsWith("Cannot save frames to "));
   EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
@@ -401,11 +442,12 @@ TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
     QWidget* target;
     int key, value;
   };
-  for (const Case& c : {Case{form().Strip(), Qt::Key_Right, 2 * small},
-                        Case{form().Strip(), Qt::Key_PageDown, 2 * small + large},
-                        Case{&bar, Qt::Key_Left, small + large}, Case{&bar, Qt::Key_End, bar.Max()},
-                        Case{form().Strip(), Qt::Key_PageUp, bar.Max() - large},
-                        Case{form().Strip(), Qt::Key_Home, 0}}) {
+  // Right on the strip puts the mark on frame 1, and the strip follows it.
+  for (const Case& c :
+       {Case{form().Strip(), Qt::Key_Right, 1}, Case{form().Strip(), Qt::Key_PageDown, 1 + large},
+        Case{&bar, Qt::Key_Left, 1 + large - small}, Case{&bar, Qt::Key_End, bar.Max()},
+        Case{form().Strip(), Qt::Key_PageUp, bar.Max() - large},
+        Case{form().Strip(), Qt::Key_Home, 0}}) {
     const int before = bar.Value();
     key(c.target, c.key);
     EXPECT_EQ(bar.Value(), c.value)
@@ -413,6 +455,15 @@ TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
         << bar.invertedControls() << bar.isRightToLeft();
   }
   EXPECT_EQ(form().Strip()->Left(), 0.0f);
+  for (int i = 0; i < 9; ++i) key(form().Strip(), Qt::Key_Right);
+  EXPECT_EQ(form().Selection().Selected(), std::vector<int>{10});
+  const int strip_x = static_cast<int>(-form().Strip()->Left() / 15);
+  bool tenth_seen = false;
+  for (int x = 0; x < form().Viewport()->width(); ++x) {
+    tenth_seen = tenth_seen || form().FrameAt({strip_x + x, 10}) == 10;
+  }
+  EXPECT_TRUE(tenth_seen) << "strip at " << form().Strip()->Left();
+  EXPECT_GT(bar.Value(), 0);
 
   // Frame 2's thumbnail: its file, its picture, a copy of it saved, and no
   // drop of it back onto the strip.
