@@ -235,6 +235,8 @@ class Form_main : public QWidget {
   void UpdateMarks();
   // A key on the strip that picks frames or opens the menu; false for others.
   bool PickByKey(const QKeyEvent& key);
+  // The strip's menu for the frames under the keyboard's mark.
+  void MarkMenu();
   // A left press on thumbnail `pressed_frame_`.
   void PickByPress(const QMouseEvent& press);
   // Scrolls the strip until the thumbnail under the mark is in sight.

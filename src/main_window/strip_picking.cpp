@@ -78,22 +78,27 @@ bool Form_main::PickByKey(const QKeyEvent& key) {
     ScrollToMark();
   } else if (key.key() == Qt::Key_Space && ctrl) {
     selection_.ToggleMarked();
-  } else if (key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && shift)) {
-    // The menu is for the frame under the mark.
-    if (selection_.Focus() == 0) selection_.Step(0, false, true);
-    const int focus = selection_.Focus();
-    ScrollToMark();
-    UpdateMarks();
-    const QRectF slot = frame_slots_[static_cast<std::size_t>(focus) - 1];
-    const QPoint at(Toolkit::ClampedPixels(static_cast<float>(slot.center().x())),
-                    Toolkit::ClampedPixels(static_cast<float>(slot.center().y())));
-    StripMenu(ActedOn(focus), Strip()->mapToGlobal(at));
+  } else if (key.key() == Qt::Key_F10 && shift) {  // the menu key has its own event
+    MarkMenu();
     return true;
   } else {
     return false;
   }
   UpdateMarks();
   return true;
+}
+
+void Form_main::MarkMenu() {
+  // The menu is for the frame under the mark.
+  if (selection_.Focus() == 0) selection_.Step(0, false, true);
+  const int focus = selection_.Focus();
+  if (focus < 1 || static_cast<std::size_t>(focus) > frame_slots_.size()) return;
+  ScrollToMark();
+  UpdateMarks();
+  const QRectF slot = frame_slots_[static_cast<std::size_t>(focus) - 1];
+  const QPoint at(Toolkit::ClampedPixels(static_cast<float>(slot.center().x())),
+                  Toolkit::ClampedPixels(static_cast<float>(slot.center().y())));
+  StripMenu(ActedOn(focus), Strip()->mapToGlobal(at));
 }
 
 void Form_main::PickByPress(const QMouseEvent& press) {
@@ -149,6 +154,10 @@ void Form_main::StripMenu(const std::vector<int>& numbers, QPoint global) {
 }
 
 void Form_main::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    if (focusWidget() == Strip() && selection_.Frames() > 0) MarkMenu();
+    return;
+  }
   const QWidget* over = childAt(event->pos());
   if (over != Strip() && over != Viewport()) return;
   const int number = over == Strip() ? FrameAt(Strip()->mapFrom(this, event->pos())) : 0;

@@ -137,6 +137,15 @@ class DropE2E : public ::testing::Test {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
   }
 
+  // Clicks the window at `at` with the left button, holding `keys`.
+  void Click(At at, const std::vector<std::string>& keys = {}) {
+    Xdotool({"mousemove", X(at), Y(at)});
+    for (const std::string& key : keys) Xdotool({"keydown", key});
+    Xdotool({"click", "1"});
+    for (const std::string& key : keys) Xdotool({"keyup", key});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+
   // Right-clicks the strip at `at` and takes the menu's item `item` (from 1).
   void MenuItem(At at, int item) {
     Xdotool({"mousemove", X(at), Y(at), "click", "3"});
@@ -257,12 +266,68 @@ TEST_F(DropE2E, AThumbnailDraggedOutArrivesWholeOrSaysWhyNot) {
     return GifTest::ReadBytes(dropped.path() / "out002.gif") ==
            GifTest::ReadBytes(work_ / "out002.gif");
   }));
+  // Frames picked with Shift go out together, from whichever is dragged.
+  const std::string one_and_two = "file://" + (work_ / "out001.gif").string() + "\nfile://" +
+                                  (work_ / "out002.gif").string() + "\n";
+  Click(GifTest::ThumbnailPoint(1), {"shift"});
+  for (int attempt = 0; attempt < 5 && Read(urls).size() < one_and_two.size() + 20; ++attempt) {
+    out_at(GifTest::ThumbnailPoint(1));
+    GifTest::PollUntil(5, [&] { return Read(urls).size() > one_and_two.size(); });
+  }
+  EXPECT_EQ(Read(urls), "file://" + (work_ / "out002.gif").string() + "\n" + one_and_two);
   // A frame whose file has gone says so, and nothing is dragged.
+  Click(GifTest::ThumbnailPoint(3));
   fs::remove(work_ / "out003.gif");
   out_at(GifTest::ThumbnailPoint(3));
   EXPECT_TRUE(GifTest::PollUntil(10, [] { return MervaneWindows() >= 2; }));
   Xdotool({"key", "Return"});
-  EXPECT_EQ(GifTest::ListNames(dropped.path()), std::vector<std::string>{"out002.gif"});
+  EXPECT_EQ(GifTest::ListNames(dropped.path()),
+            (std::vector<std::string>{"out001.gif", "out002.gif"}));
+}
+
+// Every whole number that follows `field` in `json`, in order.
+std::vector<int> Numbers(const std::string& json, const std::string& field) {
+  std::vector<int> numbers;
+  for (auto at = json.find(field); at != std::string::npos; at = json.find(field, at + 1)) {
+    numbers.push_back(std::atoi(json.c_str() + at + field.size()));
+  }
+  return numbers;
+}
+
+TEST_F(DropE2E, FramesPickedByHandAreSavedAloneWithTheirTimings) {
+  GifTest::Animation twelve = GifTest::SolidFrames(12, 30, 30);
+  for (std::size_t i = 0; i < twelve.frames.size(); ++i) {
+    twelve.frames[i].delay = static_cast<std::uint16_t>(7 * (i + 1));
+  }
+  const fs::path gif = inputs_.path() / "sel.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(twelve));
+  EXPECT_EQ(DragOntoStrip(gif), "accepted\n");
+  ASSERT_TRUE(GifTest::PollUntil(10, [&] { return GifTest::ListNames(work_).size() == 12; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the thumbnails are painted
+  // 2, then 4 with Ctrl, then two more with Ctrl+Shift+Right: 2, 4, 5 and 6.
+  Click(GifTest::ThumbnailPoint(2));
+  Click(GifTest::ThumbnailPoint(4), {"ctrl"});
+  Xdotool({"key", "ctrl+shift+Right", "ctrl+shift+Right"});
+  const fs::path saved = inputs_.path() / "picked";
+  fs::create_directory(saved);
+  Xdotool({"key", "Menu"});  // the menu of the frame under the mark
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Xdotool({"key", "Down", "Down", "Return"});  // Save 4 frames as...
+  TypeIntoDialog(saved.string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Xdotool({"key", "alt+p"});  // PNG files
+  ASSERT_TRUE(GifTest::PollUntil(20, [&] { return fs::exists(saved / "sel.json"); }));
+  EXPECT_EQ(GifTest::ListNames(saved),
+            (std::vector<std::string>{"sel.json", "sel002.png", "sel004.png", "sel005.png",
+                                      "sel006.png"}));
+  const std::string json = Read(saved / "sel.json");
+  EXPECT_EQ(Numbers(json, "{\"number\": "), (std::vector<int>{2, 4, 5, 6}));
+  const std::string info =
+      GifTest::RunProcess({MERVANE_SPLIT, "--info", "--json", "--frames", "2,4-6", gif.string()})
+          .out;
+  EXPECT_EQ(Numbers(json, "\"delay_ms\": "), Numbers(info, "\"delay_ms\": "));
+  EXPECT_EQ(Numbers(json, "\"delay_ms\": "), (std::vector<int>{140, 280, 350, 420}));
+  EXPECT_EQ(GifTest::ReadBytes(gif), GifTest::Encode(twelve));  // the dropped file stays
 }
 
 // A file of about `bytes` that is a valid looping animation of three small
@@ -361,6 +426,66 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
     EXPECT_TRUE(name == "three.png" || name.rfind("big00", 0) == 0) << name;
   }
   EXPECT_EQ(GifTest::ReadBytes(huge), GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
+}
+
+// What screen_probe says of `args`, without its last line break.
+std::string Probe(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {SCREEN_PROBE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::string out = GifTest::RunProcess(argv).out;
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+bool IsGrey(const std::string& colour) {  // "#rrggbb"
+  return colour.size() == 7 && colour.substr(1, 2) == colour.substr(3, 2) &&
+         colour.substr(3, 2) == colour.substr(5, 2) && colour.substr(1, 2) >= "cc";
+}
+
+TEST_F(DropE2E, KeysPickFramesToCopyOrSaveAsASheetAndTheMenuShowsThemAsStored) {
+  GifTest::Animation twelve = GifTest::SolidFrames(12, 30, 30);
+  twelve.frames[1] = GifTest::SolidFrames(1, 10, 10).frames[0];  // a patch in a corner
+  twelve.frames[1].indices.assign(100, 2);
+  const fs::path gif = inputs_.path() / "keys.gif";
+  GifTest::WriteBytes(gif, GifTest::Encode(twelve));
+  EXPECT_EQ(DragOntoStrip(gif), "accepted\n");
+  ASSERT_TRUE(GifTest::PollUntil(10, [&] { return GifTest::ListNames(work_).size() == 12; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // Everything, nothing, then 2 and 3 with the arrows, and 4 with Ctrl+Space.
+  Click(GifTest::ThumbnailPoint(1));
+  Xdotool({"key", "ctrl+a", "Escape", "Right", "shift+Right", "ctrl+Right", "ctrl+space"});
+  Xdotool({"key", "shift+F10"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Xdotool({"key", "Down", "Return"});  // Copy 3 frames
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string copied;
+  for (const int number : {2, 3, 4}) {
+    copied += "file://" + (work_ / ("keys00" + std::to_string(number) + ".gif")).string() + "\n";
+  }
+  EXPECT_EQ(Probe({"clipboard"}), copied + "copy\n" + copied.substr(0, copied.size() - 1));
+  const fs::path saved = inputs_.path() / "sheet";
+  fs::create_directory(saved);
+  Xdotool({"key", "shift+F10"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Xdotool({"key", "Down", "Down", "Return"});  // Save 3 frames as...
+  TypeIntoDialog(saved.string());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Xdotool({"key", "alt+h"});  // Sprite sheet (PNG)
+  EXPECT_TRUE(
+      GifTest::PollUntil(20, [&] { return fs::exists(saved / "keys-sheet-2x2-30x30.json"); }));
+  EXPECT_EQ(GifTest::ListNames(saved),
+            (std::vector<std::string>{"keys-sheet-2x2-30x30.json", "keys-sheet-2x2-30x30.png"}));
+  Xdotool({"key", "Return"});  // the box that says so
+  // Thumbnail 2 away from its patch: frame 1 shows through as it appears,
+  // nothing but a checkerboard as stored.
+  const At two = GifTest::ThumbnailPoint(2);
+  const At beside{origin_.x + two.x + 20, origin_.y + two.y + 20};  // the strip scrolled to 4
+  const std::string seen = Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)});
+  EXPECT_EQ(seen, "#ff0000");
+  MenuItem(two, 7);  // Show frames as stored
+  EXPECT_TRUE(GifTest::PollUntil(5, [&] {
+    return IsGrey(Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)}));
+  })) << Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)});
 }
 
 }  // namespace
