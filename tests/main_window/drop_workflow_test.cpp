@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -417,6 +419,38 @@ TEST_F(Drop, ExtremeAspectRatiosStayBoundedAndScrollToTheirLastFrame) {
     EXPECT_NEAR(right, std::min(form().Strip()->Width(), form().Viewport()->Width()), 16 * 2);
     form().grab();
   }
+}
+
+TEST_F(Drop, PickedThumbnailsAreFramedAndTheFocusMarkFramesOnlyTheMarkedOne) {
+  DropFile(Animation(2, 20, 20));  // a short strip: grey beside it
+  form().show();
+  QApplication::setActiveWindow(&form());  // where the keyboard focus can be
+  const auto press = [&](QPoint at, Qt::KeyboardModifiers keys) {
+    QMouseEvent down(QEvent::MouseButtonPress, at, form().Strip()->mapToGlobal(at), Qt::LeftButton,
+                     Qt::LeftButton, keys);
+    QMouseEvent up(QEvent::MouseButtonRelease, at, form().Strip()->mapToGlobal(at),
+                   Qt::LeftButton, Qt::NoButton, keys);
+    QCoreApplication::sendEvent(form().Strip(), &down);
+    QCoreApplication::sendEvent(form().Strip(), &up);
+  };
+  const QColor highlight = form().palette().color(QPalette::Highlight);
+  const QColor beside = form().grab().toImage().pixelColor(8 + 300, 60);
+  press({120, 10}, Qt::NoModifier);  // frame 2
+  press({20, 10}, Qt::ControlModifier);
+  EXPECT_EQ(form().Selection().Selected(), (std::vector<int>{1, 2}));
+  EXPECT_TRUE(form().Strip()->hasFocus());
+  const QImage shot = form().grab().toImage();
+  for (const int x : {8 + 2, 8 + 99 + 1}) EXPECT_EQ(shot.pixelColor(x, 50), highlight) << x;
+  // No mark of any kind over the grey beside the strip, whichever has the focus.
+  form().Viewport()->setFocus();
+  for (const QImage& image : {shot, form().grab().toImage()}) {
+    for (int x = 8 + 200; x < 8 + 368; ++x) {
+      for (const int y : {1, 2, 60}) EXPECT_EQ(image.pixelColor(x, y), beside) << x << "," << y;
+    }
+  }
+  press({20, 10}, Qt::NoModifier);  // a picked frame, let go: it alone
+  EXPECT_EQ(form().Selection().Selected(), std::vector<int>{1});
+  EXPECT_NE(form().grab().toImage().pixelColor(8 + 99 + 1, 50), highlight);
 }
 
 TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
