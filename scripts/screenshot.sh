@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Makes docs/screenshot.png: the window after a real drop of a generated
-# 12-frame animation, under a private X server.
+# 12-frame animation, with two frames picked, under a private X server.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" test ffmpeg
@@ -33,6 +33,10 @@ done
 xdotool mousemove "$to_x" "$to_y" mousemove $((to_x + 2)) $((to_y + 2)) mouseup 1
 for _ in $(seq 100); do [ -f "$work/app/tmp/demo012.gif" ] && break; sleep 0.1; done
 sleep 1  # let the last thumbnails paint
+read -r one_x one_y <<<"$thumbnail_1"
+xdotool mousemove "$one_x" "$one_y" click 1
+xdotool key shift+Right
 xdotool mousemove 500 500
+sleep 0.5
 import -window root -crop 385x174+0+0 "$root/docs/screenshot.png"
 echo "wrote docs/screenshot.png"

@@ -13,7 +13,7 @@ namespace {
 
 QPointF ToPixels(float x, float y) { return QPointF(TwipsToPixels(x), TwipsToPixels(y)); }
 
-constexpr int kPickedPen = 2;  // pixels: a picked thumbnail's frame
+constexpr int kPickedPen = 3;  // pixels: a picked thumbnail's frame
 
 }  // namespace
 
@@ -124,7 +124,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   const QColor highlight = palette().color(QPalette::Highlight);
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(highlight, kPickedPen, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  for (const QRectF& picked : picked_) painter.drawRect(picked.adjusted(1, 1, -1, -1));
+  for (const QRectF& picked : picked_) painter.drawRect(picked.adjusted(1.5, 1.5, -1.5, -1.5));
   if (hasFocus() && !focus_.isEmpty()) {
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DashLine));
     painter.drawRect(focus_.adjusted(3, 3, -4, -4));
