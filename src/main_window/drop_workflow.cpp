@@ -101,12 +101,16 @@ void Form_main::Refuse(const char* message, const QString& why) {
   Guarded([&] { services_.message_boxes->MsgBox(this, text); });
 }
 
-void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
+void Form_main::ClearStrip() {
   Strip()->Cls();
   frame_slots_.clear();
   last_drop_.shown = 0;
   selection_.Reset(0);
   UpdateMarks();
+}
+
+void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
+  ClearStrip();
   ProgressStrip()->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
   Refuse(message, why);
@@ -174,10 +178,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
     return Refuse(kCantDivide, refusal);
   }
 
-  Strip()->Cls();
-  frame_slots_.clear();
-  selection_.Reset(0);
-  UpdateMarks();
+  ClearStrip();
   ProgressStrip()->setVisible(true);
   const float progress_width = ProgressStrip()->Width();
   // The strip takes the picture's ratio from our own reading of the screen

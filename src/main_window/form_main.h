@@ -205,6 +205,8 @@ class Form_main : public QWidget {
   // placeholder of the screen's size where that passes the thumbnails' budget.
   void PaintFromFiles(const StripPlan& plan, std::size_t first, const FrameCompose::Survey& survey,
                       double progress_step);
+  // Empties the strip: no thumbnails, no picked frames.
+  void ClearStrip();
   // Shows `message`, with `why` on a line of its own below it.
   void Refuse(const char* message, const QString& why);
   // Clears the strip and the count, then refuses as above.
@@ -237,6 +239,9 @@ class Form_main : public QWidget {
   bool PickByKey(const QKeyEvent& key);
   // The strip's menu for the frames under the keyboard's mark.
   void MarkMenu();
+  // Presses, releases and moves of the mouse on the strip or its
+  // viewport; true for one taken here.
+  bool StripMouse(QObject* watched, QEvent* event);
   // A left press on thumbnail `pressed_frame_`.
   void PickByPress(const QMouseEvent& press);
   // Scrolls the strip until the thumbnail under the mark is in sight.

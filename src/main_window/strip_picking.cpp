@@ -181,6 +181,45 @@ void Form_main::ShowFramesAsStored(bool as_stored) {
   UpdateMarks();  // the picked frames stay picked
 }
 
+bool Form_main::StripMouse(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      // A press the strip leaves alone reaches the viewport too: only a
+      // press there directly may forget the pressed frame.
+      const auto* press = static_cast<QMouseEvent*>(event);
+      pressed_frame_ = watched == Strip() && press->button() == Qt::LeftButton && !Busy()
+                           ? FrameAt(press->position().toPoint())
+                           : 0;
+      press_at_ = press->position().toPoint();
+      pick_on_release_ = false;
+      if (pressed_frame_ == 0) return false;
+      PickByPress(*press);
+      return true;  // taken here, so it goes no further
+    }
+    case QEvent::MouseButtonRelease:
+      if (watched == Strip() && pick_on_release_ && pressed_frame_ != 0) {
+        selection_.Click(pressed_frame_, false, false);
+        UpdateMarks();
+      }
+      pick_on_release_ = false;
+      break;
+    case QEvent::MouseMove: {
+      const auto* move = static_cast<QMouseEvent*>(event);
+      if (pressed_frame_ == 0 || !(move->buttons() & Qt::LeftButton) ||
+          (move->position().toPoint() - press_at_).manhattanLength() <
+              QApplication::startDragDistance()) {
+        break;
+      }
+      pick_on_release_ = false;
+      DragFramesOut(ActedOn(std::exchange(pressed_frame_, 0)));
+      return true;
+    }
+    default:
+      break;
+  }
+  return false;
+}
+
 bool Form_main::eventFilter(QObject* watched, QEvent* event) {
   if (watched != Strip() && watched != Viewport()) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
@@ -209,37 +248,11 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event) {
         UpdateMarks();
       }
       break;
-    case QEvent::MouseButtonPress: {
-      // A press the strip leaves alone reaches the viewport too: only a
-      // press there directly may forget the pressed frame.
-      const auto* press = static_cast<QMouseEvent*>(event);
-      pressed_frame_ = watched == Strip() && press->button() == Qt::LeftButton && !Busy()
-                           ? FrameAt(press->position().toPoint())
-                           : 0;
-      press_at_ = press->position().toPoint();
-      pick_on_release_ = false;
-      if (pressed_frame_ == 0) break;
-      PickByPress(*press);
-      return true;  // taken here, so it goes no further
-    }
+    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-      if (watched == Strip() && pick_on_release_ && pressed_frame_ != 0) {
-        selection_.Click(pressed_frame_, false, false);
-        UpdateMarks();
-      }
-      pick_on_release_ = false;
+    case QEvent::MouseMove:
+      if (StripMouse(watched, event)) return true;
       break;
-    case QEvent::MouseMove: {
-      const auto* move = static_cast<QMouseEvent*>(event);
-      if (pressed_frame_ == 0 || !(move->buttons() & Qt::LeftButton) ||
-          (move->position().toPoint() - press_at_).manhattanLength() <
-              QApplication::startDragDistance()) {
-        break;
-      }
-      pick_on_release_ = false;
-      DragFramesOut(ActedOn(std::exchange(pressed_frame_, 0)));
-      return true;
-    }
     default:
       break;
   }
