@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -19,6 +20,9 @@
 
 namespace FrameCompose {
 namespace {
+
+// How often a caller's events run while it waits on other threads.
+constexpr std::chrono::milliseconds kPumpEvery{20};
 
 // One composed frame on its way from the composer to the writers.
 struct Job {
@@ -147,8 +151,6 @@ class Writer {
   }
 
  private:
-  static constexpr std::chrono::milliseconds kPumpEvery{20};
-
   // Waits on the composer's thread until `ready` holds, running the
   // caller's events meanwhile: a large frame takes the writers seconds.
   template <typename Ready>
@@ -427,10 +429,21 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
   Toolkit::RequireFreeNames({path, sidecar}, request.keep);
   const SheetLayout layout{BareName(path), used_columns, rows, survey.width, survey.height};
   for (KeptFrame& frame : report.set.frames) frame.file = layout.file;
-  FrameEncoder encoder;
-  const std::vector<std::uint8_t> png = encoder.Png(sheet);
-  sheet = {};  // the file's bytes and the pixels are not held together longer than needed
-  Toolkit::WriteFileInPieces(path, png, {}, {});
+  // A sheet of many large frames takes seconds to encode and write: a
+  // caller with events to run runs them meanwhile.
+  const auto write = [&] {
+    FrameEncoder encoder;
+    const std::vector<std::uint8_t> png = encoder.Png(sheet);
+    sheet = {};  // the file's bytes and the pixels are not held together longer than needed
+    Toolkit::WriteFileInPieces(path, png, {}, {});
+  };
+  if (request.pump) {
+    std::future<void> written = std::async(std::launch::async, write);
+    while (written.wait_for(kPumpEvery) != std::future_status::ready) request.pump();
+    written.get();
+  } else {
+    write();
+  }
   WriteSetJson(sidecar, report.set, layout);
   report.written = 1;
   if (sheet_path != nullptr) *sheet_path = path;

