@@ -379,71 +379,108 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
   return report;
 }
 
-SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
-                     const std::string& prefix, int columns, const SaveRequest& request,
-                     std::string* sheet_path) {
-  const Survey survey = SurveyOf(source, request);
-  const auto cell_width = static_cast<std::size_t>(survey.width);
-  const auto cell_height = static_cast<std::size_t>(survey.height);
-  const std::size_t row_pixels = cell_width * cell_height * static_cast<std::size_t>(columns);
-  Canvas sheet;
-  SaveReport report;
-  int cells = 0;
-  // Rows are added as frames come: with runs folded, their number is known
-  // only at the end.
-  ComposeWanted(
-      source, source_name, request, survey, true,
-      [&](const KeptFrame& frame, const Canvas& canvas) {
-        KeptFrame placed = frame;
-        placed.column = cells % columns;
-        placed.row = cells / columns;
-        ++cells;
-        if (placed.column == 0) sheet.pixels.resize(sheet.pixels.size() + row_pixels);
-        const std::size_t sheet_width = cell_width * static_cast<std::size_t>(columns);
-        for (std::size_t y = 0; y < cell_height && y < static_cast<std::size_t>(canvas.height);
-             ++y) {
-          const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
-          std::copy(from, from + std::min<long>(canvas.width, static_cast<long>(cell_width)),
-                    sheet.pixels.begin() +
-                        static_cast<long>((placed.row * cell_height + y) * sheet_width +
-                                          placed.column * cell_width));
-        }
-        report.set.frames.push_back(std::move(placed));
-      },
-      report);
-  // Fewer frames than columns make a narrower sheet.
-  const int used_columns = std::min(columns, std::max(cells, 1));
-  const int rows = (cells + columns - 1) / columns;
-  sheet.width = static_cast<int>(cell_width) * used_columns;
-  sheet.height = static_cast<int>(cell_height) * rows;
-  if (used_columns < columns) {
-    for (std::size_t y = 0; y < static_cast<std::size_t>(sheet.height); ++y) {
-      std::copy_n(sheet.pixels.begin() + static_cast<long>(y * row_pixels / cell_height),
-                  sheet.width, sheet.pixels.begin() + static_cast<long>(y * sheet.width));
-    }
+namespace {
+
+// A sprite sheet filled cell by cell, row by row, each cell one picture.
+class SheetBuilder {
+ public:
+  // Room for `cells` cells at once: growing the sheet row by row would
+  // copy it, and hold it twice, again and again.
+  SheetBuilder(int columns, const Survey& survey, std::size_t cells)
+      : columns_(static_cast<std::size_t>(columns)),
+        cell_width_(static_cast<std::size_t>(survey.width)),
+        cell_height_(static_cast<std::size_t>(survey.height)) {
+    sheet_.pixels.reserve((cells + columns_ - 1) / columns_ * RowPixels());
   }
-  sheet.pixels.resize(static_cast<std::size_t>(sheet.width) * sheet.height);
-  const std::string stem = SheetStem(prefix, used_columns, rows, survey.width, survey.height);
-  const std::string path = stem + ".png";
-  const std::string sidecar = SidecarName(stem);
-  Toolkit::RequireFreeNames({path, sidecar}, request.keep);
-  const SheetLayout layout{BareName(path), used_columns, rows, survey.width, survey.height};
-  for (KeptFrame& frame : report.set.frames) frame.file = layout.file;
-  // A sheet of many large frames takes seconds to encode and write: a
-  // caller with events to run runs them meanwhile.
+
+  // `frame` with its place, its picture copied there.
+  KeptFrame Place(const KeptFrame& frame, const Canvas& canvas) {
+    KeptFrame placed = frame;
+    placed.column = static_cast<int>(cells_ % columns_);
+    placed.row = static_cast<int>(cells_ / columns_);
+    ++cells_;
+    if (placed.column == 0) sheet_.pixels.resize(sheet_.pixels.size() + RowPixels());
+    const std::size_t width = std::min(static_cast<std::size_t>(canvas.width), cell_width_);
+    const std::size_t height = std::min(static_cast<std::size_t>(canvas.height), cell_height_);
+    for (std::size_t y = 0; y < height; ++y) {
+      const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
+      const std::size_t to =
+          (placed.row * cell_height_ + y) * SheetWidth() + placed.column * cell_width_;
+      std::copy_n(from, width, sheet_.pixels.begin() + static_cast<long>(to));
+    }
+    return placed;
+  }
+
+  // Fewer cells than columns make a narrower sheet.
+  int Columns() const {
+    return static_cast<int>(std::min(columns_, std::max<std::size_t>(cells_, 1)));
+  }
+  int Rows() const { return static_cast<int>((cells_ + columns_ - 1) / columns_); }
+
+  // The sheet, its size set. REQUIRES: called once, after the last Place.
+  Canvas Finish() {
+    sheet_.width = static_cast<int>(cell_width_) * Columns();
+    sheet_.height = static_cast<int>(cell_height_) * Rows();
+    if (static_cast<std::size_t>(Columns()) < columns_) {  // one row: its lines closed up
+      for (std::size_t y = 0; y < static_cast<std::size_t>(sheet_.height); ++y) {
+        std::copy_n(sheet_.pixels.begin() + static_cast<long>(y * SheetWidth()), sheet_.width,
+                    sheet_.pixels.begin() + static_cast<long>(y * sheet_.width));
+      }
+    }
+    sheet_.pixels.resize(static_cast<std::size_t>(sheet_.width) * sheet_.height);
+    return std::move(sheet_);
+  }
+
+ private:
+  std::size_t SheetWidth() const { return cell_width_ * columns_; }
+  std::size_t RowPixels() const { return SheetWidth() * cell_height_; }
+  const std::size_t columns_, cell_width_, cell_height_;
+  std::size_t cells_ = 0;
+  Canvas sheet_;
+};
+
+// Encodes `sheet` as a PNG at `path`. A sheet of many large frames takes
+// seconds: a caller with events to run (`pump`) runs them meanwhile.
+void WriteSheet(Canvas sheet, const std::string& path, const std::function<void()>& pump) {
   const auto write = [&] {
     FrameEncoder encoder;
     const std::vector<std::uint8_t> png = encoder.Png(sheet);
     sheet = {};  // the file's bytes and the pixels are not held together longer than needed
     Toolkit::WriteFileInPieces(path, png, {}, {});
   };
-  if (request.pump) {
-    std::future<void> written = std::async(std::launch::async, write);
-    while (written.wait_for(kPumpEvery) != std::future_status::ready) request.pump();
-    written.get();
-  } else {
-    write();
+  if (!pump) return write();
+  std::future<void> written = std::async(std::launch::async, write);
+  while (written.wait_for(kPumpEvery) != std::future_status::ready) pump();
+  written.get();
+}
+
+}  // namespace
+
+SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
+                     const std::string& prefix, int columns, const SaveRequest& request,
+                     std::string* sheet_path) {
+  const Survey survey = SurveyOf(source, request);
+  std::size_t wanted = 0;
+  for (int number = 1; number <= survey.frames; ++number) {
+    wanted += !request.wanted || request.wanted(number) ? 1 : 0;
   }
+  SheetBuilder builder(columns, survey, wanted);
+  SaveReport report;
+  ComposeWanted(
+      source, source_name, request, survey, true,
+      [&](const KeptFrame& frame, const Canvas& canvas) {
+        report.set.frames.push_back(builder.Place(frame, canvas));
+      },
+      report);
+  const std::string stem =
+      SheetStem(prefix, builder.Columns(), builder.Rows(), survey.width, survey.height);
+  const std::string path = stem + ".png";
+  const std::string sidecar = SidecarName(stem);
+  Toolkit::RequireFreeNames({path, sidecar}, request.keep);
+  const SheetLayout layout{BareName(path), builder.Columns(), builder.Rows(), survey.width,
+                           survey.height};
+  for (KeptFrame& frame : report.set.frames) frame.file = layout.file;
+  WriteSheet(builder.Finish(), path, request.pump);
   WriteSetJson(sidecar, report.set, layout);
   report.written = 1;
   if (sheet_path != nullptr) *sheet_path = path;

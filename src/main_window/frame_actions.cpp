@@ -96,7 +96,10 @@ FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest reque
   const ShownProgress shown(*ProgressStrip());
   const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
   request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
-  const int frames = std::min(request.survey->frames, request.last.value_or(INT_MAX));
+  // A save that writes JSON or a sheet reads every frame.
+  const bool to_the_end = save || !request.sidecar.empty();
+  const int frames = to_the_end ? request.survey->frames
+                                : std::min(request.survey->frames, request.last.value_or(INT_MAX));
   const float step = ProgressStrip()->Width() / static_cast<float>(std::max(frames, 1));
   request.after_frame = [&](int number) {
     ProgressStrip()->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
