@@ -14,7 +14,7 @@ work=$(mktemp -d)
 "$wine_run" --keep-server
 trap '"$wine_run" --stop-server || true; rm -rf "$work"' EXIT
 
-modes=("" "--full" "--png" "--info --json")
+modes=("" "--full" "--png" "--info --json" "--sheet 3 --distinct")
 count=0
 for gif in "$@"; do
   source=$(absolute "$gif")

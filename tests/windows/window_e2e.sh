@@ -149,8 +149,19 @@ for attempt in 1 2 3; do
 done
 cmp -s "$work/dropped/my anim ア002.gif" "$app/tmp/my anim ア002.gif" ||
   fail "frame 2 dragged out did not arrive whole"
+# Frame 1 picked with Shift beside it: dragging either takes both.
+rm "$work/dropped/my anim ア002.gif"
+xdotool mousemove $(at $thumbnail_1) keydown shift click 1 keyup shift
+for attempt in 1 2 3; do
+  gesture $(at $thumbnail_1) $drop_target
+  until_true 10 test -s "$work/dropped/my anim ア002.gif" && break
+done
+for frame in 001 002; do
+  cmp -s "$work/dropped/my anim ア$frame.gif" "$app/tmp/my anim ア$frame.gif" ||
+    fail "frames 1 and 2 picked and dragged out did not both arrive"
+done
 kill "$target" 2>/dev/null && wait "$target" 2>/dev/null || true
-echo "window_e2e: a thumbnail dragged out arrives on a drop target byte for byte"
+echo "window_e2e: a thumbnail, and then two picked, dragged out arrive on a drop target byte for byte"
 
 for sample in "$root"/tests/data/*.gif; do drop_divided "$sample"; done
 echo "window_e2e: 12 frames and the samples dropped for real, byte-equal to the Linux build's; strip and count painted"
