@@ -6,6 +6,7 @@
 
 #include "support/compose_helpers.h"
 #include "support/gif_writer.h"
+#include "support/json_fields.h"
 #include "support/process.h"
 #include "support/special_files.h"
 #include "support/temp_dir.h"
@@ -250,15 +251,6 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   EXPECT_EQ(frames[0].width * frames[0].height, 4);
 }
 
-// Every whole number that follows `field` in `json`, in order.
-std::vector<int> Numbers(const std::string& json, const std::string& field) {
-  std::vector<int> numbers;
-  for (auto at = json.find(field); at != std::string::npos; at = json.find(field, at + 1)) {
-    numbers.push_back(std::atoi(json.c_str() + at + field.size()));
-  }
-  return numbers;
-}
-
 TEST_F(MervaneSplit, DistinctFramesKeepOnePerRunWithTheRunsTimeAndTheJsonSaysSo) {
   // Colours 1 1 2 2 2 1 3 3, delays 10 20 ... 80 hundredths.
   GifTest::Animation runs = GifTest::SolidFrames(8, 3, 2);
@@ -302,13 +294,13 @@ TEST_F(MervaneSplit, DistinctFramesKeepOnePerRunWithTheRunsTimeAndTheJsonSaysSo)
     }
     const GifTest::Bytes bytes = GifTest::ReadBytes(cwd.path() / "r.json");
     const std::string json(bytes.begin(), bytes.end());
-    EXPECT_EQ(Numbers(json, "{\"number\": "), c.numbers);
-    EXPECT_EQ(Numbers(json, "\"delay_ms\": "), c.delays_ms);
+    EXPECT_EQ(GifTest::Numbers(json, "{\"number\": "), c.numbers);
+    EXPECT_EQ(GifTest::Numbers(json, "\"delay_ms\": "), c.delays_ms);
     EXPECT_NE(json.find("\"file\": \"r00" + std::to_string(c.numbers[0])), std::string::npos);
     if (!c.stands_for.empty()) {
       EXPECT_NE(json.find(c.stands_for), std::string::npos) << json;
     } else {  // without --distinct, the delays --info --json gives
-      EXPECT_EQ(Numbers(json, "\"delay_ms\": "), Numbers(info, "\"delay_ms\": "));
+      EXPECT_EQ(GifTest::Numbers(json, "\"delay_ms\": "), GifTest::Numbers(info, "\"delay_ms\": "));
     }
   }
   // A sidecar never replaces the file being divided.

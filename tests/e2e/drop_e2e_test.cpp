@@ -20,6 +20,7 @@
 #include "e2e/screen_points.h"
 #include "frame_split/frame_split.h"
 #include "support/gif_writer.h"
+#include "support/json_fields.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -291,15 +292,6 @@ TEST_F(DropE2E, AThumbnailDraggedOutArrivesWholeOrSaysWhyNot) {
             (std::vector<std::string>{"out001.gif", "out002.gif"}));
 }
 
-// Every whole number that follows `field` in `json`, in order.
-std::vector<int> Numbers(const std::string& json, const std::string& field) {
-  std::vector<int> numbers;
-  for (auto at = json.find(field); at != std::string::npos; at = json.find(field, at + 1)) {
-    numbers.push_back(std::atoi(json.c_str() + at + field.size()));
-  }
-  return numbers;
-}
-
 TEST_F(DropE2E, FramesPickedByHandAreSavedAloneWithTheirTimings) {
 #if defined(MERVANE_SANITIZED)
   GTEST_SKIP() << "the dialogs' timing does not hold under the sanitizers";
@@ -329,12 +321,12 @@ TEST_F(DropE2E, FramesPickedByHandAreSavedAloneWithTheirTimings) {
             (std::vector<std::string>{"sel.json", "sel002.png", "sel004.png", "sel005.png",
                                       "sel006.png"}));
   const std::string json = Read(saved / "sel.json");
-  EXPECT_EQ(Numbers(json, "{\"number\": "), (std::vector<int>{2, 4, 5, 6}));
+  EXPECT_EQ(GifTest::Numbers(json, "{\"number\": "), (std::vector<int>{2, 4, 5, 6}));
   const std::string info =
       GifTest::RunProcess({MERVANE_SPLIT, "--info", "--json", "--frames", "2,4-6", gif.string()})
           .out;
-  EXPECT_EQ(Numbers(json, "\"delay_ms\": "), Numbers(info, "\"delay_ms\": "));
-  EXPECT_EQ(Numbers(json, "\"delay_ms\": "), (std::vector<int>{140, 280, 350, 420}));
+  EXPECT_EQ(GifTest::Numbers(json, "\"delay_ms\": "), GifTest::Numbers(info, "\"delay_ms\": "));
+  EXPECT_EQ(GifTest::Numbers(json, "\"delay_ms\": "), (std::vector<int>{140, 280, 350, 420}));
   EXPECT_EQ(GifTest::ReadBytes(gif), GifTest::Encode(twelve));  // the dropped file stays
 }
 
