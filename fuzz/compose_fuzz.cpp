@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the composer, and the first frames it yields to
-// both file encoders, whose output must compose back to the same picture.
+// both file encoders, whose output must compose back to the same picture,
+// and to the folding of runs of identical frames, which must keep their
+// time; and writes the frames' JSON.
 // A ComposeError is an answer; a crash, a hang, a memory error or a
 // picture that does not survive its own file is a finding.
 
@@ -9,6 +11,7 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_files.h"
+#include "frame_compose/frame_sets.h"
 
 namespace {
 
@@ -26,10 +29,17 @@ FrameCompose::ComposeOptions SmallScreens() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FrameCompose::AnimationFacts animation;
+  long long delays_added = 0, delays_kept = 0;
+  FrameCompose::FrameRuns runs(
+      true, [&](const FrameCompose::KeptFrame& kept, const FrameCompose::Canvas&) {
+        delays_kept += kept.facts.delay_cs;
+      });
   try {
     FrameCompose::Compose(
         std::span(data, size), "input",
-        [](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
+        [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
+          delays_added += frame.delay_cs;
+          runs.Add(frame, *canvas);
           if (canvas->width == 0 || canvas->height == 0) return false;
           FrameCompose::EncodePng(*canvas);
           const std::vector<std::uint8_t> file = FrameCompose::EncodeFullFrameGif(*canvas, 1);
@@ -50,6 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           return frame.number < kFramesEncoded;
         },
         animation, SmallScreens());
+  } catch (const FrameCompose::ComposeError&) {
+  }
+  runs.Finish();
+  if (delays_added != delays_kept) std::abort();
+  try {
+    FrameCompose::SetJson(FrameCompose::ReadSetFacts(std::span(data, size), "input", {}));
   } catch (const FrameCompose::ComposeError&) {
   }
   return 0;
