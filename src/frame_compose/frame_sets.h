@@ -2,8 +2,8 @@
 #pragma once
 
 // Sets of frames handed on together: every wanted frame, or one frame per
-// run of identical pictures; the JSON that travels with them; and sprite
-// sheets that hold them in a grid.
+// run of identical pictures; the JSON that travels with them; and the names
+// of the files that hold them.
 
 #include <cstddef>
 #include <functional>
@@ -46,8 +46,8 @@ class FrameRuns {
   Canvas held_canvas_;
 };
 
-// Where a sheet or a set of frames ended, for the JSON: the byte offset of
-// the damage, if any.
+// A set of frames as its JSON tells it: the frames, the animation's own
+// facts, and the byte where a damaged source stops being readable, if any.
 struct SetFacts {
   std::vector<KeptFrame> frames;
   AnimationFacts animation;
