@@ -472,6 +472,14 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
         report.set.frames.push_back(builder.Place(frame, canvas));
       },
       report);
+  const auto width = static_cast<std::size_t>(builder.Columns()) * survey.width;
+  const auto height = static_cast<std::size_t>(builder.Rows()) * survey.height;
+  if (width > kLargestSheetSide || height > kLargestSheetSide) {
+    throw std::runtime_error("a sheet of " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels is larger than PNG readers take (" +
+                             std::to_string(kLargestSheetSide) +
+                             " a side); nothing written (use fewer columns or frames)");
+  }
   const std::string stem =
       SheetStem(prefix, builder.Columns(), builder.Rows(), survey.width, survey.height);
   const std::string path = stem + ".png";

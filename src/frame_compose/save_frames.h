@@ -5,6 +5,7 @@
 // calling thread decodes and composes; a pool of threads encodes the frames
 // side by side, the calling thread helping, and they are written in order.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -70,11 +71,17 @@ struct SaveReport {
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request);
 
+// No side of a sprite sheet is longer: PNG readers (libpng's default,
+// browsers) refuse larger pictures.
+inline constexpr std::size_t kLargestSheetSide = 1'000'000;
+
 // Writes the wanted frames of `source` as they appear (one per run with
 // `request.distinct`) into one RGBA PNG, a grid of `columns` columns (fewer
 // when fewer frames are written) filled row by row, each cell the size of
 // the picture, named SheetStem(prefix, ...) + ".png", and its JSON beside
-// it (SidecarName of the stem). `request.kind`, `path_of` and `sidecar` are
+// it (SidecarName of the stem). A sheet with a side longer than
+// kLargestSheetSide is refused with std::runtime_error before anything is
+// written. `request.kind`, `path_of` and `sidecar` are
 // not used. Names are checked as SaveFramesAsTheyAppear checks them, once
 // the frames are composed and before anything is written. The whole sheet is
 // held in memory while it is made: callers bound its pixels first. Returns

@@ -210,6 +210,12 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   }
   cases.push_back(
       {{"--full", "--limit-pixels=0", zero, "z"}, 0, "2 frames", {"z001.gif", "z002.gif"}});
+  // Sixteen frames of 65535 x 1 side by side: longer than PNG readers take.
+  const std::string lines = Put("lines.gif", GifTest::ConstantFrames(16, 65535, 1, 65535, 1));
+  cases.push_back({{"--sheet", "16", lines, "s"},
+                   2,
+                   "a sheet of 1048560 x 1 pixels is larger than PNG readers take",
+                   {}});
   for (const char* jobs : {"0", "x", "1025"}) {
     cases.push_back(
         {{"--full", "--jobs", jobs, a}, 2, std::string("invalid job count '") + jobs, {}});
