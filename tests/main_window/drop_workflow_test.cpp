@@ -401,6 +401,13 @@ TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {
   }
   form().SaveFramesAsTheyAppear(saved.File("missing/folder"), false);
   EXPECT_TRUE(boxes_.texts.back().startsWith("Cannot save frames to "));
+  // A sheet past the window's budget is refused before a frame is composed.
+  DropFile(Put("large.gif", GifTest::ConstantFrames(2, 8192, 8192, 8192, 8192)));
+  GifTest::TempDir none;
+  form().SaveFrames({1, 2}, none.path().string(), Kind::kSheet);
+  EXPECT_TRUE(boxes_.texts.back().endsWith("more than the limit of 67108864; nothing written"))
+      << boxes_.texts.back().toStdString();
+  EXPECT_TRUE(GifTest::ListNames(none.path()).empty());
   EXPECT_FALSE(form().Progress->isVisibleTo(&form()));
 }
 
@@ -428,8 +435,8 @@ TEST_F(Drop, PickedThumbnailsAreFramedAndTheFocusMarkFramesOnlyTheMarkedOne) {
   const auto press = [&](QPoint at, Qt::KeyboardModifiers keys) {
     QMouseEvent down(QEvent::MouseButtonPress, at, form().Strip()->mapToGlobal(at), Qt::LeftButton,
                      Qt::LeftButton, keys);
-    QMouseEvent up(QEvent::MouseButtonRelease, at, form().Strip()->mapToGlobal(at),
-                   Qt::LeftButton, Qt::NoButton, keys);
+    QMouseEvent up(QEvent::MouseButtonRelease, at, form().Strip()->mapToGlobal(at), Qt::LeftButton,
+                   Qt::NoButton, keys);
     QCoreApplication::sendEvent(form().Strip(), &down);
     QCoreApplication::sendEvent(form().Strip(), &up);
   };
