@@ -209,9 +209,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
   });
   if (!sidecar.empty()) {
     FrameCompose::SetFacts set = ReadFacts(bytes, args).set;
-    for (FrameCompose::KeptFrame& frame : set.frames) {
-      frame.file = FrameCompose::BareName(FrameSplit::FrameFileName(prefix, frame.facts.number));
-    }
+    FrameCompose::NameFiles(set, [&](int k) { return FrameSplit::FrameFileName(prefix, k); });
     FrameCompose::WriteSetJson(sidecar, set);
   }
   if (plan->damage) {

@@ -176,6 +176,10 @@ std::string SidecarName(const std::string& prefix) {
   return prefix + (folder_alone ? kSidecarForAFolder : "") + kSidecarExtension;
 }
 
+void NameFiles(SetFacts& set, const std::function<std::string(int number)>& path_of) {
+  for (KeptFrame& frame : set.frames) frame.file = BareName(path_of(frame.facts.number));
+}
+
 std::string BareName(const std::string& path) {
   const std::u8string name =
       std::filesystem::path(std::u8string(path.begin(), path.end())).filename().u8string();

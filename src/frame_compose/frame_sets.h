@@ -97,4 +97,7 @@ std::string SidecarName(const std::string& prefix);
 // The name alone of the file at `path`, without its folder.
 std::string BareName(const std::string& path);
 
+// Sets each frame's file to the name alone of `path_of(its number)`.
+void NameFiles(SetFacts& set, const std::function<std::string(int number)>& path_of);
+
 }  // namespace FrameCompose

@@ -370,11 +370,11 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
         [&](const KeptFrame& frame, const Canvas& canvas) {
           writer.Hand(frame.facts, canvas);
           report.set.frames.push_back(frame);
-          report.set.frames.back().file = BareName(request.path_of(frame.facts.number));
         },
         report);
     report.written = writer.Finish();
   }
+  NameFiles(report.set, request.path_of);
   if (!request.sidecar.empty()) WriteSetJson(request.sidecar, report.set);
   return report;
 }
@@ -412,10 +412,8 @@ class SheetBuilder {
   }
 
   // Fewer cells than columns make a narrower sheet.
-  int Columns() const {
-    return static_cast<int>(std::min(columns_, std::max<std::size_t>(cells_, 1)));
-  }
-  int Rows() const { return static_cast<int>((cells_ + columns_ - 1) / columns_); }
+  int Columns() const { return SheetGridFor(cells_, static_cast<int>(columns_)).columns; }
+  int Rows() const { return SheetGridFor(cells_, static_cast<int>(columns_)).rows; }
 
   // The sheet, its size set. REQUIRES: called once, after the last Place.
   Canvas Finish() {
@@ -456,6 +454,12 @@ void WriteSheet(Canvas sheet, const std::string& path, const std::function<void(
 
 }  // namespace
 
+SheetGrid SheetGridFor(std::size_t cells, int columns) {
+  const auto full = static_cast<std::size_t>(columns);
+  return {static_cast<int>(std::min(full, std::max<std::size_t>(cells, 1))),
+          static_cast<int>((cells + full - 1) / full)};
+}
+
 SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
                      const std::string& prefix, int columns, const SaveRequest& request,
                      std::string* sheet_path) {
@@ -487,7 +491,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
   Toolkit::RequireFreeNames({path, sidecar}, request.keep);
   const SheetLayout layout{BareName(path), builder.Columns(), builder.Rows(), survey.width,
                            survey.height};
-  for (KeptFrame& frame : report.set.frames) frame.file = layout.file;
+  NameFiles(report.set, [&](int) { return path; });
   WriteSheet(builder.Finish(), path, request.pump);
   WriteSetJson(sidecar, report.set, layout);
   report.written = 1;

@@ -71,6 +71,14 @@ struct SaveReport {
 SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request);
 
+// The grid of a sprite sheet of `cells` cells in rows of `columns`:
+// narrower when there are fewer cells than columns, at least one column.
+// REQUIRES: columns >= 1.
+struct SheetGrid {
+  int columns = 1, rows = 0;
+};
+SheetGrid SheetGridFor(std::size_t cells, int columns);
+
 // No side of a sprite sheet is longer: PNG readers (libpng's default,
 // browsers) refuse larger pictures.
 inline constexpr std::size_t kLargestSheetSide = 1'000'000;

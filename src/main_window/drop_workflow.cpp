@@ -66,12 +66,17 @@ QImage PatchOf(const FrameCompose::Canvas& canvas, const FrameCompose::FrameFact
   return patch;
 }
 
+// True when the frame's rectangle is the whole picture.
+bool CoversScreen(const FrameCompose::FrameFacts& frame, const FrameCompose::Survey& screen) {
+  return frame.left == 0 && frame.top == 0 && frame.width == screen.width &&
+         frame.height == screen.height;
+}
+
 // True when a frame's file holds less than the whole picture: a patch of
 // part of the screen, or one drawn over the frames before through
 // transparency.
 bool IsPatch(const FrameCompose::FrameFacts& frame, const FrameCompose::Survey& screen) {
-  return frame.left != 0 || frame.top != 0 || frame.width != screen.width ||
-         frame.height != screen.height || (frame.number > 1 && frame.transparent_index);
+  return !CoversScreen(frame, screen) || (frame.number > 1 && frame.transparent_index);
 }
 
 }  // namespace
@@ -205,8 +210,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   } catch (const Toolkit::PlatformError& failure) {
     return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
   }
-  last_drop_ = {read->source_path, file_name,   base_name, read->bytes,
-                survey.frames,     frame_count, survey};
+  last_drop_ = {read->source_path, file_name, base_name, read->bytes, survey, frame_count};
   CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
                                                  : QString::fromUtf8(kOtherFilesDropped)
                                                        .arg(Data.files.size())
@@ -250,9 +254,7 @@ QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* fact
   QString text = QString::fromUtf8(tip).arg(number);
   if (facts != nullptr) text = text.arg(facts->delay_cs * 10);
   text += QString::fromUtf8(as_stored_ ? kTipAsStored : kTipAsItAppears);
-  const FrameCompose::Survey& screen = last_drop_.survey;
-  if (facts != nullptr && (facts->left != 0 || facts->top != 0 || facts->width != screen.width ||
-                           facts->height != screen.height)) {
+  if (facts != nullptr && !CoversScreen(*facts, last_drop_.survey)) {
     text += QString::fromUtf8(kPatchTip)
                 .arg(facts->width)
                 .arg(facts->height)

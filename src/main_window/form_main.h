@@ -246,6 +246,9 @@ class Form_main : public QWidget {
   void PickByPress(const QMouseEvent& press);
   // Scrolls the strip until the thumbnail under the mark is in sight.
   void ScrollToMark();
+  // Thumbnail `number`'s rectangle on the strip, in twips; an empty one
+  // for a number the strip does not show.
+  QRectF SlotOf(int number) const;
   // The frames an action on frame `number` acts on: the picked ones when
   // it is among them, else it alone.
   std::vector<int> ActedOn(int number) const;
@@ -283,6 +286,8 @@ class Form_main : public QWidget {
                                       SaveKind kind) const;
   // The columns of a sprite sheet of `frames` frames saved from the window.
   static int SheetColumns(std::size_t frames);
+  // Every frame of the last drop, 1 .. its count.
+  std::vector<int> EveryFrame() const;
   // The work folder's files of frames `numbers`; none, after a box that
   // says so (`gone`: the frame's number and path), when one is missing.
   std::vector<std::string> FrameFilesThere(const std::vector<int>& numbers, const char* gone);
@@ -293,9 +298,10 @@ class Form_main : public QWidget {
   struct LastDrop {
     std::string source_path, file_name, base_name;
     std::shared_ptr<const std::vector<std::uint8_t>> bytes;
-    int frames = 0;  // as composing counts them: those before any damage
-    int shown = 0;   // frames on the strip
+    // Its frames as composing counts them (those before any damage), and
+    // the picture they are composed on.
     FrameCompose::Survey survey;
+    int shown = 0;  // frames on the strip
   } last_drop_;
   // Files dropped from the work folder itself: the user's own, never emptied away.
   std::vector<std::string> users_files_in_work_folder_;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #include "frame_compose/frame_compose.h"
@@ -39,6 +40,12 @@ namespace {
 
 QString Native(const std::string& path) {
   return QDir::toNativeSeparators(Toolkit::PathToText(path));
+}
+
+// True for the frames of `numbers`, which are in order.
+std::function<bool(int number)> Among(const std::vector<int>& numbers) {
+  return
+      [&numbers](int number) { return std::binary_search(numbers.begin(), numbers.end(), number); };
 }
 
 }  // namespace
@@ -112,10 +119,14 @@ FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest reque
               : FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
 }
 
-void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
-  std::vector<int> every(static_cast<std::size_t>(std::max(last_drop_.frames, 0)));
+std::vector<int> Form_main::EveryFrame() const {
+  std::vector<int> every(static_cast<std::size_t>(std::max(last_drop_.survey.frames, 0)));
   std::iota(every.begin(), every.end(), 1);
-  SaveFrames(every, folder, png ? SaveKind::kPng : SaveKind::kFullFrameGif);
+  return every;
+}
+
+void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
+  SaveFrames(EveryFrame(), folder, png ? SaveKind::kPng : SaveKind::kFullFrameGif);
 }
 
 std::string Form_main::SavedPrefix(const std::string& folder) const {
@@ -131,11 +142,10 @@ std::vector<std::string> Form_main::SavedNames(const std::vector<int>& numbers,
                                                const std::string& folder, SaveKind kind) const {
   const std::string prefix = SavedPrefix(folder);
   if (kind == SaveKind::kSheet) {
-    const int columns =
-        std::min<int>(SheetColumns(numbers.size()), static_cast<int>(numbers.size()));
-    const int rows = (static_cast<int>(numbers.size()) + columns - 1) / columns;
-    const std::string stem = FrameCompose::SheetStem(prefix, columns, rows, last_drop_.survey.width,
-                                                     last_drop_.survey.height);
+    const FrameCompose::SheetGrid grid =
+        FrameCompose::SheetGridFor(numbers.size(), SheetColumns(numbers.size()));
+    const std::string stem = FrameCompose::SheetStem(
+        prefix, grid.columns, grid.rows, last_drop_.survey.width, last_drop_.survey.height);
     return {stem + kPngExtension, FrameCompose::SidecarName(stem)};
   }
   std::vector<std::string> names;
@@ -155,18 +165,15 @@ int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::stri
   // The dropped file is never written over, whatever a dialog allowed.
   Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif),
                             last_drop_.source_path);
-  const auto wanted = [&](int number) {
-    return std::binary_search(numbers.begin(), numbers.end(), number);
-  };
+  const auto wanted = Among(numbers);
   const DividingScope busy(dividing_);
   const ShownProgress shown(*ProgressStrip());
   WindowProgress progress(*ProgressStrip());
   const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
   FrameCompose::SetFacts set = FrameCompose::ReadSetFacts(bytes, last_drop_.source_path, wanted,
                                                           nullptr, [] { Toolkit::DoEvents(); });
-  for (FrameCompose::KeptFrame& frame : set.frames) {
-    frame.file = FrameCompose::BareName(FrameSplit::FrameFileName(prefix, frame.facts.number));
-  }
+  FrameCompose::NameFiles(set,
+                          [&](int number) { return FrameSplit::FrameFileName(prefix, number); });
   FrameCompose::WriteSetJson(FrameCompose::SidecarName(prefix), set);
   return written;
 }
@@ -174,9 +181,7 @@ int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::stri
 QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
                                     SaveKind kind) {
   FrameCompose::SaveRequest request;
-  request.wanted = [&](int number) {
-    return std::binary_search(numbers.begin(), numbers.end(), number);
-  };
+  request.wanted = Among(numbers);
   request.last = numbers.back();
   FrameCompose::SaveReport report;
   QString outcome;
@@ -317,8 +322,7 @@ void Form_main::SaveFramesDialog() {
   if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
   const bool as_png = ask.clickedButton() == png;
   const std::string target = Toolkit::PathFromText(folder);
-  std::vector<int> every(static_cast<std::size_t>(std::max(last_drop_.frames, 0)));
-  std::iota(every.begin(), every.end(), 1);
+  const std::vector<int> every = EveryFrame();
   const SaveKind kind = as_png ? SaveKind::kPng : SaveKind::kFullFrameGif;
   if (!MayReplace(SavedNames(every, target, kind), QDir::toNativeSeparators(folder))) return;
   SaveFrames(every, target, kind);

@@ -32,27 +32,28 @@ std::vector<int> Form_main::ActedOn(int number) const {
   return {number};
 }
 
+QRectF Form_main::SlotOf(int number) const {
+  if (number < 1 || static_cast<std::size_t>(number) > frame_slots_.size()) return {};
+  return frame_slots_[static_cast<std::size_t>(number) - 1];
+}
+
 void Form_main::UpdateMarks() {
   // A thumbnail's mark takes in its number below it.
-  const auto slot = [&](int number) {
-    QRectF rect = frame_slots_[static_cast<std::size_t>(number) - 1];
-    rect.setHeight(rect.height() + kNumberBand);
+  const auto mark = [&](int number) {
+    QRectF rect = SlotOf(number);
+    if (!rect.isEmpty()) rect.setHeight(rect.height() + kNumberBand);
     return rect;
-  };
-  const auto shown = [&](int number) {
-    return number >= 1 && static_cast<std::size_t>(number) <= frame_slots_.size();
   };
   std::vector<QRectF> picked;
   for (const int number : selection_.Selected()) {
-    if (shown(number)) picked.push_back(slot(number));
+    if (const QRectF rect = mark(number); !rect.isEmpty()) picked.push_back(rect);
   }
-  Strip()->SetMarks(picked, shown(selection_.Focus()) ? slot(selection_.Focus()) : QRectF());
+  Strip()->SetMarks(picked, mark(selection_.Focus()));
 }
 
 void Form_main::ScrollToMark() {
-  const int focus = selection_.Focus();
-  if (focus < 1 || static_cast<std::size_t>(focus) > frame_slots_.size()) return;
-  const QRectF slot = frame_slots_[static_cast<std::size_t>(focus) - 1];
+  const QRectF slot = SlotOf(selection_.Focus());
+  if (slot.isEmpty()) return;
   Toolkit::ScrollBar* bar = StripScrollBar();
   const double seen_left = bar->Value() * kTwipsPerScrollUnit;
   const double seen_width = Viewport()->Width();
@@ -92,10 +93,10 @@ void Form_main::MarkMenu() {
   // The menu is for the frame under the mark.
   if (selection_.Focus() == 0) selection_.Step(0, false, true);
   const int focus = selection_.Focus();
-  if (focus < 1 || static_cast<std::size_t>(focus) > frame_slots_.size()) return;
+  const QRectF slot = SlotOf(focus);
+  if (slot.isEmpty()) return;
   ScrollToMark();
   UpdateMarks();
-  const QRectF slot = frame_slots_[static_cast<std::size_t>(focus) - 1];
   const QPoint at(Toolkit::ClampedPixels(static_cast<float>(slot.center().x())),
                   Toolkit::ClampedPixels(static_cast<float>(slot.center().y())));
   StripMenu(ActedOn(focus), Strip()->mapToGlobal(at));
