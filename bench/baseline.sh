@@ -7,6 +7,6 @@ build_baseline() {
   git -C "$root" archive "$rev" | tar -x -C "$dir/src"
   cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMERVANE_TESTS=OFF >/dev/null
-  cmake --build "$dir/build" -j2 --target mervane-split >/dev/null
+  cmake --build "$dir/build" -j"$(nproc)" --target mervane-split >/dev/null
   echo "$dir/build/src/cli/mervane-split"
 }

@@ -7,4 +7,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build}
 shift || true
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" -j2 ${MERVANE_TARGET:+--target "$MERVANE_TARGET"}
+cmake --build "$dir" -j"$(nproc 2>/dev/null || echo 2)" ${MERVANE_TARGET:+--target "$MERVANE_TARGET"}
