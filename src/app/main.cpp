@@ -97,7 +97,9 @@ int main(int argc, char** argv) {
                                          },
                                          installed});
   if (!form) return 1;
-  const std::vector<std::string> files = Toolkit::ArgumentPaths(argc, argv);
+  std::vector<std::string> files = Toolkit::ArgumentPaths(argc, argv);
+  // A window that is handed a name reads it from its own current folder.
+  for (std::string& file : files) file = Toolkit::AbsolutePath(file);
   // One window per work folder: a second would empty the folder under the
   // first one's thumbnails. A later start hands its file over and ends.
   instance = TakeWorkFolder(form->WorkFolder(), message_boxes);
