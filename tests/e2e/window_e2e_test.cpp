@@ -236,14 +236,19 @@ TEST_F(WithAFile, ARelativeNameIsHandedOverAsTheLaterStartMeantIt) {
   const fs::path first_folder = folder_.path() / "first", later_folder = folder_.path() / "later";
   fs::create_directories(first_folder);
   fs::create_directories(later_folder);
-  // The window's own folder holds another file of the same name.
-  GifTest::WriteBytes(first_folder / "clip.gif", GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
-  fs::copy_file(gif_, later_folder / "clip.gif");
   GifTest::Spawned first(Mervane({}, first_folder));
   ASSERT_TRUE(GifTest::PollUntil(30, [] { return !GifTest::FindWindow("Mervane").empty(); }));
-  GifTest::Spawned later(Mervane({"clip.gif"}, later_folder));
-  EXPECT_EQ(later.WaitForExit(20), 0);
-  EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
+  // A plain name, and one whose bytes are no UTF-8 text.
+  for (const std::string base : {"clip", "c\xFFlip"}) {
+    SCOPED_TRACE(base);
+    // The window's own folder holds another file of the same name.
+    GifTest::WriteBytes(first_folder / (base + ".gif"),
+                        GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
+    fs::copy_file(gif_, later_folder / (base + ".gif"));
+    GifTest::Spawned later(Mervane({base + ".gif"}, later_folder));
+    EXPECT_EQ(later.WaitForExit(20), 0);
+    EXPECT_TRUE(GifTest::PollUntil(30, [&] { return fs::exists(work_ / (base + "003.gif")); }));
+  }
 }
 
 // Another user, where the runtime folder is missing or refused and the
