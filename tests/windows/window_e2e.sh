@@ -8,7 +8,9 @@
 # 12-frame GIF with such a name divides into the same files as the Linux
 # build writes, and a thumbnail dragged out arrives whole on a drop target;
 # 128 frames and a file that is no GIF end in their boxes; a drop on END is
-# refused; a second start hands its file to the open window; ShowHolder
+# refused; a second start hands its file to the open window, also by a name
+# relative to its own folder, and the lock that keeps to one window lies in
+# %LOCALAPPDATA%\mervane, never in Temp, and is gone after END; ShowHolder
 # starts Explorer on the work folder; END ends the
 # program with status 0, at once also while frames of 65535 x 65535 are
 # divided.
