@@ -146,10 +146,12 @@ enum class FolderAccess {
 // MkDirAll does, the folder itself open to the user alone), then checks that
 // files kept in it are out of other users' reach: a real folder, not a
 // symbolic link; owned by the user the program runs as; and open to others
-// no further than `access` allows. Throws PlatformError("use", path, reason)
-// saying which of these fails, or the error of making it. On Windows, where
-// the user's own profile folders keep other users out, only a real folder
-// (no link or junction) is required.
+// no further than `access` allows. With `make` set (a folder that is the
+// program's own), a folder of the user's that is open further is closed to
+// others instead. Throws PlatformError("use", path, reason) saying which of
+// these fails, or the error of making it. On Windows, where the user's own
+// profile folders keep other users out, only a real folder (no link or
+// junction) is required.
 void RequireOwnFolder(const std::string& path, bool make, FolderAccess access);
 
 // The bytes of the file at `path` when it is a regular file of the user the

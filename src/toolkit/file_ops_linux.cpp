@@ -196,20 +196,25 @@ void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
     }
   }
   RequireRealFolder(path);
+  // Looked at, and closed, through one descriptor: a link put there since
+  // is refused, never followed.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat folder {};
-  if (::lstat(path.c_str(), &folder) != 0) throw ErrnoError("use", path, errno);
+  if (fd.get() < 0 || ::fstat(fd.get(), &folder) != 0) throw ErrnoError("use", path, errno);
+  if (folder.st_uid != ::geteuid()) {
+    throw PlatformError("use", path, "it belongs to another user", ErrorNumber::kPermissionDenied);
+  }
   // Another user who may write in the folder may put files there, or
   // replace ours; one who may only read it may still learn what we keep.
   const mode_t closed = access == FolderAccess::kNobody ? (S_IRWXG | S_IRWXO) : (S_IWGRP | S_IWOTH);
-  const char* reason = nullptr;
-  if (folder.st_uid != ::geteuid()) {
-    reason = "it belongs to another user";
-  } else if ((folder.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    reason = "other users may write in it";
-  } else if ((folder.st_mode & closed) != 0) {
-    reason = "other users may open it";
-  }
-  if (reason != nullptr) throw PlatformError("use", path, reason, ErrorNumber::kPermissionDenied);
+  if ((folder.st_mode & closed) == 0) return;
+  // A folder of the program's own that a umask of 002 left open to the
+  // user's group is closed; nothing in it is trusted for having been there.
+  if (make && ::fchmod(fd.get(), folder.st_mode & 07777 & ~closed) == 0) return;
+  throw PlatformError("use", path,
+                      (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ? "other users may write in it"
+                                                                  : "other users may open it",
+                      ErrorNumber::kPermissionDenied);
 }
 
 std::optional<std::string> ReadOwnFile(const std::string& path, std::size_t limit) {

@@ -74,7 +74,8 @@ TEST(SingleInstance, TheFirstStartOwnsItsKeyAndAnswersTheLaterOnes) {
 constexpr uid_t kNobody = 65534;
 
 // Folders another user could reach, as the lock's own folder and as the
-// session's runtime folder: none is used, and nothing is made in them.
+// session's runtime folder: none is used, and nothing is made in them; the
+// program's own folder is closed to others when it is the user's.
 TEST(SingleInstance, AFolderOthersCanReachIsNeverUsed) {
   struct Case {
     const char* what;
@@ -87,8 +88,8 @@ TEST(SingleInstance, AFolderOthersCanReachIsNeverUsed) {
   const Case cases[] = {
       {"0700", fs::perms::owner_all, false, false, false, false},
       {"0755", fs::perms(0755), false, false, false, true},
-      {"group-writable", fs::perms(0770), false, false, true, true},
-      {"world-writable, sticky", fs::perms(01777), false, false, true, true},
+      {"group-writable", fs::perms(0770), false, false, false, true},
+      {"world-writable, sticky", fs::perms(01777), false, false, false, true},
       {"a link to a 0700 folder", fs::perms::owner_all, true, false, true, true},
       {"another user's 0700", fs::perms::owner_all, false, true, true, true},
   };
@@ -114,6 +115,9 @@ TEST(SingleInstance, AFolderOthersCanReachIsNeverUsed) {
       if (c.refused_as_own) {
         EXPECT_EQ(instance.Refusal()->path(), place.string());
         EXPECT_TRUE(GifTest::ListNames(real).empty());
+      } else {
+        const fs::perms others_write = fs::perms::group_write | fs::perms::others_write;
+        EXPECT_EQ(fs::status(real).permissions() & others_write, fs::perms::none);
       }
     }
     {
