@@ -3,9 +3,11 @@
 // files; a FILE given is divided as if it had been dropped.
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QTimer>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +37,29 @@ int HandOver(Toolkit::SingleInstance& instance, const std::vector<std::string>& 
   return 1;
 }
 
+// The one-window lock of `work_folder`; none when no folder of the user's
+// own can hold it, which a box then says: this window goes on without
+// taking files from later starts rather than trust a place others reach.
+std::unique_ptr<Toolkit::SingleInstance> TakeWorkFolder(const std::string& work_folder,
+                                                        Toolkit::MessageBoxes& boxes) {
+  std::optional<Toolkit::PlatformError> refusal;
+  try {
+    auto instance = std::make_unique<Toolkit::SingleInstance>(
+        work_folder, Toolkit::UserCacheFolder(MainWindow::kCacheFolderName));
+    if (!instance->Refusal()) return instance;
+    refusal = instance->Refusal();
+  } catch (const Toolkit::PlatformError& failure) {
+    refusal = failure;
+  }
+  const auto native = [](const std::string& path) {
+    return QDir::toNativeSeparators(Toolkit::PathToText(path));
+  };
+  boxes.MsgBox(nullptr, QString::fromUtf8(MainWindow::kNoSafeLockFolder)
+                            .arg(native(work_folder), native(refusal->path()),
+                                 QString::fromUtf8(refusal->reason())));
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,17 +87,30 @@ int main(int argc, char** argv) {
   const bool installed =
       Toolkit::KindOf(app_path + Toolkit::PathSeparator() + MERVANE_INSTALLED_MARKER) ==
       Toolkit::EntryKind::kRegularFile;
-  const auto form =
-      MainWindow::StartUp({app_path, &message_boxes, [] { Toolkit::End(); }, installed});
+  // END ends the process at once: the lock goes first, so that nothing of
+  // it is left behind.
+  std::unique_ptr<Toolkit::SingleInstance> instance;
+  const auto form = MainWindow::StartUp({app_path, &message_boxes,
+                                         [&instance] {
+                                           instance.reset();
+                                           Toolkit::End();
+                                         },
+                                         installed});
   if (!form) return 1;
-  const std::vector<std::string> files = Toolkit::ArgumentPaths(argc, argv);
+  std::vector<std::string> files = Toolkit::ArgumentPaths(argc, argv);
+  // A window that is handed a name reads it from its own current folder.
+  for (std::string& file : files) file = Toolkit::AbsolutePath(file);
   // One window per work folder: a second would empty the folder under the
   // first one's thumbnails. A later start hands its file over and ends.
-  Toolkit::SingleInstance instance(form->WorkFolder());
-  if (!instance.Owns()) return HandOver(instance, files, form->WorkFolder(), message_boxes);
-  instance.Listen([&form](const std::string& path) -> std::string {
-    return form->TakeHandOver(path) ? MainWindow::kHandOverTaken : MainWindow::kHandOverRefused;
-  });
+  instance = TakeWorkFolder(form->WorkFolder(), message_boxes);
+  if (instance && !instance->Owns()) {
+    return HandOver(*instance, files, form->WorkFolder(), message_boxes);
+  }
+  if (instance) {
+    instance->Listen([&form](const std::string& path) -> std::string {
+      return form->TakeHandOver(path) ? MainWindow::kHandOverTaken : MainWindow::kHandOverRefused;
+    });
+  }
   form->show();
   // A file named on the command line ("Open with") is divided as if dropped.
   if (!files.empty()) {

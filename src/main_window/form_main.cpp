@@ -330,8 +330,14 @@ bool Form_main::TakeHandOver(const std::string& path) {
   raise();
   activateWindow();
   if (!path.empty()) {
-    // Once the later start has its answer, as a drop runs once its source has.
-    QTimer::singleShot(0, this, [this, path] { Picture1_OLEDragDrop({{path}}); });
+    // Once the later start has its answer, as a drop runs once its source
+    // has. Busy from now on: a request or a drop that comes before it runs
+    // is refused, and says so, rather than accepted and never divided.
+    dividing_ = true;
+    QTimer::singleShot(0, this, [this, path] {
+      dividing_ = false;
+      Picture1_OLEDragDrop({{path}});
+    });
   }
   return true;
 }

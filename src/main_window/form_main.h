@@ -149,7 +149,9 @@ class Form_main : public QWidget {
   // A file handed over by a later start of the program for the same work
   // folder (empty: none): the window comes to the front and divides it as
   // if dropped. Refused, returning false, while a drop is being worked on
-  // or a box is open, as a drop is then.
+  // or a box is open, as a drop is then; a file taken makes the window busy
+  // at once, so that of several handed over together only the first is
+  // taken and the others are refused.
   bool TakeHandOver(const std::string& path);
 
   void Command1_Click();  // "END"

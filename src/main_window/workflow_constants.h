@@ -118,5 +118,10 @@ inline constexpr char kHandOverBusy[] =
 inline constexpr char kHandOverUnanswered[] =
     "Mervane is already open for the work folder %1, but it does not answer.";
 inline constexpr std::chrono::milliseconds kHandOverPatience{10000};
+// No folder of the user's own can hold the lock that keeps to one window.
+inline constexpr char kNoSafeLockFolder[] =
+    "Mervane cannot make sure that it is the only window on the work folder %1: it cannot "
+    "keep its lock in %2, because %3. This window opens anyway, but a later start of Mervane "
+    "will open a window of its own instead of handing its file to this one.";
 
 }  // namespace MainWindow

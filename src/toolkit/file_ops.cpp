@@ -257,6 +257,13 @@ void KillEveryFile(const std::string& folder, const std::vector<std::string>& ke
   if (first_failure) throw CodeError("delete", first_failure_path, first_failure);
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code code;
+  const fs::path absolute = fs::absolute(ToPath(path), code);
+  return code ? path : FromPath(absolute);
+}
+
 void MkDirAll(const std::string& path) {
   std::error_code code;
   fs::create_directories(ToPath(path), code);

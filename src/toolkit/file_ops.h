@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -117,6 +118,11 @@ void RequireRealFolder(const std::string& path);
 // still tried).
 void KillEveryFile(const std::string& folder, const std::vector<std::string>& keep = {});
 
+// `path` made absolute against the current folder, for a process that does
+// not share it; unchanged when it already is absolute, empty, or the current
+// folder cannot be had. Nothing is resolved: links and ".." stay as given.
+std::string AbsolutePath(const std::string& path);
+
 // The folder of the running executable, without a trailing separator except
 // for the root folder. Throws PlatformError when it cannot be determined.
 std::string AppPath();
@@ -129,6 +135,31 @@ std::string UserCacheFolder(const std::string& program);
 // Creates `path` and any missing folders above it; a folder already there is
 // fine. Throws PlatformError when one cannot be made.
 void MkDirAll(const std::string& path);
+
+// Who besides the user may reach a folder that RequireOwnFolder accepts.
+enum class FolderAccess {
+  kNobody,         // no one: no read, write or search bit for group or others
+  kOthersMayRead,  // others may list it, never write in it
+};
+
+// Makes `path` when `make` is set and it is missing (its parents as
+// MkDirAll does, the folder itself open to the user alone), then checks that
+// files kept in it are out of other users' reach: a real folder, not a
+// symbolic link; owned by the user the program runs as; and open to others
+// no further than `access` allows. With `make` set (a folder that is the
+// program's own), a folder of the user's that is open further is closed to
+// others instead. Throws PlatformError("use", path, reason) saying which of
+// these fails, or the error of making it. On Windows, where the user's own
+// profile folders keep other users out, only a real folder (no link or
+// junction) is required.
+void RequireOwnFolder(const std::string& path, bool make, FolderAccess access);
+
+// The bytes of the file at `path` when it is a regular file of the user the
+// program runs as and at most `limit` bytes long; nothing when it is
+// missing, someone else's, a link, not a regular file or longer. The owner
+// is checked on the file opened, so a file swapped in meanwhile is not
+// read. On Windows only the kind and the length are checked.
+std::optional<std::string> ReadOwnFile(const std::string& path, std::size_t limit);
 
 // The platform's path separator as text: "/" here, "\" on Windows.
 std::string PathSeparator();

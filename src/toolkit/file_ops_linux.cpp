@@ -187,6 +187,56 @@ std::string UserCacheFolder(const std::string& program) {
                       ErrorNumber::kPathNotFound);
 }
 
+void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
+  if (make && ::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+    if (errno != ENOENT) throw ErrnoError("create folder", path, errno);
+    MkDirAll(Internal::FromPath(Internal::ToPath(path).parent_path()));
+    if (::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+      throw ErrnoError("create folder", path, errno);
+    }
+  }
+  RequireRealFolder(path);
+  // Looked at, and closed, through one descriptor: a link put there since
+  // is refused, never followed.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat folder {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &folder) != 0) throw ErrnoError("use", path, errno);
+  if (folder.st_uid != ::geteuid()) {
+    throw PlatformError("use", path, "it belongs to another user", ErrorNumber::kPermissionDenied);
+  }
+  // Another user who may write in the folder may put files there, or
+  // replace ours; one who may only read it may still learn what we keep.
+  const mode_t closed = access == FolderAccess::kNobody ? (S_IRWXG | S_IRWXO) : (S_IWGRP | S_IWOTH);
+  if ((folder.st_mode & closed) == 0) return;
+  // A folder of the program's own that a umask of 002 left open to the
+  // user's group is closed; nothing in it is trusted for having been there.
+  if (make && ::fchmod(fd.get(), folder.st_mode & 07777 & ~closed) == 0) return;
+  throw PlatformError("use", path,
+                      (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ? "other users may write in it"
+                                                                  : "other users may open it",
+                      ErrorNumber::kPermissionDenied);
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& path, std::size_t limit) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat opened {};
+  if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::geteuid() ||
+      static_cast<std::uintmax_t>(opened.st_size) > limit) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(opened.st_size), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 std::string PathSeparator() { return "/"; }
 
 bool IsPlatformHelpRequest(const std::string&) { return false; }

@@ -187,6 +187,33 @@ std::string UserCacheFolder(const std::string& program) {
                       ErrorNumber::kPathNotFound);
 }
 
+void RequireOwnFolder(const std::string& path, bool make, FolderAccess) {
+  // The folders this is asked for lie in the user's profile, whose access
+  // list keeps other users out and is inherited by what is made there.
+  if (make && !fs::exists(ToPath(path))) MkDirAll(path);
+  RequireRealFolder(path);
+  const DWORD attributes = GetFileAttributesW(ToPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) throw LastError("use", path);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    throw PlatformError("use", path, "it is a link or a junction, not a folder",
+                        ErrorNumber::kPermissionDenied);
+  }
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& path, std::size_t limit) {
+  const DWORD attributes = GetFileAttributesW(ToPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return std::nullopt;
+  }
+  const File file = Open(path, L"rb");
+  if (!file) return std::nullopt;
+  std::string bytes(limit + 1, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+  if (bytes.size() > limit) return std::nullopt;
+  return bytes;
+}
+
 std::string PathSeparator() { return "\\"; }
 
 bool IsPlatformHelpRequest(const std::string& arg) { return arg == "/?"; }

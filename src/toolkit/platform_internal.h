@@ -18,9 +18,9 @@ namespace Toolkit::Internal {
 // `context` is gone by then.
 void StartWatched(QObject* context, QProcess* process, bool status_counts, OpenFailed failed);
 
-// The user's own folder for files that live as long as a program runs:
-// $XDG_RUNTIME_DIR here, the user's temporary folder on Windows (where Qt's
-// runtime location is the home folder itself).
+// The folder the session names for the user's files that live as long as a
+// program runs ($XDG_RUNTIME_DIR), unchecked; empty text where none is named,
+// and always on Windows, whose nearest match (Temp) is no such folder.
 QString RuntimeFolder();
 
 // A process of the application's for `program`, not yet started.

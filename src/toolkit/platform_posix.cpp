@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The file manager on desktops that follow freedesktop.org: xdg-open.
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QStandardPaths>
@@ -32,7 +33,10 @@ void StartOpener(QObject* context, const std::string& path, const QString& folde
 }  // namespace
 
 QString Internal::RuntimeFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  // Not Qt's runtime location, which falls back on a folder in the shared
+  // temporary folder where the variable is missing.
+  const QString folder = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+  return folder.startsWith(QLatin1Char('/')) ? folder : QString();
 }
 
 QStringList SansFallbacks() {

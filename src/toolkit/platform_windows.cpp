@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
-#include <QStandardPaths>
 
 #include "toolkit/path_text.h"
 #include "toolkit/platform.h"
@@ -23,9 +22,7 @@ void StartExplorer(QObject* context, const QString& command_line, OpenFailed fai
 
 }  // namespace
 
-QString Internal::RuntimeFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-}
+QString Internal::RuntimeFolder() { return {}; }
 
 QStringList SansFallbacks() {
   // Faces for Japanese text where Windows has them, then Windows' own UI

@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
+#include <vector>
 
+#include "toolkit/file_ops.h"
 #include "toolkit/path_text.h"
 #include "toolkit/platform_internal.h"
 
@@ -18,15 +21,20 @@ namespace {
 // How often the owner looks for requests, and a waiting start for its answer.
 constexpr std::chrono::milliseconds kOwnerPoll{100};
 constexpr unsigned long kWaiterPollMilliseconds = 50;
+// A request is a path, an answer a word: anything longer is no one's.
+constexpr std::size_t kLongestMessage = 256 * 1024;
+// Tries at taking the lock while a leaving owner removes the mailbox.
+constexpr int kLockTries = 3;
+constexpr char kMailboxPrefix[] = "mervane-window-";
+constexpr char kLockName[] = "owner.lock";
 constexpr char kRequestPrefix[] = "request-";
+constexpr char kClaimedPrefix[] = "claimed-";
 constexpr char kAnswerPrefix[] = "answer-";
 
-QString MailboxFor(const std::string& key, const std::string& folder) {
-  QString base = folder.empty() ? Internal::RuntimeFolder() : PathToText(folder);
-  if (base.isEmpty()) base = QDir::tempPath();
+std::string MailboxName(const std::string& key) {
   const QByteArray hash =
       QCryptographicHash::hash(QByteArray::fromStdString(key), QCryptographicHash::Sha256).toHex();
-  return base + QStringLiteral("/mervane-") + QString::fromLatin1(hash.left(16)) + QLatin1Char('/');
+  return kMailboxPrefix + hash.left(16).toStdString();
 }
 
 // Writes `text` to `path` whole or not at all, so that a reader never sees
@@ -38,26 +46,46 @@ bool WriteWhole(const QString& path, const std::string& text) {
   return file.commit();
 }
 
-std::optional<std::string> ReadAndRemove(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray text = file.readAll();
-  file.close();
-  file.remove();
-  return text.toStdString();
-}
-
 }  // namespace
 
-SingleInstance::SingleInstance(const std::string& key, const std::string& folder)
-    : mailbox_(PathFromText(MailboxFor(key, folder))) {
-  const QString mailbox = PathToText(mailbox_);
-  QDir().mkpath(mailbox);
-  auto lock = std::make_unique<QLockFile>(mailbox + QStringLiteral("owner.lock"));
-  // Held as long as its owner lives, however long that is; a lock whose
-  // process has gone is taken over.
-  lock->setStaleLockTime(0);
-  if (lock->tryLock(0)) lock_ = std::move(lock);
+SingleInstance::SingleInstance(const std::string& key, const std::string& own_folder) {
+  // The runtime folder is the session's and lives on a local disk; the
+  // cache folder is the fallback where the session names none, or one
+  // that others may open.
+  struct Place {
+    std::string folder;
+    bool make;
+    FolderAccess access;
+  };
+  std::vector<Place> places;
+  if (const QString runtime = Internal::RuntimeFolder(); !runtime.isEmpty()) {
+    places.push_back({PathFromText(runtime), false, FolderAccess::kNobody});
+  }
+  places.push_back({own_folder, true, FolderAccess::kOthersMayRead});
+  for (const Place& place : places) {
+    try {
+      RequireOwnFolder(place.folder, place.make, place.access);
+      const std::string mailbox = place.folder + "/" + MailboxName(key);
+      for (int attempt = 0; attempt < kLockTries && !lock_; ++attempt) {
+        RequireOwnFolder(mailbox, true, FolderAccess::kNobody);
+        auto lock = std::make_unique<QLockFile>(PathToText(mailbox + "/" + kLockName));
+        // Held as long as its owner lives, however long that is; a lock
+        // whose process has gone is taken over.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+          lock_ = std::move(lock);
+        } else if (lock->error() == QLockFile::LockFailedError) {
+          break;  // a live owner holds it
+        }
+        // Else the mailbox went with an owner that just left: make it again.
+      }
+      mailbox_ = mailbox + "/";
+      refusal_.reset();
+      return;
+    } catch (const PlatformError& failure) {
+      refusal_ = failure;
+    }
+  }
 }
 
 SingleInstance::~SingleInstance() {
@@ -70,18 +98,26 @@ SingleInstance::~SingleInstance() {
 
 std::optional<std::string> SingleInstance::HandOver(const std::string& request,
                                                     std::chrono::milliseconds patience) {
-  const QString mailbox = PathToText(mailbox_);
-  const QString name = QString::number(QCoreApplication::applicationPid());
-  QFile::remove(mailbox + kAnswerPrefix + name);
-  if (!WriteWhole(mailbox + kRequestPrefix + name, request)) return std::nullopt;
-  const auto deadline = std::chrono::steady_clock::now() + patience;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (auto answer = ReadAndRemove(mailbox + kAnswerPrefix + name)) return answer;
+  if (mailbox_.empty()) return std::nullopt;
+  const std::string name = std::to_string(QCoreApplication::applicationPid());
+  const std::string answer_path = mailbox_ + kAnswerPrefix + name;
+  const QString request_path = PathToText(mailbox_ + kRequestPrefix + name);
+  QFile::remove(PathToText(answer_path));
+  if (!WriteWhole(request_path, request)) return std::nullopt;
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    if (auto answer = ReadOwnFile(answer_path, kLongestMessage)) {
+      QFile::remove(PathToText(answer_path));
+      return answer;
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= patience) {
+      // Taken back unread: no owner will act on it. Gone: the owner has
+      // claimed it, and its answer says what it did.
+      if (QFile::remove(request_path) || waited >= 2 * patience) return std::nullopt;
+    }
     QThread::msleep(kWaiterPollMilliseconds);
   }
-  // Unanswered: taken back, so that a late owner does not act on it.
-  QFile::remove(mailbox + kRequestPrefix + name);
-  return std::nullopt;
 }
 
 void SingleInstance::Listen(Answer answer) {
@@ -91,19 +127,30 @@ void SingleInstance::Listen(Answer answer) {
 }
 
 void SingleInstance::AnswerWaiting() {
+  static const QRegularExpression kRequestName(
+      QStringLiteral("^%1([0-9]{1,10})$").arg(QString::fromLatin1(kRequestPrefix)));
   const QString mailbox = PathToText(mailbox_);
   const QStringList requests =
-      QDir(mailbox).entryList({QString::fromLatin1(kRequestPrefix) + QLatin1Char('*')}, QDir::Files,
-                              QDir::Time | QDir::Reversed);
+      QDir(mailbox).entryList({QString::fromLatin1(kRequestPrefix) + QLatin1Char('*')},
+                              QDir::Files | QDir::System, QDir::Time | QDir::Reversed);
   for (const QString& request : requests) {
-    const std::optional<std::string> text = ReadAndRemove(mailbox + request);
-    if (!text) continue;
-    const QString sender = request.mid(static_cast<qsizetype>(sizeof kRequestPrefix - 1));
+    const QRegularExpressionMatch match = kRequestName.match(request);
+    if (!match.hasMatch()) continue;  // not a request, or one still being written
+    const std::string sender = match.captured(1).toStdString();
+    // Claimed by renaming, so that the sender taking it back and the owner
+    // acting on it never both happen.
+    // (QDir's rename, unlike QFile's, never falls back on copying.)
+    const std::string claimed = mailbox_ + kClaimedPrefix + sender;
+    QFile::remove(PathToText(claimed));
+    if (!QDir(mailbox).rename(request, PathToText(claimed))) continue;
+    const std::optional<std::string> text = ReadOwnFile(claimed, kLongestMessage);
+    QFile::remove(PathToText(claimed));
+    if (!text) continue;  // another user's, or no request at all: never acted on
     // The answer may run events: the next poll waits until it returns.
     poll_.stop();
     const std::string reply = answer_(*text);
     poll_.start(kOwnerPoll);
-    WriteWhole(mailbox + kAnswerPrefix + sender, reply);
+    WriteWhole(PathToText(mailbox_ + kAnswerPrefix + sender), reply);
   }
 }
 

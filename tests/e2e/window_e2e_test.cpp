@@ -1,11 +1,21 @@
 // SPDX-License-Identifier: MIT
 // Starts the real mervane under an X server and looks at it from outside,
-// as a user would: the work folder, the window's title and size, END.
+// as a user would: the work folder, the window's title and size, END, and
+// later starts of it, at once, from other folders, or against another
+// user's forgeries.
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
 
 #include "e2e/desktop.h"
 #include "e2e/screen_points.h"
@@ -31,8 +41,12 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
     const auto scaled = [&](int pixels) { return static_cast<int>(pixels * scale + 0.5); };
 
     ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-    GifTest::Spawned mervane(
-        {"/usr/bin/env", "QT_SCALE_FACTOR=" + std::to_string(scale), exe.string()});
+    // Its lock goes into a runtime folder of the test's, which END leaves empty.
+    const fs::path runtime = folder.path() / "run";
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    GifTest::Spawned mervane({"/usr/bin/env", "QT_SCALE_FACTOR=" + std::to_string(scale),
+                              "XDG_RUNTIME_DIR=" + runtime.string(), exe.string()});
     std::string window;
     ASSERT_TRUE(GifTest::PollUntil(30, [&] {
       return !(window = GifTest::FindWindow("Mervane")).empty();
@@ -56,42 +70,251 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
       exit_code = mervane.WaitForExit(1);
     }
     EXPECT_EQ(exit_code, 0);
+    EXPECT_EQ(GifTest::ListNames(runtime), std::vector<std::string>{});
   }
 }
 
+// The ids of the visible windows titled Mervane: the window's, and its
+// boxes' and those of starts that say something.
+std::vector<std::string> MervaneWindows() {
+  std::istringstream lines(
+      GifTest::Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"}).out);
+  std::vector<std::string> ids;
+  for (std::string id; std::getline(lines, id);) ids.push_back(id);
+  return ids;
+}
+
+// Presses Return in every box titled Mervane on the screen (any such window
+// but the main one, whose size is fixed), as a person closes them.
+void CloseBoxes() {
+  for (const std::string& id : MervaneWindows()) {
+    const std::string info = GifTest::RunProcess({"/usr/bin/xwininfo", "-id", id}).out;
+    if (Field(info, "Width: ") == 385 && Field(info, "Height: ") == 174) continue;
+    GifTest::Xdotool({"windowfocus", id});
+    GifTest::Xdotool({"key", "--window", id, "Return"});
+  }
+}
+
+// The names of the files made in (or moved into) a folder since the watch
+// began, however soon they were replaced.
+class FolderWatch {
+ public:
+  explicit FolderWatch(const fs::path& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_MOVED_TO);
+  }
+  FolderWatch(const FolderWatch&) = delete;
+  FolderWatch& operator=(const FolderWatch&) = delete;
+  ~FolderWatch() { ::close(fd_); }
+  const std::set<std::string>& Seen() {
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t got; (got = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->len > 0) seen_.insert(event->name);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return seen_;
+  }
+
+ private:
+  int fd_;
+  std::set<std::string> seen_;
+};
+
 // A copy of mervane in a folder of its own, and a 3-frame GIF beside it.
+// Its lock lives in a cache folder of the test's own.
 class WithAFile : public ::testing::Test {
  protected:
   void SetUp() override {
     GifTest::WriteBytes(gif_, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
     ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
   }
-  bool Divided() const { return fs::exists(folder_.path() / "app" / "tmp" / "clip003.gif"); }
+  bool Divided() const { return fs::exists(work_ / "clip003.gif"); }
+  // mervane with `args`, started in the folder `from` with `environment`
+  // (-u NAME to unset one, then NAME=VALUE) besides the test's cache folder.
+  std::vector<std::string> Mervane(const std::vector<std::string>& args,
+                                   const fs::path& from = fs::current_path(),
+                                   const std::vector<std::string>& environment = {}) const {
+    std::vector<std::string> argv = {"/usr/bin/env", "-C", from.string()};
+    argv.insert(argv.end(), environment.begin(), environment.end());
+    argv.push_back("XDG_CACHE_HOME=" + (folder_.path() / "cache").string());
+    argv.push_back(exe_.string());
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
 
   GifTest::TempDir folder_;
   const fs::path exe_ = GifTest::CopyMervane(folder_.path() / "app");
+  const fs::path work_ = folder_.path() / "app" / "tmp";
   const fs::path gif_ = folder_.path() / "clip.gif";
 };
 
 TEST_F(WithAFile, AFileNamedOnTheCommandLineIsDividedAsIfDropped) {
-  GifTest::Spawned mervane({exe_.string(), gif_.string()});
+  GifTest::Spawned mervane(Mervane({gif_.string()}));
   EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
 }
 
 TEST_F(WithAFile, ASecondStartHandsItsFileToTheWindowAlreadyOpen) {
-  GifTest::Spawned first({exe_.string()});
+  GifTest::Spawned first(Mervane({}));
   ASSERT_TRUE(GifTest::PollUntil(30, [] { return !GifTest::FindWindow("Mervane").empty(); }));
   for (int start = 0; start < 2; ++start) {
     // With the file, then with none: the window only comes to the front.
-    std::vector<std::string> argv = {exe_.string()};
-    if (start == 0) argv.push_back(gif_.string());
-    GifTest::Spawned second(argv);
+    GifTest::Spawned second(
+        Mervane(start == 0 ? std::vector<std::string>{gif_.string()} : std::vector<std::string>{}));
     EXPECT_EQ(second.WaitForExit(20), 0) << start;
   }
   EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
   const auto windows = GifTest::Xdotool({"search", "--onlyvisible", "--name", "^Mervane$"}).out;
   EXPECT_EQ(std::count(windows.begin(), windows.end(), '\n'), 1) << windows;
   EXPECT_EQ(first.WaitForExit(0), -1);  // still open
+}
+
+// "Open with" on several files starts mervane once for each, all at once,
+// with or without a window already open: each start's file is divided, or
+// the start says in a box that it was not and ends with a failing status.
+TEST_F(WithAFile, OfSeveralStartsAtOnceEachFileIsDividedOrTheStartSaysItWasNot) {
+  struct Case {
+    bool window_first;
+    int starts;
+  };
+  for (const Case c : {Case{true, 2}, Case{false, 2}, Case{true, 6}, Case{false, 6}}) {
+    SCOPED_TRACE(std::to_string(c.starts) + (c.window_first ? " to an open window" : " at once"));
+    fs::create_directories(work_);
+    FolderWatch watch(work_);
+    std::unique_ptr<GifTest::Spawned> window;
+    if (c.window_first) {
+      window = std::make_unique<GifTest::Spawned>(Mervane({}));
+      ASSERT_TRUE(GifTest::PollUntil(30, [] { return MervaneWindows().size() == 1; }));
+    }
+    std::vector<std::unique_ptr<GifTest::Spawned>> starts;
+    for (int i = 0; i < c.starts; ++i) {
+      const fs::path gif = folder_.path() / ("g" + std::to_string(i) + ".gif");
+      GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 8, 8)));
+      starts.push_back(std::make_unique<GifTest::Spawned>(Mervane({gif.string()})));
+    }
+    // Every start but the one that became the window ends, once its box
+    // (if any) is closed.
+    std::vector<int> status(starts.size(), -1);
+    const auto ended = [&] {
+      return static_cast<int>(
+          std::count_if(status.begin(), status.end(), [](int s) { return s >= 0; }));
+    };
+    const int to_end = c.starts - (c.window_first ? 0 : 1);
+    GifTest::PollUntil(90, [&] {
+      for (std::size_t i = 0; i < starts.size(); ++i) {
+        if (status[i] < 0) status[i] = starts[i]->WaitForExit(0);
+      }
+      if (ended() < to_end) CloseBoxes();
+      return ended() >= to_end;
+    });
+    ASSERT_EQ(ended(), to_end);
+    const auto divided = [&](std::size_t i) {
+      return watch.Seen().count("g" + std::to_string(i) + "001.gif") > 0;
+    };
+    // Taken (or the window's own) means divided, however late.
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      if (status[i] <= 0) {
+        EXPECT_TRUE(GifTest::PollUntil(30, [&] { return divided(i); })) << i;
+      }
+    }
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      if (status[i] > 0) {
+        EXPECT_EQ(status[i], 1) << i;
+        EXPECT_FALSE(divided(i)) << i << " was divided, though its start said it was not";
+      }
+    }
+    EXPECT_EQ(MervaneWindows().size(), 1u);
+    starts.clear();
+    window.reset();
+    GifTest::PollUntil(10, [] { return MervaneWindows().empty(); });
+  }
+}
+
+// The window that takes a name over reads it from its own current folder.
+TEST_F(WithAFile, ARelativeNameIsHandedOverAsTheLaterStartMeantIt) {
+  const fs::path first_folder = folder_.path() / "first", later_folder = folder_.path() / "later";
+  fs::create_directories(first_folder);
+  fs::create_directories(later_folder);
+  GifTest::Spawned first(Mervane({}, first_folder));
+  ASSERT_TRUE(GifTest::PollUntil(30, [] { return !GifTest::FindWindow("Mervane").empty(); }));
+  // A plain name, and one whose bytes are no UTF-8 text.
+  for (const std::string base : {"clip", "c\xFFlip"}) {
+    SCOPED_TRACE(base);
+    // The window's own folder holds another file of the same name.
+    GifTest::WriteBytes(first_folder / (base + ".gif"),
+                        GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
+    fs::copy_file(gif_, later_folder / (base + ".gif"));
+    GifTest::Spawned later(Mervane({base + ".gif"}, later_folder));
+    EXPECT_EQ(later.WaitForExit(20), 0);
+    EXPECT_TRUE(GifTest::PollUntil(30, [&] { return fs::exists(work_ / (base + "003.gif")); }));
+  }
+}
+
+// Another user, where the runtime folder is missing or refused and the
+// temporary folder is shared, makes the folders a lock and a mailbox would
+// have there, with a forged lock naming a live process called mervane, or
+// a forged request to divide a file of theirs: neither has any effect.
+TEST_F(WithAFile, AnotherUserCannotForgeTheLockOrARequest) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can act as another user";
+  const fs::path shared = folder_.path() / "shared";
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms(01777));
+  // A live process called mervane, for the forged lock to name.
+  fs::create_directories(folder_.path() / "fake");
+  fs::copy_file("/usr/bin/sleep", folder_.path() / "fake" / "mervane");
+  GifTest::Spawned fake({(folder_.path() / "fake" / "mervane").string(), "600"});
+  const std::string hash =
+      QCryptographicHash::hash(
+          QByteArray::fromStdString(fs::canonical(work_.parent_path()).string() + "/tmp"),
+          QCryptographicHash::Sha256)
+          .toHex()
+          .left(16)
+          .toStdString();
+  const std::string host = GifTest::RunProcess({"/usr/bin/hostname"}).out;
+  const std::vector<std::string> mailboxes = {"mervane-" + hash, "mervane-window-" + hash};
+  const auto as_nobody = [&](std::string script) {
+    script = "set -e; cd " + shared.string() + "; " + script;
+    return GifTest::RunProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                "--clear-groups", "/bin/sh", "-c", script})
+               .exit_code == 0;
+  };
+  for (const bool forged_lock : {true, false}) {
+    SCOPED_TRACE(forged_lock ? "a forged lock" : "a forged request");
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+    FolderWatch watch(work_);
+    // The runtime folder Qt would make, refused for its owner, and every
+    // mailbox name the window might use, open to all.
+    std::string script = "rm -rf ./*; mkdir -m 700 runtime-root; printf 'GIF' > evil.gif";
+    for (const std::string& name : mailboxes) {
+      script += "; mkdir -m 777 " + name;
+      if (forged_lock) {
+        script += "; printf '%s\nmervane\n%s' " + std::to_string(fake.Pid()) + " '" + host +
+                  "' > " + name + "/owner.lock";
+      }
+    }
+    ASSERT_TRUE(as_nobody(script));
+    GifTest::WriteBytes(shared / "evil.gif", GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
+
+    GifTest::Spawned window(Mervane({gif_.string()}, fs::current_path(),
+                                    {"-u", "XDG_RUNTIME_DIR", "TMPDIR=" + shared.string()}));
+    EXPECT_TRUE(GifTest::PollUntil(30, [] { return MervaneWindows().size() == 1; })) << "no window";
+    EXPECT_TRUE(GifTest::PollUntil(30, [&] { return Divided(); }));
+    if (!forged_lock) {
+      // Once the window is idle: a request to divide the other user's file.
+      script = "true";
+      for (const std::string& name : mailboxes) {
+        script += "; printf '" + (shared / "evil.gif").string() + "' > " + name + "/request-1";
+      }
+      ASSERT_TRUE(as_nobody(script));
+    }
+    // Many times the owner's poll.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(watch.Seen().count("evil001.gif"), 0u);
+    EXPECT_TRUE(Divided());
+    EXPECT_EQ(window.WaitForExit(0), -1);
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "frame_split/frame_split.h"
 #include "support/form_fixture.h"
 #include "support/gif_writer.h"
+#include "support/process.h"
 #include "support/special_files.h"
 #include "toolkit/image_control.h"
 #include "toolkit/picture_box.h"
@@ -314,6 +315,19 @@ TEST_F(Drop, ADropArrivingDuringARunIsRefused) {
   EXPECT_EQ(form().Label1->text(), "5 Images");
   EXPECT_EQ(WorkFiles().size(), 5u);
   EXPECT_FALSE(form().Busy());
+}
+
+// Several starts at once hand their files over before the first one runs:
+// only the first is taken, and it is divided.
+TEST_F(Drop, OfFilesHandedOverTogetherOnlyTheFirstIsTaken) {
+  const std::string first = Animation(5, 4, 4, "first.gif");
+  EXPECT_TRUE(form().TakeHandOver(first));
+  EXPECT_FALSE(form().TakeHandOver(Animation(9, 4, 4, "second.gif")));
+  EXPECT_TRUE(GifTest::PollUntil(20, [&] {
+    QCoreApplication::processEvents();
+    return form().Label1->text() == "5 Images" && !form().Busy();
+  }));
+  EXPECT_EQ(WorkFiles().size(), 5u);
 }
 
 TEST_F(Drop, ClosingMidRunEndsTheProgramAndLeavesCompleteFrames) {

@@ -32,6 +32,9 @@ class Spawned {
   // Waits up to `seconds` for the exit; returns its code (128 + the signal
   // when a signal ended it), or -1 on time-out.
   int WaitForExit(double seconds);
+#if !defined(_WIN32)
+  int Pid() const { return pid_; }
+#endif
 
  private:
 #if defined(_WIN32)

@@ -8,7 +8,9 @@
 # 12-frame GIF with such a name divides into the same files as the Linux
 # build writes, and a thumbnail dragged out arrives whole on a drop target;
 # 128 frames and a file that is no GIF end in their boxes; a drop on END is
-# refused; a second start hands its file to the open window; ShowHolder
+# refused; a second start hands its file to the open window, also by a name
+# relative to its own folder, and the lock that keeps to one window lies in
+# %LOCALAPPDATA%\mervane, never in Temp, and is gone after END; ShowHolder
 # starts Explorer on the work folder; END ends the
 # program with status 0, at once also while frames of 65535 x 65535 are
 # divided.
@@ -192,6 +194,23 @@ until_true 30 test -f "$app/tmp/later003.gif" || fail "the file handed over was 
 titled_exactly Mervane 1 || fail "a second start opened a window of its own"
 echo "window_e2e: a second start hands its file to the open window and ends"
 
+# A relative name means the later start's own current folder.
+mkdir "$work/elsewhere-cwd"
+"$linux/tests/make_gif" 3 "$work/elsewhere-cwd/near.gif"
+status=0
+(cd "$work/elsewhere-cwd" && timeout 60 "$root/scripts/wine-run.sh" "$app/mervane.exe" near.gif) \
+  >/dev/null 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "a start with a relative name ended with status $status"
+until_true 30 test -f "$app/tmp/near003.gif" || fail "the relative name was not divided"
+echo "window_e2e: a relative name is handed over from the later start's own folder"
+
+# The lock that keeps to one window lives in the user's own
+# %LOCALAPPDATA%\mervane, never in Temp, and END leaves nothing of it.
+prefix=${WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/mervane-wine}
+locks() { find "$prefix/drive_c/users" -name 'mervane-window-*' 2>/dev/null || true; }
+locks | grep -q '/AppData/Local/mervane/mervane-window-' || fail "no lock in %LOCALAPPDATA%\\mervane"
+! locks | grep -qv '/AppData/Local/mervane/' || fail "a lock outside %LOCALAPPDATA%\\mervane: $(locks)"
+
 xdotool mousemove $show_holder click 1
 until_true 30 pgrep -f "explorer.exe.*tmp" >/dev/null || fail "no Explorer on the work folder"
 echo "window_e2e: ShowHolder started Explorer on the work folder"
@@ -211,7 +230,8 @@ timed_end() {
 }
 timed_end "$mervane"
 busy_end=$took
-echo "window_e2e: END ends the program with status 0"
+[ -z "$(locks)" ] || fail "END left its lock behind: $(locks)"
+echo "window_e2e: END ends the program with status 0, leaving no lock behind"
 
 # A link at tmp, which Windows sees as a reparse point, is never used: the
 # program says so at start-up and at a drop, and the folder it leads to keeps
