@@ -18,11 +18,6 @@ namespace Toolkit::Internal {
 // `context` is gone by then.
 void StartWatched(QObject* context, QProcess* process, bool status_counts, OpenFailed failed);
 
-// The folder the session names for the user's files that live as long as a
-// program runs ($XDG_RUNTIME_DIR), unchecked; empty text where none is named,
-// and always on Windows, whose nearest match (Temp) is no such folder.
-QString RuntimeFolder();
-
 // A process of the application's for `program`, not yet started.
 inline QProcess* NewProcess(const QString& program) {
   auto* process = new QProcess(QCoreApplication::instance());

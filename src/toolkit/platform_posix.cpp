@@ -32,13 +32,6 @@ void StartOpener(QObject* context, const std::string& path, const QString& folde
 
 }  // namespace
 
-QString Internal::RuntimeFolder() {
-  // Not Qt's runtime location, which falls back on a folder in the shared
-  // temporary folder where the variable is missing.
-  const QString folder = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
-  return folder.startsWith(QLatin1Char('/')) ? folder : QString();
-}
-
 QStringList SansFallbacks() {
   // The desktop's own face, then whatever fontconfig calls sans-serif.
   return {QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(),

@@ -22,8 +22,6 @@ void StartExplorer(QObject* context, const QString& command_line, OpenFailed fai
 
 }  // namespace
 
-QString Internal::RuntimeFolder() { return {}; }
-
 QStringList SansFallbacks() {
   // Faces for Japanese text where Windows has them, then Windows' own UI
   // faces (Tahoma and Arial are on every Windows since 95), then the sans

@@ -9,11 +9,9 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
-#include <vector>
 
 #include "toolkit/file_ops.h"
 #include "toolkit/path_text.h"
-#include "toolkit/platform_internal.h"
 
 namespace Toolkit {
 namespace {
@@ -49,42 +47,28 @@ bool WriteWhole(const QString& path, const std::string& text) {
 }  // namespace
 
 SingleInstance::SingleInstance(const std::string& key, const std::string& own_folder) {
-  // The runtime folder is the session's and lives on a local disk; the
-  // cache folder is the fallback where the session names none, or one
-  // that others may open.
-  struct Place {
-    std::string folder;
-    bool make;
-    FolderAccess access;
-  };
-  std::vector<Place> places;
-  if (const QString runtime = Internal::RuntimeFolder(); !runtime.isEmpty()) {
-    places.push_back({PathFromText(runtime), false, FolderAccess::kNobody});
-  }
-  places.push_back({own_folder, true, FolderAccess::kOthersMayRead});
-  for (const Place& place : places) {
-    try {
-      RequireOwnFolder(place.folder, place.make, place.access);
-      const std::string mailbox = place.folder + "/" + MailboxName(key);
-      for (int attempt = 0; attempt < kLockTries && !lock_; ++attempt) {
-        RequireOwnFolder(mailbox, true, FolderAccess::kNobody);
-        auto lock = std::make_unique<QLockFile>(PathToText(mailbox + "/" + kLockName));
-        // Held as long as its owner lives, however long that is; a lock
-        // whose process has gone is taken over.
-        lock->setStaleLockTime(0);
-        if (lock->tryLock(0)) {
-          lock_ = std::move(lock);
-        } else if (lock->error() == QLockFile::LockFailedError) {
-          break;  // a live owner holds it
-        }
-        // Else the mailbox went with an owner that just left: make it again.
+  // Always the same folder, whatever the session names: a start from a
+  // terminal without a runtime folder must find the lock a start from the
+  // desktop took.
+  try {
+    RequireOwnFolder(own_folder, true, FolderAccess::kOthersMayRead);
+    const std::string mailbox = own_folder + "/" + MailboxName(key);
+    for (int attempt = 0; attempt < kLockTries && !lock_; ++attempt) {
+      RequireOwnFolder(mailbox, true, FolderAccess::kNobody);
+      auto lock = std::make_unique<QLockFile>(PathToText(mailbox + "/" + kLockName));
+      // Held as long as its owner lives, however long that is; a lock
+      // whose process has gone is taken over.
+      lock->setStaleLockTime(0);
+      if (lock->tryLock(0)) {
+        lock_ = std::move(lock);
+      } else if (lock->error() == QLockFile::LockFailedError) {
+        break;  // a live owner holds it
       }
-      mailbox_ = mailbox + "/";
-      refusal_.reset();
-      return;
-    } catch (const PlatformError& failure) {
-      refusal_ = failure;
+      // Else the mailbox went with an owner that just left: make it again.
     }
+    mailbox_ = mailbox + "/";
+  } catch (const PlatformError& failure) {
+    refusal_ = failure;
   }
 }
 

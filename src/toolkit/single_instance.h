@@ -29,12 +29,10 @@ class SingleInstance : public QObject {
 
  public:
   // Takes the key when no live process holds it. The lock and the mailbox
-  // go into a folder named after the key, made open to the user alone:
-  // inside the session's runtime folder when that is the user's own and
-  // open to no one else (mode 0700), else inside `own_folder` (the
-  // program's folder in the user's cache, made when missing), which must be
-  // the user's own and writable by no one else. Where neither will do,
-  // nothing is made or read: Refusal() says why.
+  // go into a folder named after the key, made open to the user alone,
+  // inside `own_folder` (the program's folder in the user's cache, made
+  // when missing), which must be the user's own and writable by no one
+  // else. Where it will not do, nothing is made or read: Refusal() says why.
   SingleInstance(const std::string& key, const std::string& own_folder);
   ~SingleInstance() override;
 

@@ -41,12 +41,15 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
     const auto scaled = [&](int pixels) { return static_cast<int>(pixels * scale + 0.5); };
 
     ASSERT_TRUE(GifTest::WaitForXServer()) << "the X server does not answer";
-    // Its lock goes into a runtime folder of the test's, which END leaves empty.
+    // The lock goes into the cache folder, whatever the runtime folder,
+    // and END leaves neither holding anything.
     const fs::path runtime = folder.path() / "run";
     fs::create_directory(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
+    const fs::path cache = folder.path() / "cache";
     GifTest::Spawned mervane({"/usr/bin/env", "QT_SCALE_FACTOR=" + std::to_string(scale),
-                              "XDG_RUNTIME_DIR=" + runtime.string(), exe.string()});
+                              "XDG_RUNTIME_DIR=" + runtime.string(),
+                              "XDG_CACHE_HOME=" + cache.string(), exe.string()});
     std::string window;
     ASSERT_TRUE(GifTest::PollUntil(30, [&] {
       return !(window = GifTest::FindWindow("Mervane")).empty();
@@ -71,6 +74,8 @@ TEST(WindowE2E, StartsBesideAFreshWorkFolderKeepsItsLayoutWhenScaledAndEndsOnEND
     }
     EXPECT_EQ(exit_code, 0);
     EXPECT_EQ(GifTest::ListNames(runtime), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_directory(cache / "mervane")) << "the lock was never in the cache folder";
+    EXPECT_EQ(GifTest::ListNames(cache / "mervane"), std::vector<std::string>{});
   }
 }
 
