@@ -402,9 +402,9 @@ void RequireSheetFits(const SheetGrid& grid, const Survey& survey, bool at_least
 }
 
 // A sprite sheet filled cell by cell, row by row, each cell one picture.
-// Each row of cells has a buffer of its own, made when its first cell
-// comes: memory follows the cells placed, however many frames were asked
-// for, and no buffer is copied as the sheet grows.
+// Each cell is held on its own until the sheet is put together: memory
+// follows the cells placed, however many frames were asked for and however
+// many columns, and nothing is copied as the sheet grows.
 class SheetBuilder {
  public:
   SheetBuilder(int columns, const Survey& survey)
@@ -417,29 +417,25 @@ class SheetBuilder {
   // RequireSheetFits does, before taking memory, when the cell would make
   // the sheet too large.
   KeptFrame Place(const KeptFrame& frame, const Canvas& canvas) {
-    RequireSheetFits(SheetGridFor(cells_ + 1, columns_), survey_, true);
-    const auto columns = static_cast<std::size_t>(columns_);
+    RequireSheetFits(SheetGridFor(cells_.size() + 1, columns_), survey_, true);
     KeptFrame placed = frame;
-    placed.column = static_cast<int>(cells_ % columns);
-    placed.row = static_cast<int>(cells_ / columns);
-    if (placed.column == 0) rows_.emplace_back(FullWidth() * cell_height_);
-    ++cells_;
-    std::vector<std::uint32_t>& row = rows_.back();
+    placed.column = static_cast<int>(cells_.size() % static_cast<std::size_t>(columns_));
+    placed.row = static_cast<int>(cells_.size() / static_cast<std::size_t>(columns_));
+    std::vector<std::uint32_t>& cell = cells_.emplace_back(cell_width_ * cell_height_);
     const std::size_t width = std::min(static_cast<std::size_t>(canvas.width), cell_width_);
     const std::size_t height = std::min(static_cast<std::size_t>(canvas.height), cell_height_);
     for (std::size_t y = 0; y < height; ++y) {
-      const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
-      const std::size_t to = y * FullWidth() + placed.column * cell_width_;
-      std::copy_n(from, width, row.begin() + static_cast<long>(to));
+      std::copy_n(canvas.pixels.begin() + static_cast<long>(y * canvas.width), width,
+                  cell.begin() + static_cast<long>(y * cell_width_));
     }
     return placed;
   }
 
   // Fewer cells than columns make a narrower sheet.
-  int Columns() const { return SheetGridFor(cells_, columns_).columns; }
-  int Rows() const { return SheetGridFor(cells_, columns_).rows; }
+  int Columns() const { return SheetGridFor(cells_.size(), columns_).columns; }
+  int Rows() const { return SheetGridFor(cells_.size(), columns_).rows; }
 
-  // The sheet, its size set; each row of cells is let go once copied.
+  // The sheet, its size set; each cell is let go once copied into it.
   // REQUIRES: called once, after the last Place.
   Canvas Finish() {
     Canvas sheet;
@@ -447,23 +443,23 @@ class SheetBuilder {
     sheet.height = static_cast<int>(cell_height_) * Rows();
     const auto width = static_cast<std::size_t>(sheet.width);
     sheet.pixels.resize(width * static_cast<std::size_t>(sheet.height));
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
+    const auto columns = static_cast<std::size_t>(Columns());
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const std::size_t left = c % columns * cell_width_, top = c / columns * cell_height_;
       for (std::size_t y = 0; y < cell_height_; ++y) {
-        std::copy_n(rows_[r].begin() + static_cast<long>(y * FullWidth()), width,
-                    sheet.pixels.begin() + static_cast<long>((r * cell_height_ + y) * width));
+        std::copy_n(cells_[c].begin() + static_cast<long>(y * cell_width_), cell_width_,
+                    sheet.pixels.begin() + static_cast<long>((top + y) * width + left));
       }
-      rows_[r] = {};
+      cells_[c] = {};
     }
     return sheet;
   }
 
  private:
-  std::size_t FullWidth() const { return cell_width_ * static_cast<std::size_t>(columns_); }
   const int columns_;
   const Survey survey_;
   const std::size_t cell_width_, cell_height_;
-  std::size_t cells_ = 0;
-  std::vector<std::vector<std::uint32_t>> rows_;
+  std::vector<std::vector<std::uint32_t>> cells_;
 };
 
 // Encodes `sheet` as a PNG at `path`. A sheet of many large frames takes

@@ -95,9 +95,9 @@ inline constexpr std::size_t kLargestSheetSide = 1'000'000;
 // not known beforehand, as soon as the frames kept make it too large.
 // `request.kind`, `path_of`, `sidecar` and `threads` are not used. Names are
 // checked as SaveFramesAsTheyAppear checks them, once the frames are
-// composed and before anything is written. The sheet's rows of cells are
-// held in memory as they are made (memory follows the frames kept, not those
-// asked for): callers bound its pixels first. Returns the report, with
+// composed and before anything is written. The cells are held in memory as
+// they are made (memory follows the frames kept, not those asked for, nor
+// the columns), then the sheet: callers bound its pixels first. Returns the report, with
 // `written` 1, and the sheet's path in `sheet_path`.
 // REQUIRES: columns >= 1.
 SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,

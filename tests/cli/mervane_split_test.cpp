@@ -468,12 +468,16 @@ TEST_F(MervaneSplit, ASheetsMemoryFollowsTheFramesKeptAndRunningOutIsSaidInWords
   EXPECT_EQ(kept.exit_code, 0) << kept.err;
   EXPECT_NE(kept.out.find("1 frame written to d-sheet-1x1-100x1000.png"), std::string::npos)
       << kept.out;
+  const auto wide = limited({"--sheet", "65535", "--distinct", same, "w"});  // 26 GB as one row
+  EXPECT_NE(wide.out.find("1 frame written to w-sheet-1x1-100x1000.png"), std::string::npos)
+      << wide.err;
   const auto every = limited({"--sheet", "1", same, "e"});
   EXPECT_EQ(every.exit_code, 2);
   EXPECT_NE(every.err.find(same + ": not enough memory"), std::string::npos) << every.err;
   EXPECT_EQ(every.err.find("std::"), std::string::npos) << every.err;
   EXPECT_EQ(GifTest::ListNames(cwd_.path()),
-            (std::vector<std::string>{"d-sheet-1x1-100x1000.json", "d-sheet-1x1-100x1000.png"}));
+            (std::vector<std::string>{"d-sheet-1x1-100x1000.json", "d-sheet-1x1-100x1000.png",
+                                      "w-sheet-1x1-100x1000.json", "w-sheet-1x1-100x1000.png"}));
 }
 #endif
 
