@@ -33,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FrameCompose::FrameRuns runs(
       true, [&](const FrameCompose::KeptFrame& kept, const FrameCompose::Canvas&) {
         delays_kept += kept.facts.delay_cs;
+        // Each kept frame fits a GIF frame's delay and stands for frames in a row.
+        if (kept.facts.delay_cs > FrameCompose::kLongestDelayCs) std::abort();
+        for (std::size_t i = 1; i < kept.stands_for.size(); ++i) {
+          if (kept.stands_for[i] != kept.stands_for[i - 1] + 1) std::abort();
+        }
       });
   try {
     FrameCompose::Compose(

@@ -167,13 +167,14 @@ class Parser {
     const std::string& arg = args_[i];
     if (!options_ended_ && Toolkit::IsPlatformHelpRequest(arg)) {
       parsed_.help = true;
+    } else if (!options_ended_ && Toolkit::IsPlatformOptionForm(arg)) {
+      Complain("unknown option '" + arg + "'");
     } else if (options_ended_ || arg == "-" || arg.empty() || arg[0] != '-') {
       operands_.push_back(arg);
     } else if (arg == "--") {
       options_ended_ = true;
     } else if (!TakeFlag(arg) && !TakeValued(i)) {
-      Complain((arg.rfind("--", 0) == 0 ? "unrecognized option '" : "invalid option '") + arg +
-               "'");
+      Complain("unknown option '" + arg + "'");
     }
   }
 
@@ -233,6 +234,10 @@ class Parser {
     if (parsed_.distinct && output != Output::kFullFrames && output != Output::kPng &&
         output != Output::kSheet) {
       Complain("--distinct goes with --full, --png or --sheet");
+    }
+    if (parsed_.jobs != 0 && output != Output::kFullFrames && output != Output::kPng) {
+      // A sheet is one file, and the exact cut copies bytes: one thread each.
+      Complain("--jobs goes with --full or --png (the other outputs are written by one thread)");
     }
     const std::size_t most_operands = parsed_.output == Output::kInfo ? 1 : 2;
     if (operands_.empty()) Complain("missing SOURCE");

@@ -65,9 +65,10 @@ struct ArgumentError {
 };
 
 // Reads `args` (without the program name). Returns Arguments, or sets
-// `error` and returns nothing: an unknown option, a bad --frames list, two
-// output kinds, --distinct without --full, --png or --sheet, no SOURCE, or
-// too many operands. With
+// `error` and returns nothing: an unknown option ("-x", "--x", or in the
+// platform's own form, Toolkit::IsPlatformOptionForm), a bad --frames
+// list, two output kinds, --distinct without --full, --png or --sheet,
+// --jobs without --full or --png, no SOURCE, or too many operands. With
 // help or version set, nothing else is checked.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, ArgumentError& error);
 

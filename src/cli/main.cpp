@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -28,6 +32,9 @@ constexpr int kExitWritten = 0;
 constexpr int kExitNotDivisible = 1;
 constexpr int kExitFailure = 2;
 constexpr char kPngExtension[] = ".png";
+constexpr char kNoMemory[] =
+    "not enough memory; nothing more written (fewer frames at once, with --frames, may fit)";
+constexpr char kUnexpected[] = "an unexpected failure; nothing more written";
 
 constexpr char kUsage[] =
     "Usage: mervane-split [OPTION]... SOURCE [OUTPUT_PREFIX]\n"
@@ -49,8 +56,10 @@ constexpr char kUsage[] =
     "                     OUTPUT_PREFIX-sheet-COLSxROWS-WxH.png (W x H: one cell),\n"
     "                     with its JSON (cells, frames, delays) beside it\n"
     "      --distinct     with --full, --png or --sheet: keep a frame only when it\n"
-    "                     looks different from the frame kept before it; it keeps\n"
-    "                     its own number and the delays of the frames it stands for\n"
+    "                     looks different from the frame before it; it keeps its\n"
+    "                     own number and the delays of the frames it stands for\n"
+    "                     (a run longer than 655.35 s, the most a GIF frame shows,\n"
+    "                     is kept as several frames)\n"
     "      --info         write no files; print each frame's number, byte offset\n"
     "                     and length in SOURCE, rectangle, delay, disposal,\n"
     "                     transparency and colour table, then the totals\n"
@@ -62,7 +71,7 @@ constexpr char kUsage[] =
     "                     than N pixels in all (frames times picture size); the\n"
     "                     default is 4000000000, 0 means no limit\n"
     "      --jobs N       with --full or --png: use N threads in all; the default\n"
-    "                     is one per core\n"
+    "                     is one per core (the other outputs take one and refuse it)\n"
     "  -h, --help         show this text and exit (on Windows also /?)\n"
     "      --version      show the version and exit\n"
     "      --             end of options: what follows is SOURCE and OUTPUT_PREFIX\n"
@@ -75,8 +84,19 @@ constexpr char kUsage[] =
     "only: --full, --png, --sheet and --info take any GIF); 2 any other failure\n"
     "(frame files written before it stay, and none is left half written).\n"
     "Nothing is written when a frame name would be SOURCE itself, or when\n"
-    "anything but a regular file stands at one. Folders named in OUTPUT_PREFIX\n"
-    "are made.\n";
+    "anything but a regular file stands at one; a regular file there, frame or\n"
+    "JSON, is replaced. Folders named in OUTPUT_PREFIX are made.\n"
+    "\n"
+    "Examples:\n"
+    "  mervane-split clip.gif            clip001.gif, clip002.gif, ... here\n"
+    "  mervane-split --png --frames 1-3 clip.gif f/c\n"
+    "                                    f/c001.png to f/c003.png\n"
+    "  mervane-split --png --distinct --json clip.gif f/c\n"
+    "                                    one PNG per run of identical frames, and\n"
+    "                                    f/c.json with their delays\n"
+    "  mervane-split --sheet 4 clip.gif  one sprite sheet, 4 frames a row, and JSON\n"
+    "  mervane-split --info clip.gif     each frame's facts; nothing written\n"
+    "  mervane-split -- -odd.gif         a SOURCE whose name starts with a dash\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
 class TerminalBar final : public FrameSplit::SplitProgress {
@@ -130,6 +150,7 @@ std::string Obstacle(const std::string& source, const std::string& prefix, int f
 
 // Empty text when `selection` picks some of `frames` frames; else the refusal.
 std::string NoneSelected(const Cli::Arguments& args, int frames) {
+  if (frames == 0) return args.source + ": the file holds no frames; nothing written";
   for (int k = 1; k <= frames; ++k) {
     if (args.frames.Contains(k)) return {};
   }
@@ -154,8 +175,23 @@ void MakePrefixFolder(const std::string& prefix) {
   Toolkit::MkDirAll(std::string(text.begin(), text.end()));
 }
 
-int Written(int written) {
-  std::printf("%d frame%s written\n", written, written == 1 ? "" : "s");
+// The folder that files named from `prefix` go to, whole, as the summary
+// names it: a relative prefix alone would not say where "here" was.
+std::string FolderOf(const std::string& prefix) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(std::u8string(prefix.begin(), prefix.end())).parent_path();
+  std::error_code unknown;  // no current folder: the prefix's own words serve
+  fs::path whole = fs::absolute(folder.empty() ? fs::path(u8".") : folder, unknown);
+  if (unknown) whole = folder.empty() ? fs::path(u8".") : folder;
+  whole = whole.lexically_normal();
+  if (!whole.has_filename() && whole != whole.root_path()) whole = whole.parent_path();
+  const std::u8string text = whole.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+int Written(int written, const std::string& prefix) {
+  std::printf("%d frame%s written to %s\n", written, written == 1 ? "" : "s",
+              FolderOf(prefix).c_str());
   return kExitWritten;
 }
 
@@ -219,7 +255,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
     Warn(args.source + ": frame " + std::to_string(std::max<long>(frame - starts.begin(), 1)) +
          ", byte " + std::to_string(plan->damage->offset) + ": " + plan->damage->reason);
   }
-  return Written(written);
+  return Written(written, prefix);
 }
 
 // Why writing `wanted` pictures of the survey's size passes the budget, or
@@ -287,7 +323,7 @@ int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
                 report.set.frames.size() == 1 ? "" : "s", sheet.c_str());
     return kExitWritten;
   }
-  return Written(report.written);
+  return Written(report.written, prefix);
 }
 
 const char* DisposalName(int disposal) {
@@ -369,15 +405,43 @@ int Run(const Cli::Arguments& args) {
   return kExitFailure;
 }
 
-}  // namespace
+// A failure as a user reads it. Ours name the operation, the path and the
+// reason; the standard library's own texts ("std::bad_alloc") mean nothing
+// to a user and are put in words, naming `source` when it is known.
+std::string Described(const std::exception_ptr& failure, const std::string& source) {
+  const std::string where = source.empty() ? std::string() : source + ": ";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return where + kNoMemory;
+  } catch (const std::length_error&) {  // a size past what a container holds
+    return where + kNoMemory;
+  } catch (const Toolkit::PlatformError& ours) {
+    return ours.what();
+  } catch (const FrameCompose::ComposeError& ours) {
+    return ours.what();
+  } catch (const std::filesystem::filesystem_error& system) {
+    const std::u8string path = system.path1().u8string();
+    return std::string(path.begin(), path.end()) + ": " + system.code().message();
+  } catch (const std::system_error& system) {  // a thread that could not start, say
+    return where + system.code().message() + "; nothing more written";
+  } catch (const std::runtime_error& ours) {  // what this program throws itself
+    return ours.what();
+  } catch (...) {
+    return where + kUnexpected;
+  }
+}
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv, std::string& source) {
   Cli::ArgumentError error;
   const std::optional<Cli::Arguments> args =
       Cli::ParseArguments(Toolkit::ProgramArguments(argc, argv), error);
   if (!args) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
-                 error.message.c_str(), kProgram);
+    // Where "/?" asks for help, it is offered as well.
+    const std::string slash_help =
+        Toolkit::IsPlatformHelpRequest("/?") ? std::string(" or '") + kProgram + " /?'" : "";
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'%s for more information.\n", kProgram,
+                 error.message.c_str(), kProgram, slash_help.c_str());
     return kExitFailure;
   }
   if (args->help) {
@@ -388,9 +452,17 @@ int main(int argc, char** argv) {
     std::printf("%s %s\n", kProgram, MERVANE_VERSION);
     return kExitWritten;
   }
+  source = args->source;
+  return Run(*args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string source;  // named in a failure once known
   try {
-    return Run(*args);
-  } catch (const std::exception& failure) {
-    return Fail(failure.what());
+    return Main(argc, argv, source);
+  } catch (...) {
+    return Fail(Described(std::current_exception(), source));
   }
 }

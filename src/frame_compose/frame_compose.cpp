@@ -337,9 +337,14 @@ class Composer {
     }
   }
 
-  // What lies beneath the first frame, as ImageMagick composes it: an
-  // animation whose first frame has no transparency starts on its opaque
-  // background colour, any other on transparency.
+  // What lies beneath the first frame. A first frame with no transparent
+  // colour, in a file with a global colour table, starts on the logical
+  // screen's background colour, opaque; any other on transparency. The
+  // background index names an entry of the global table, the screen's own,
+  // so a local table on the first frame changes nothing. It is the one
+  // colour the file itself gives for the screen where no frame lies;
+  // viewers differ here (browsers show transparency, some programs white),
+  // and no fixed colour of ours would be truer to the file.
   void StartCanvas(const FrameFacts& first) {
     const ColorMapObject* global = gif_->SColorMap;
     if (first.transparent_index || global == nullptr || global->ColorCount <= 0) {

@@ -26,11 +26,51 @@ std::string NumberOr(const std::optional<Value>& value) {
   return value ? std::to_string(*value) : std::string("null");
 }
 
-// `text` as a JSON string, quotes included; UTF-8 passes as it is.
+constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the well-formed UTF-8 sequence at text[at] (Unicode's
+// table 3-7: no overlong forms, no surrogates, nothing past U+10FFFF), or 0.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  const auto follows = [&](std::size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
+    return byte(i) >= low && byte(i) <= high;
+  };
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return follows(1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return follows(1, low, high) && follows(2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    return follows(1, low, high) && follows(2) && follows(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+bool IsUtf8(const std::string& text) {
+  for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+    if ((length = Utf8SequenceAt(text, at)) == 0) return false;
+  }
+  return true;
+}
+
+// `text` as a JSON string, quotes included; UTF-8 passes as it is, and each
+// byte that is not part of it becomes U+FFFD.
 std::string Quoted(const std::string& text) {
   std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    const std::size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) {
+      quoted += kReplacementCharacter;
+    } else if (length > 1) {
+      quoted.append(text, at, length);
+      at += length - 1;
+    } else if (c == '"' || c == '\\') {
       quoted += '\\';
       quoted += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
@@ -42,6 +82,17 @@ std::string Quoted(const std::string& text) {
     }
   }
   return quoted + "\"";
+}
+
+// `"file": NAME`, and the name's bytes when it is not UTF-8.
+std::string FileFields(const std::string& name) {
+  std::string fields = "\"file\": " + Quoted(name);
+  if (IsUtf8(name)) return fields;
+  fields += ", \"file_bytes\": [";
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    fields += (i == 0 ? "" : ", ") + std::to_string(static_cast<unsigned char>(name[i]));
+  }
+  return fields + "]";
 }
 
 // Numbers and fixed words in a format: every use fits well within the buffer.
@@ -60,13 +111,14 @@ std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
                                                       : "none";
   std::string json = Printed(
       "{\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
-      "\"width\": %d, \"height\": %d, \"delay_ms\": %d, \"disposal\": \"%s\", "
+      "\"width\": %d, \"height\": %d, \"delay_ms\": %lld, \"disposal\": \"%s\", "
       "\"transparent_index\": %s, \"colour_table\": \"%s\", \"colour_table_size\": %d, "
       "\"interlaced\": %s, \"complete\": %s",
-      f.number, f.offset, f.length, f.left, f.top, f.width, f.height, f.delay_cs * 10,
-      DisposalName(f.disposal), NumberOr(f.transparent_index).c_str(), table, f.colour_table_size,
-      Bool(f.interlaced), Bool(f.complete));
-  if (!kept.file.empty()) json += ", \"file\": " + Quoted(kept.file);
+      f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
+      static_cast<long long>(f.delay_cs) * 10, DisposalName(f.disposal),
+      NumberOr(f.transparent_index).c_str(), table, f.colour_table_size, Bool(f.interlaced),
+      Bool(f.complete));
+  if (!kept.file.empty()) json += ", " + FileFields(kept.file);
   if (kept.stands_for.size() > 1) {
     json += ", \"stands_for\": [";
     for (std::size_t i = 0; i < kept.stands_for.size(); ++i) {
@@ -92,7 +144,10 @@ KeptFrame Alone(const FrameFacts& facts) {
 
 void FrameRuns::Add(const FrameFacts& facts, const Canvas& canvas) {
   if (!distinct_) return out_(Alone(facts), canvas);
-  if (held_ && held_canvas_.width == canvas.width && held_canvas_.height == canvas.height &&
+  // A frame's own delay is 16-bit, so the sum is tested without passing it.
+  if (held_ && facts.number == held_->stands_for.back() + 1 &&
+      held_->facts.delay_cs <= kLongestDelayCs - facts.delay_cs &&
+      held_canvas_.width == canvas.width && held_canvas_.height == canvas.height &&
       held_canvas_.pixels == canvas.pixels) {
     held_->facts.delay_cs += facts.delay_cs;
     held_->stands_for.push_back(facts.number);
@@ -152,7 +207,7 @@ std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet
       animation.screen_width, animation.screen_height, animation.background_index,
       animation.total_delay_cs * 10, NumberOr(set.damaged_at).c_str());
   if (sheet) {
-    json += ",\n \"sheet\": {\"file\": " + Quoted(sheet->file) +
+    json += ",\n \"sheet\": {" + FileFields(sheet->file) +
             Printed(", \"columns\": %d, \"rows\": %d, \"cell_width\": %d, \"cell_height\": %d}",
                     sheet->columns, sheet->rows, sheet->cell_width, sheet->cell_height);
   }

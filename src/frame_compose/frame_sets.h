@@ -27,10 +27,18 @@ struct KeptFrame {
   int column = -1, row = 0;
 };
 
+// A GIF frame's delay is a 16-bit count of hundredths of a second: no kept
+// frame stands for longer, so that every kept frame can be written as one.
+inline constexpr int kLongestDelayCs = 65535;
+
 // Hands each frame added on to `out`, or with `distinct`, one frame per run
 // of frames whose pictures are equal pixel for pixel: the first of the run,
-// handed on once the run ends (at a different picture or at Finish), with
-// the run's delays summed. Holds one picture besides the caller's.
+// handed on once the run ends, with the run's delays summed. A run ends at
+// a different picture, at a gap in the numbers (a frame not added lies
+// between, and may look different), at Finish, and where its delay would
+// pass kLongestDelayCs: a longer run is kept as several frames, each
+// standing for its share, so the delays still add up exactly. Holds one
+// picture besides the caller's.
 class FrameRuns {
  public:
   using Out = std::function<void(const KeptFrame& frame, const Canvas& canvas)>;
@@ -76,8 +84,11 @@ struct SheetLayout {
 // "stands_for" (when it stands for more than itself) and "cell" {column,
 // row, x, y}; then count, loop_count, screen, background_index,
 // duration_ms, damaged_at and, for a sheet, "sheet" {file, columns, rows,
-// cell_width, cell_height}. Text is UTF-8, escaped as JSON requires.
-// Ends with a line break.
+// cell_width, cell_height}. Times are 64-bit. The text is always valid
+// UTF-8, escaped as JSON requires: a file name that is not UTF-8 (names are
+// bytes on POSIX) is written with U+FFFD for each byte that does not fit,
+// and followed by "file_bytes", the name's bytes as numbers, so that a
+// reader can still find the file. Ends with a line break.
 std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet = std::nullopt);
 
 // Writes SetJson(set, sheet) to `path`, whole or not at all.

@@ -21,6 +21,9 @@
 namespace FrameCompose {
 namespace {
 
+// Why an encoder ran out of memory, in words.
+constexpr char kNoMemory[] = "not enough memory";
+
 // How often a caller's events run while it waits on other threads.
 constexpr std::chrono::milliseconds kPumpEvery{20};
 
@@ -234,9 +237,12 @@ class Writer {
       job.canvas.reset();
       return nullptr;
     } catch (const std::exception& reason) {
-      return std::make_exception_ptr(std::runtime_error("Cannot encode frame " +
-                                                        std::to_string(job.number) + " as " + path +
-                                                        ": " + reason.what()));
+      // The library's own words for these mean nothing to a user.
+      const bool memory = dynamic_cast<const std::bad_alloc*>(&reason) != nullptr ||
+                          dynamic_cast<const std::length_error*>(&reason) != nullptr;
+      return std::make_exception_ptr(std::runtime_error(
+          "Cannot encode frame " + std::to_string(job.number) + " as " + path + ": " +
+          (memory ? std::string(kNoMemory) : std::string(reason.what()))));
     }
   }
 
@@ -381,60 +387,79 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
 
 namespace {
 
+// Refuses a sheet of `grid` cells of the survey's size with a side longer
+// than kLargestSheetSide; `at_least` when more cells may yet come.
+void RequireSheetFits(const SheetGrid& grid, const Survey& survey, bool at_least) {
+  const auto width =
+      static_cast<std::size_t>(grid.columns) * static_cast<std::size_t>(survey.width);
+  const auto height = static_cast<std::size_t>(grid.rows) * static_cast<std::size_t>(survey.height);
+  if (width <= kLargestSheetSide && height <= kLargestSheetSide) return;
+  throw std::runtime_error(std::string("a sheet of ") + (at_least ? "at least " : "") +
+                           std::to_string(width) + " x " + std::to_string(height) +
+                           " pixels is larger than PNG readers take (" +
+                           std::to_string(kLargestSheetSide) +
+                           " a side); nothing written (use fewer columns or frames)");
+}
+
 // A sprite sheet filled cell by cell, row by row, each cell one picture.
+// Each cell is held on its own until the sheet is put together: memory
+// follows the cells placed, however many frames were asked for and however
+// many columns, and nothing is copied as the sheet grows.
 class SheetBuilder {
  public:
-  // Room for `cells` cells at once: growing the sheet row by row would
-  // copy it, and hold it twice, again and again.
-  SheetBuilder(int columns, const Survey& survey, std::size_t cells)
-      : columns_(static_cast<std::size_t>(columns)),
+  SheetBuilder(int columns, const Survey& survey)
+      : columns_(columns),
+        survey_(survey),
         cell_width_(static_cast<std::size_t>(survey.width)),
-        cell_height_(static_cast<std::size_t>(survey.height)) {
-    sheet_.pixels.reserve((cells + columns_ - 1) / columns_ * RowPixels());
-  }
+        cell_height_(static_cast<std::size_t>(survey.height)) {}
 
-  // `frame` with its place, its picture copied there.
+  // `frame` with its place, its picture copied there. Throws as
+  // RequireSheetFits does, before taking memory, when the cell would make
+  // the sheet too large.
   KeptFrame Place(const KeptFrame& frame, const Canvas& canvas) {
+    RequireSheetFits(SheetGridFor(cells_.size() + 1, columns_), survey_, true);
     KeptFrame placed = frame;
-    placed.column = static_cast<int>(cells_ % columns_);
-    placed.row = static_cast<int>(cells_ / columns_);
-    ++cells_;
-    if (placed.column == 0) sheet_.pixels.resize(sheet_.pixels.size() + RowPixels());
+    placed.column = static_cast<int>(cells_.size() % static_cast<std::size_t>(columns_));
+    placed.row = static_cast<int>(cells_.size() / static_cast<std::size_t>(columns_));
+    std::vector<std::uint32_t>& cell = cells_.emplace_back(cell_width_ * cell_height_);
     const std::size_t width = std::min(static_cast<std::size_t>(canvas.width), cell_width_);
     const std::size_t height = std::min(static_cast<std::size_t>(canvas.height), cell_height_);
     for (std::size_t y = 0; y < height; ++y) {
-      const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
-      const std::size_t to =
-          (placed.row * cell_height_ + y) * SheetWidth() + placed.column * cell_width_;
-      std::copy_n(from, width, sheet_.pixels.begin() + static_cast<long>(to));
+      std::copy_n(canvas.pixels.begin() + static_cast<long>(y * canvas.width), width,
+                  cell.begin() + static_cast<long>(y * cell_width_));
     }
     return placed;
   }
 
   // Fewer cells than columns make a narrower sheet.
-  int Columns() const { return SheetGridFor(cells_, static_cast<int>(columns_)).columns; }
-  int Rows() const { return SheetGridFor(cells_, static_cast<int>(columns_)).rows; }
+  int Columns() const { return SheetGridFor(cells_.size(), columns_).columns; }
+  int Rows() const { return SheetGridFor(cells_.size(), columns_).rows; }
 
-  // The sheet, its size set. REQUIRES: called once, after the last Place.
+  // The sheet, its size set; each cell is let go once copied into it.
+  // REQUIRES: called once, after the last Place.
   Canvas Finish() {
-    sheet_.width = static_cast<int>(cell_width_) * Columns();
-    sheet_.height = static_cast<int>(cell_height_) * Rows();
-    if (static_cast<std::size_t>(Columns()) < columns_) {  // one row: its lines closed up
-      for (std::size_t y = 0; y < static_cast<std::size_t>(sheet_.height); ++y) {
-        std::copy_n(sheet_.pixels.begin() + static_cast<long>(y * SheetWidth()), sheet_.width,
-                    sheet_.pixels.begin() + static_cast<long>(y * sheet_.width));
+    Canvas sheet;
+    sheet.width = static_cast<int>(cell_width_) * Columns();
+    sheet.height = static_cast<int>(cell_height_) * Rows();
+    const auto width = static_cast<std::size_t>(sheet.width);
+    sheet.pixels.resize(width * static_cast<std::size_t>(sheet.height));
+    const auto columns = static_cast<std::size_t>(Columns());
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const std::size_t left = c % columns * cell_width_, top = c / columns * cell_height_;
+      for (std::size_t y = 0; y < cell_height_; ++y) {
+        std::copy_n(cells_[c].begin() + static_cast<long>(y * cell_width_), cell_width_,
+                    sheet.pixels.begin() + static_cast<long>((top + y) * width + left));
       }
+      cells_[c] = {};
     }
-    sheet_.pixels.resize(static_cast<std::size_t>(sheet_.width) * sheet_.height);
-    return std::move(sheet_);
+    return sheet;
   }
 
  private:
-  std::size_t SheetWidth() const { return cell_width_ * columns_; }
-  std::size_t RowPixels() const { return SheetWidth() * cell_height_; }
-  const std::size_t columns_, cell_width_, cell_height_;
-  std::size_t cells_ = 0;
-  Canvas sheet_;
+  const int columns_;
+  const Survey survey_;
+  const std::size_t cell_width_, cell_height_;
+  std::vector<std::vector<std::uint32_t>> cells_;
 };
 
 // Encodes `sheet` as a PNG at `path`. A sheet of many large frames takes
@@ -464,11 +489,16 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
                      const std::string& prefix, int columns, const SaveRequest& request,
                      std::string* sheet_path) {
   const Survey survey = SurveyOf(source, request);
-  std::size_t wanted = 0;
-  for (int number = 1; number <= survey.frames; ++number) {
-    wanted += !request.wanted || request.wanted(number) ? 1 : 0;
+  if (!request.distinct) {
+    // Every wanted frame gets a cell: a sheet too large is known before
+    // the first frame is composed.
+    std::size_t wanted = 0;
+    for (int number = 1; number <= survey.frames; ++number) {
+      wanted += !request.wanted || request.wanted(number) ? 1 : 0;
+    }
+    RequireSheetFits(SheetGridFor(wanted, columns), survey, false);
   }
-  SheetBuilder builder(columns, survey, wanted);
+  SheetBuilder builder(columns, survey);
   SaveReport report;
   ComposeWanted(
       source, source_name, request, survey, true,
@@ -476,14 +506,6 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
         report.set.frames.push_back(builder.Place(frame, canvas));
       },
       report);
-  const auto width = static_cast<std::size_t>(builder.Columns()) * survey.width;
-  const auto height = static_cast<std::size_t>(builder.Rows()) * survey.height;
-  if (width > kLargestSheetSide || height > kLargestSheetSide) {
-    throw std::runtime_error("a sheet of " + std::to_string(width) + " x " +
-                             std::to_string(height) + " pixels is larger than PNG readers take (" +
-                             std::to_string(kLargestSheetSide) +
-                             " a side); nothing written (use fewer columns or frames)");
-  }
   const std::string stem =
       SheetStem(prefix, builder.Columns(), builder.Rows(), survey.width, survey.height);
   const std::string path = stem + ".png";

@@ -30,7 +30,8 @@ struct SaveRequest {
   std::function<void()> pump;    // as ComposeOptions::pump
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
   int threads = 0;               // threads in all, the caller's among them; 0: one per core
-  // One frame per run of identical pictures, its delay the run's (FrameRuns).
+  // One frame per run of consecutive identical pictures, its delay the
+  // run's, each at most kLongestDelayCs (FrameRuns).
   bool distinct = false;
   // Where the JSON of the frames written goes (SetJson, with each frame's
   // file); empty: nowhere. With it, every frame is read, `last` or not, so
@@ -89,11 +90,15 @@ inline constexpr std::size_t kLargestSheetSide = 1'000'000;
 // the picture, named SheetStem(prefix, ...) + ".png", and its JSON beside
 // it (SidecarName of the stem). A sheet with a side longer than
 // kLargestSheetSide is refused with std::runtime_error before anything is
-// written. `request.kind`, `path_of` and `sidecar` are
-// not used. Names are checked as SaveFramesAsTheyAppear checks them, once
-// the frames are composed and before anything is written. The whole sheet is
-// held in memory while it is made: callers bound its pixels first. Returns
-// the report, with `written` 1, and the sheet's path in `sheet_path`.
+// written: before the first frame is composed, from the number of frames
+// wanted and the picture's size; with `request.distinct`, whose cells are
+// not known beforehand, as soon as the frames kept make it too large.
+// `request.kind`, `path_of`, `sidecar` and `threads` are not used. Names are
+// checked as SaveFramesAsTheyAppear checks them, once the frames are
+// composed and before anything is written. The cells are held in memory as
+// they are made (memory follows the frames kept, not those asked for, nor
+// the columns), then the sheet: callers bound its pixels first. Returns the report, with
+// `written` 1, and the sheet's path in `sheet_path`.
 // REQUIRES: columns >= 1.
 SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& source_name,
                      const std::string& prefix, int columns, const SaveRequest& request,

@@ -169,6 +169,11 @@ std::string PathSeparator();
 // may name a file.
 bool IsPlatformHelpRequest(const std::string& arg);
 
+// True when `arg` has the form of an option in the platform's own way
+// besides "-x" and "--x": on Windows "/" and letters, digits or "?" alone
+// ("/?", "/x", "/help"); never elsewhere, where such a text names a file.
+bool IsPlatformOptionForm(const std::string& arg);
+
 // True when the standard error stream is an interactive terminal.
 bool StderrIsTerminal();
 

@@ -241,6 +241,8 @@ std::string PathSeparator() { return "/"; }
 
 bool IsPlatformHelpRequest(const std::string&) { return false; }
 
+bool IsPlatformOptionForm(const std::string&) { return false; }
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {

@@ -218,6 +218,15 @@ std::string PathSeparator() { return "\\"; }
 
 bool IsPlatformHelpRequest(const std::string& arg) { return arg == "/?"; }
 
+bool IsPlatformOptionForm(const std::string& arg) {
+  // A path from the drive's root ("/clips/a.gif", "/a.gif") holds a
+  // separator or a dot after the first slash; an option holds neither.
+  return arg.size() > 1 && arg[0] == '/' && std::all_of(arg.begin() + 1, arg.end(), [](char c) {
+           return c == '?' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                  (c >= '0' && c <= '9');
+         });
+}
+
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::vector<std::string> ProgramArguments(int, char**) {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <numeric>
 
 #include "support/compose_helpers.h"
 #include "support/gif_writer.h"
@@ -15,6 +17,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using GifTest::RunProcess;
+
+// The folder `below` `folder` as the summary line names it: whole, with
+// links resolved as the current folder's own name resolves them.
+std::string Whole(const fs::path& folder, const std::string& below = "") {
+  fs::path whole = fs::canonical(folder);
+  if (!below.empty()) whole /= fs::u8path(below);
+  const std::u8string text = whole.make_preferred().u8string();
+  return std::string(text.begin(), text.end());
+}
 
 std::string LastLine(const std::string& text) {
   std::string trimmed = text;
@@ -69,7 +80,7 @@ TEST_F(MervaneSplit, WritesFramesBesideTheDefaultPrefixInTheCurrentFolder) {
   const std::string source = Put("my anim \xE3\x82\xA2.gif", gif);
   const auto result = RunProcess({MERVANE_SPLIT, source}, cwd_.Text());
   EXPECT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(LastLine(result.out), "3 frames written");
+  EXPECT_EQ(LastLine(result.out), "3 frames written to " + Whole(cwd_.path()));
   EXPECT_EQ(GifTest::ListNames(cwd_.path()), (std::vector<std::string>{"my anim \xE3\x82\xA2"
                                                                        "001.gif",
                                                                        "my anim \xE3\x82\xA2"
@@ -106,7 +117,8 @@ TEST_F(MervaneSplit, ExitCodesTellWrittenNotDivisibleAndFailed) {
           {{no_header}, 2, "application extension"},
           {{good, cwd_.File("made/on the way/f")},
            0,
-           "5 frames written"},            // folders made as mkdir -p does
+           "5 frames written to " + Whole(cwd_.path(), "made/on the way") +
+               "\n"},                      // folders made as mkdir -p does
           {{good, good + "/f"}, 2, good},  // no folder can be made where a file stands
           {{good, cwd_.File("f")}, 2, cwd_.File("f003.gif")},
           {{}, 2, "Try 'mervane-split --help'"},
@@ -143,8 +155,12 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
       {{a, "--help"}, 0, "Usage: mervane-split", {}},
       {{"-h"}, 0, "Usage: mervane-split", {}},
       {{"--version", "--bogus"}, 0, "mervane-split 1.", {}},
-      {{"--bogus", a}, 2, "unrecognized option '--bogus'\nTry 'mervane-split --help'", {}},
-      {{"-x", a}, 2, "invalid option '-x'", {}},
+      {{"--bogus", a}, 2, "unknown option '--bogus'\nTry 'mervane-split --help'", {}},
+      {{"-x", a}, 2, "unknown option '-x'\nTry 'mervane-split --help'", {}},
+      {{"--help"}, 0, "\nExamples:\n  mervane-split clip.gif ", {}},
+      // A sheet and the exact cut are written by one thread: --jobs says so.
+      {{"--jobs", "2", "--sheet", "1", a}, 2, "--jobs goes with --full or --png", {}},
+      {{"--jobs=2", a}, 2, "--jobs goes with --full or --png", {}},
       {{"--", inputs_.File("-odd.gif"), "--p"}, 0, "2 frames", {"--p001.gif", "--p002.gif"}},
       {{inputs_.File("clip.GIF")}, 0, "2 frames", {"clip001.gif", "clip002.gif"}},
       {{inputs_.File("noext")}, 0, "2 frames", {"noext001.gif", "noext002.gif"}},
@@ -178,6 +194,8 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   if (have_fifo) cases.push_back({{inputs_.File("pipe.gif")}, 2, "not a regular file", {}});
 #if defined(_WIN32)
   cases.push_back({{"/?"}, 0, "Usage: mervane-split", {}});  // as Windows programs do
+  cases.push_back(
+      {{"/x", a}, 2, "unknown option '/x'\nTry 'mervane-split --help' or 'mervane-split /?'", {}});
 #else
   cases.push_back({{"/?"}, 2, "Cannot open /?", {}});  // a path like any other
 #endif
@@ -200,6 +218,10 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
   for (const char* mode : {"--full", "--info", "--frames=7-"}) {
     cases.push_back(
         {{mode, "--frames=4-9", a}, 2, "--frames 4-9 selects none of the 3 frames", {}});
+  }
+  const std::string none = Put("none.gif", GifTest::Encode(GifTest::SolidFrames(0, 2, 2)));
+  for (const char* mode : {"--png", "--sheet=2", "--info"}) {
+    cases.push_back({{mode, none}, 2, none + ": the file holds no frames; nothing written", {}});
   }
   for (const char* mode : {"--full", "--png", "--sheet=2"}) {
     cases.push_back({{mode, "--limit-pixels", "11", a, "o"},
@@ -319,5 +341,144 @@ TEST_F(MervaneSplit, DistinctFramesKeepOnePerRunWithTheRunsTimeAndTheJsonSaysSo)
     EXPECT_EQ(GifTest::ListNames(inputs_.path()), (std::vector<std::string>{"k.json", "runs.gif"}));
   }
 }
+
+// `count` frames of one colour, `delay` hundredths each, on a 1 x 1 screen.
+GifTest::Bytes SameFrames(int count, std::uint16_t delay) {
+  GifTest::Animation same = GifTest::SolidFrames(count, 1, 1);
+  for (GifTest::Frame& frame : same.frames) {
+    frame.indices = {1};
+    frame.delay = delay;
+  }
+  return GifTest::Encode(same);
+}
+
+TEST_F(MervaneSplit, OnlyConsecutiveFramesFoldAndNoKeptDelayPassesWhatAGifHolds) {
+  GifTest::Animation aba = GifTest::SolidFrames(3, 1, 1);  // colours A B A
+  aba.frames[2].indices = aba.frames[0].indices;
+  const std::string three = Put("three.gif", SameFrames(3, 40000));  // 400 s each
+  const std::string five = Put("five.gif", SameFrames(5, 30000));
+  std::vector<int> each(3300);
+  std::iota(each.begin(), each.end(), 1);
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<int> numbers;
+    std::vector<long long> delays_ms;  // every kept frame's, as the JSON gives it
+    std::string stands_for;            // text the JSON must hold, or none
+  };
+  const std::vector<Case> cases = {
+      // Kept alone: two would pass 655.35 s, the most a GIF frame holds.
+      {{"--full", three}, {1, 2, 3}, {400000, 400000, 400000}, ""},
+      {{"--png", five}, {1, 3, 5}, {600000, 600000, 300000}, "\"stands_for\": [3, 4]}"},
+      {{"--sheet=2", five},
+       {1, 3, 5},
+       {600000, 600000, 300000},
+       "\"stands_for\": [1, 2], \"cell\""},
+      // Frame 2 lies between frames 1 and 3, and is not theirs to stand for.
+      {{"--full", "--frames", "1,3", Put("aba.gif", GifTest::Encode(aba))}, {1, 3}, {100, 100}, ""},
+      // 3300 frames of 655.35 s: 2162655 s in all, past 32 bits in milliseconds.
+      {{"--sheet=100", Put("long.gif", SameFrames(3300, 65535))},
+       each,
+       std::vector<long long>(3300, 655350),
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    GifTest::TempDir cwd;
+    std::vector<std::string> argv = {MERVANE_SPLIT, "--distinct", "--json"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    argv.push_back("r");
+    ASSERT_EQ(RunProcess(argv, cwd.Text()).exit_code, 0);
+    std::string json;
+    for (const std::string& name : GifTest::ListNames(cwd.path())) {
+      if (name.ends_with(".json")) {
+        const GifTest::Bytes bytes = GifTest::ReadBytes(cwd.path() / name);
+        json.assign(bytes.begin(), bytes.end());
+      }
+    }
+    const auto numbers = GifTest::Numbers(json, "{\"number\": ");
+    EXPECT_EQ(numbers, c.numbers);
+    const auto delays = GifTest::Numbers<long long>(json, "\"delay_ms\": ");
+    EXPECT_EQ(delays, c.delays_ms);
+    if (!c.stands_for.empty()) {
+      EXPECT_NE(json.find(c.stands_for), std::string::npos) << json;
+    }
+    if (c.args.size() == 2) {  // every frame: their times add up to the animation's
+      long long sum = 0;
+      for (const long long delay : delays) sum += delay;
+      EXPECT_EQ(GifTest::Numbers<long long>(json, "\"duration_ms\": "),
+                std::vector<long long>{sum});
+    }
+    if (c.args[0] == "--full") {  // and each file's own delay says the same
+      for (std::size_t i = 0; i < numbers.size(); ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "r%03d.gif", numbers[i]);
+        const std::string info =
+            RunProcess({MERVANE_SPLIT, "--info", "--json", cwd.File(name)}, ".").out;
+        EXPECT_EQ(GifTest::Numbers<long long>(info, "\"delay_ms\": "),
+                  std::vector<long long>{c.delays_ms[i]});
+      }
+    }
+  }
+}
+
+#if !defined(_WIN32)  // names there are UTF-16, whatever they hold
+TEST_F(MervaneSplit, ANameThatIsNotUtf8LeavesTheJsonValidAndItsFilesFindable) {
+  const std::string source = Put("x\xFF.gif", GifTest::Encode(GifTest::SolidFrames(2, 1, 1)));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--full",
+       "\"file\": \"x\xEF\xBF\xBD"
+       "001.gif\", \"file_bytes\": [120, 255, 48, 48, 49, "},
+      {"--sheet=2",
+       "\"file\": \"x\xEF\xBF\xBD-sheet-2x1-1x1.png\", \"file_bytes\": [120, 255, 45, "},
+  };
+  for (const auto& [mode, expected] : cases) {
+    GifTest::TempDir cwd;
+    ASSERT_EQ(RunProcess({MERVANE_SPLIT, "--json", mode, source}, cwd.Text()).exit_code, 0);
+    for (const std::string& name : GifTest::ListNames(cwd.path())) {
+      if (!name.ends_with(".json")) continue;
+      const GifTest::Bytes json = GifTest::ReadBytes(cwd.path() / name);
+      const std::string text(json.begin(), json.end());
+      EXPECT_EQ(text.find('\xFF'), std::string::npos) << mode;  // never a UTF-8 byte
+      EXPECT_NE(text.find(expected), std::string::npos) << text;
+    }
+  }
+}
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // its shadow memory takes no address limit
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+#if !defined(_WIN32)
+TEST_F(MervaneSplit, ASheetsMemoryFollowsTheFramesKeptAndRunningOutIsSaidInWords) {
+  if (kSanitized) GTEST_SKIP() << "an address limit and a sanitizer do not mix";
+  // 900 identical frames of 100 x 1000: 360 MB as cells, 400 KB as one.
+  const std::string same = Put("same.gif", GifTest::ConstantFrames(900, 100, 1000, 100, 1000, 1));
+  const auto limited = [&](std::vector<std::string> args) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", "ulimit -v 262144 && exec \"$0\" \"$@\"",
+                                     MERVANE_SPLIT};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProcess(argv, cwd_.Text());
+  };
+  const auto kept = limited({"--sheet", "1", "--distinct", same, "d"});
+  EXPECT_EQ(kept.exit_code, 0) << kept.err;
+  EXPECT_NE(kept.out.find("1 frame written to d-sheet-1x1-100x1000.png"), std::string::npos)
+      << kept.out;
+  const auto wide = limited({"--sheet", "65535", "--distinct", same, "w"});  // 26 GB as one row
+  EXPECT_NE(wide.out.find("1 frame written to w-sheet-1x1-100x1000.png"), std::string::npos)
+      << wide.err;
+  const auto every = limited({"--sheet", "1", same, "e"});
+  EXPECT_EQ(every.exit_code, 2);
+  EXPECT_NE(every.err.find(same + ": not enough memory"), std::string::npos) << every.err;
+  EXPECT_EQ(every.err.find("std::"), std::string::npos) << every.err;
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()),
+            (std::vector<std::string>{"d-sheet-1x1-100x1000.json", "d-sheet-1x1-100x1000.png",
+                                      "w-sheet-1x1-100x1000.json", "w-sheet-1x1-100x1000.png"}));
+}
+#endif
 
 }  // namespace

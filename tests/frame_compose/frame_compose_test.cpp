@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "frame_compose/frame_files.h"
+#include "frame_compose/frame_sets.h"
+#include "frame_compose/save_frames.h"
 #include "support/compose_helpers.h"
 #include "support/gif_writer.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -167,6 +170,83 @@ TEST(Compose, FactsAndDamageNameTheFrameAndTheByte) {
   }
   // Only a few prefixes end between blocks.
   EXPECT_GT(failures, static_cast<int>(whole.size()) * 3 / 4);
+}
+
+TEST(Compose, TheFirstFrameLiesOnTheScreensBackgroundColourOnlyWhenItIsOpaque) {
+  constexpr std::size_t kBackgroundIndex = 11;  // in the logical screen descriptor
+  constexpr std::size_t kGlobalTable = 13, kGlobalTableBytes = 8 * 3;
+  const std::uint32_t green = 0xFF00FF00u;  // Screen's colour 2, opaque, bytes R G B A
+  struct Case {
+    const char* name;
+    bool local, transparent, global;
+    std::uint32_t outside;  // a pixel the first frame does not cover
+  };
+  const Case cases[] = {
+      {"global table", false, false, true, green},
+      {"local table: the index still names a global colour", true, false, true, green},
+      {"a transparent first frame", true, true, true, 0},
+      {"no global table", true, false, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Frame first = Solid(2, 2, 1);
+    if (c.local) first.local_palette = {{1, 2, 3}, {4, 5, 6}};
+    if (c.transparent) first.transparent = 0;
+    Bytes gif = Encode(Screen({first}));
+    gif[kBackgroundIndex] = 2;
+    if (!c.global) {
+      gif[kBackgroundIndex - 1] &= 0x7F;  // no global table flag
+      gif.erase(gif.begin() + kGlobalTable, gif.begin() + kGlobalTable + kGlobalTableBytes);
+    }
+    const auto frames = ComposeAll(gif);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].pixels.back(), c.outside);
+  }
+}
+
+TEST(SaveSheet, ASheetTooLongIsRefusedBeforeAnyFrameIsComposed) {
+  // 2001 frames of 1 x 500 in one column: 1000500 pixels tall.
+  const Bytes gif = ConstantFrames(2001, 1, 500, 1, 500);
+  GifTest::TempDir folder;
+  FrameCompose::SaveRequest request;
+  int composed = 0;
+  request.after_frame = [&](int) { ++composed; };
+  try {
+    FrameCompose::SaveSheet(gif, "s", folder.File("s"), 1, request);
+    ADD_FAILURE() << "not refused";
+  } catch (const std::runtime_error& refusal) {
+    EXPECT_NE(std::string(refusal.what()).find("a sheet of 1 x 1000500 pixels"), std::string::npos)
+        << refusal.what();
+  }
+  EXPECT_EQ(composed, 0);
+  EXPECT_TRUE(GifTest::ListNames(folder.path()).empty());
+}
+
+TEST(SetJson, NamesThatAreNotUtf8StayReadableAndFindable) {
+  struct Case {
+    std::string name, file;  // the name, and its "file" field as written
+    std::string bytes;       // its "file_bytes", or empty when it is UTF-8
+  };
+  const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+  const std::vector<Case> cases = {
+      {"a\xFF", "a" + bad, "[97, 255]"},
+      {"\xC3(", bad + "(", "[195, 40]"},                                    // a sequence cut short
+      {"\xC0\xAF", bad + bad, "[192, 175]"},                                // an overlong "/"
+      {"\xED\xA0\x80", bad + bad + bad, "[237, 160, 128]"},                 // a surrogate
+      {"\xF4\x90\x80\x80", bad + bad + bad + bad, "[244, 144, 128, 128]"},  // past U+10FFFF
+      {"\xE3\x82\xA2\xF0\x9F\x98\x80\"\n", "\xE3\x82\xA2\xF0\x9F\x98\x80\\\"\\u000a", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    FrameCompose::SetFacts set;
+    set.frames.resize(1);
+    set.frames[0].file = c.name;
+    const std::string json = FrameCompose::SetJson(set);
+    const std::string file = "\"file\": \"" + c.file + "\"";
+    EXPECT_NE(json.find(c.bytes.empty() ? file + "}" : file + ", \"file_bytes\": " + c.bytes + "}"),
+              std::string::npos)
+        << json;
+  }
 }
 
 }  // namespace

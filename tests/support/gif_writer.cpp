@@ -209,7 +209,7 @@ Bytes ConstantLzwSubBlocks(std::uint64_t count, std::uint8_t index, int min_code
 }
 
 Bytes ConstantFrames(int count, int frame_width, int frame_height, int screen_width,
-                     int screen_height) {
+                     int screen_height, int colours) {
   const Rgb two[] = {{255, 0, 0}, {0, 128, 0}};
   Bytes out = HeaderAndScreen(screen_width, screen_height, two);
   Append(out, LoopingExtension());
@@ -220,7 +220,7 @@ Bytes ConstantFrames(int count, int frame_width, int frame_height, int screen_wi
     PutWord(out, frame_height);
     out.insert(out.end(), {0x00, 0x02});  // no local table; LZW minimum code size
     Append(out, ConstantLzwSubBlocks(static_cast<std::uint64_t>(frame_width) * frame_height,
-                                     static_cast<std::uint8_t>(i % 2), 2));
+                                     static_cast<std::uint8_t>(i % colours), 2));
     out.push_back(0x00);
   }
   Append(out, Trailer());

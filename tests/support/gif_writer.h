@@ -65,9 +65,9 @@ Bytes Trailer();                                                               /
 Bytes ConstantLzwSubBlocks(std::uint64_t count, std::uint8_t index, int min_code_size);
 // A looping animation of `count` one-colour frames of frame_width x
 // frame_height at the top left of a screen_width x screen_height screen,
-// made without the pixels.
+// made without the pixels; frame i has colour i % `colours` (1 or 2).
 Bytes ConstantFrames(int count, int frame_width, int frame_height, int screen_width,
-                     int screen_height);
+                     int screen_height, int colours = 2);
 
 Bytes Concat(std::initializer_list<Bytes> pieces);
 Bytes FromText(const std::string& text);

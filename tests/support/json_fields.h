@@ -11,10 +11,12 @@
 namespace GifTest {
 
 // Every whole number that follows `field` (as in "\"delay_ms\": ") in `json`.
-inline std::vector<int> Numbers(const std::string& json, const std::string& field) {
-  std::vector<int> numbers;
+template <typename Number = int>
+std::vector<Number> Numbers(const std::string& json, const std::string& field) {
+  std::vector<Number> numbers;
   for (auto at = json.find(field); at != std::string::npos; at = json.find(field, at + 1)) {
-    numbers.push_back(std::atoi(json.c_str() + at + field.size()));
+    numbers.push_back(
+        static_cast<Number>(std::strtoll(json.c_str() + at + field.size(), nullptr, 10)));
   }
   return numbers;
 }

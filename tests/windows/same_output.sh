@@ -41,6 +41,9 @@ for gif in "$@"; do
         # Text-mode output ends its lines with "\r\n" there.
         sed -i 's/\r$//' "$out/stdout"
       fi
+      # The summary names the folder written to, which differs by build:
+      # its own last part is compared.
+      sed -i -E 's#^([0-9]+ frames? written to ).*[/\\]([0-9]+-[0-9]+)$#\1\2#' "$out/stdout"
       echo "$status" >"$out/status"
     done
   done
