@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -343,7 +344,11 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) 
             "Frame 3, 250 ms, as it appears (patch 4x4 at 0,0), same as 2");
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 100}), "Drop AnimationGIFfile");
   EXPECT_TRUE(form().CountLabel()->toolTip().contains("Save frames as they appear"));
-  // As stored: the file's own patch, and a checkerboard where it holds nothing.
+  // As stored: the file's own patch, and a checkerboard where it holds
+  // nothing; as divided, whatever has become of the files since.
+  GifTest::WriteBytes(work() / "delta002.gif",
+                      GifTest::Encode(GifTest::SolidFrames(1, 20, 20)));  // all red
+  fs::remove(work() / "delta003.gif");
   form().ShowFramesAsStored(true);
   shot = form().grab().toImage();
   EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
@@ -354,6 +359,7 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) 
         << x;
   }
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms, as stored (patch 4x4 at 0,0)");
+  EXPECT_EQ(form().Strip()->ToolTipAt({210, 10}), "Frame 3, 250 ms, as stored (patch 4x4 at 0,0)");
   form().ShowFramesAsStored(false);
   EXPECT_EQ(form().grab().toImage().pixelColor(8 + 180, 80), QColor(255, 0, 0));
   // Cut off inside the second frame's data: that frame says so.
@@ -458,6 +464,46 @@ TEST_F(Drop, PickedThumbnailsAreFramedAndTheFocusMarkFramesOnlyTheMarkedOne) {
   press({20, 10}, Qt::NoModifier);  // a picked frame, let go: it alone
   EXPECT_EQ(form().Selection().Selected(), std::vector<int>{1});
   EXPECT_NE(form().grab().toImage().pixelColor(8 + 99 + 1, 50), highlight);
+}
+
+TEST_F(Drop, APickedFramesMarksLeaveEveryPixelOfItsNumberAlone) {
+  DropFile(Animation(3, 20, 20));
+  form().show();
+  QApplication::setActiveWindow(&form());
+  form().EndButton()->setFocus();  // no mark at all on the strip
+  const auto strip_shot = [&] { return form().Strip()->grab().toImage(); };
+  const QImage plain = strip_shot();
+  // The number band: the rows below thumbnail 1, across its slot.
+  int band_top = 0;
+  while (form().FrameAt({10, band_top}) == 1) ++band_top;
+  ASSERT_GT(band_top, 10);
+  const int slot_right = static_cast<int>(form().Strip()->width() / 3);
+  int ink = 0;
+  const QColor text = form().Strip()->ForeColor();
+  const auto is_ink = [&](QColor c) {
+    const int off = std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                    std::abs(c.blue() - text.blue());
+    return off < 200;
+  };
+  // Picked, then picked and under the keyboard's mark as well.
+  for (const bool focused : {false, true}) {
+    QKeyEvent all(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QCoreApplication::sendEvent(form().Strip(), &all);
+    if (focused) form().Strip()->setFocus();
+    const QImage picked = strip_shot();
+    int changed = 0;
+    for (int y = band_top; y < plain.height(); ++y) {
+      for (int x = 2; x < slot_right; ++x) {  // past the separator at the slot's edge
+        if (plain.pixelColor(x, y) != picked.pixelColor(x, y)) ++changed;
+        if (!is_ink(plain.pixelColor(x, y))) continue;
+        ++ink;
+        EXPECT_EQ(picked.pixelColor(x, y), plain.pixelColor(x, y))
+            << "the number's pixel " << x << "," << y << (focused ? " under the mark" : "");
+      }
+    }
+    EXPECT_GT(changed, 0) << "no frame drawn in the number band";
+  }
+  EXPECT_GT(ink, 20) << "no number found";
 }
 
 TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
