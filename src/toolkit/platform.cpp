@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -114,7 +115,31 @@ class DialogPlacer final : public QObject {
   }
 };
 
+// Watches every key for Copy pressed in a message box.
+class BoxTextCopier final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+      if (const auto* box = qobject_cast<QMessageBox*>(static_cast<QWidget*>(watched)->window())) {
+        QGuiApplication::clipboard()->setText(box->windowTitle() + QLatin1Char('\n') + box->text() +
+                                              QLatin1Char('\n'));
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 }  // namespace
+
+void LetBoxesCopyTheirText() {
+  QCoreApplication* application = QCoreApplication::instance();
+  application->installEventFilter(new BoxTextCopier(application));
+}
 
 void KeepDialogsOnScreen() {
   QCoreApplication* application = QCoreApplication::instance();

@@ -74,6 +74,11 @@ QPoint PlaceWithin(const QRect& frame, const QRect& available);
 // window stands. Call once, after the application is made.
 void KeepDialogsOnScreen();
 
+// From now on, Ctrl+C (the platform's Copy keys) in any message box puts
+// its title and text on the clipboard, to be pasted into a mail or a
+// report. Call once, after the application is made.
+void LetBoxesCopyTheirText();
+
 // Puts `image` on the clipboard, for pasting into other programs.
 void CopyImage(const QImage& image);
 
