@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRectF>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -346,6 +347,10 @@ FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_byt
 // The path a save dialog's answer `chosen` names, with the format of the
 // chosen `filter`: its extension is added unless the name ends in it already.
 QString SavePathFor(const QString& chosen, const QString& filter);
+
+// The question asked before a save replaces the files `names` (not empty)
+// in `folder`: each named, the first few of many, long names cut short.
+QString ReplaceQuestion(const QStringList& names, const QString& folder);
 
 // Text of the box that reports a failure nothing handled: its number and description.
 QString UnhandledErrorText(int number, const QString& description);

@@ -46,6 +46,14 @@ QString Native(const std::string& path) {
   return QDir::toNativeSeparators(Toolkit::PathToText(path));
 }
 
+// `name` cut short in the middle when it is long, so that a box listing
+// names stays narrower than the screen; its start and its end still show.
+QString Shortened(const QString& name) {
+  if (name.size() <= kLongestListedName) return name;
+  const qsizetype half = kLongestListedName / 2;
+  return name.left(half) + QChar(0x2026) + name.right(half);
+}
+
 // True for the frames of `numbers`, which are in order.
 std::function<bool(int number)> Among(const std::vector<int>& numbers) {
   return
@@ -307,6 +315,19 @@ void Form_main::OpenFile() {
   if (!chosen.isEmpty()) OnFilesDropped({{Toolkit::PathFromText(chosen)}});
 }
 
+QString ReplaceQuestion(const QStringList& names, const QString& folder) {
+  if (names.size() == 1)
+    return QString::fromUtf8(kReplaceOne).arg(Shortened(names.front()), folder);
+  QStringList listed;
+  for (const QString& name : names.mid(0, kReplaceListed)) listed << Shortened(name);
+  if (names.size() > kReplaceListed) {
+    listed << QString::fromUtf8(kReplaceMore).arg(names.size() - kReplaceListed);
+  }
+  return QString::fromUtf8(kReplaceSome)
+      .arg(names.size())
+      .arg(folder, listed.join(QLatin1Char('\n')));
+}
+
 bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString& folder) {
   QStringList there;
   for (const std::string& path : paths) {
@@ -316,19 +337,8 @@ bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString&
   }
   if (there.isEmpty()) return true;
   // Named, so that a file of the user's own that merely shares a name is
-  // not replaced unseen; a long list is cut short.
-  QString text;
-  if (there.size() == 1) {
-    text = QString::fromUtf8(kReplaceOne).arg(there.front(), folder);
-  } else {
-    QStringList listed = there.mid(0, kReplaceListed);
-    if (there.size() > kReplaceListed) {
-      listed << QString::fromUtf8(kReplaceMore).arg(there.size() - kReplaceListed);
-    }
-    text = QString::fromUtf8(kReplaceSome)
-               .arg(there.size())
-               .arg(folder, listed.join(QLatin1Char('\n')));
-  }
+  // not replaced unseen.
+  const QString text = ReplaceQuestion(there, folder);
   QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName), text,
                   QMessageBox::Cancel, this);
   QPushButton* replace = ask.addButton(QString::fromUtf8(kReplace), QMessageBox::AcceptRole);

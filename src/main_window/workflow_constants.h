@@ -133,7 +133,8 @@ inline constexpr char kReplaceSome[] =
     "%1 of the files about to be written are already in %2:\n"
     "%3\nReplace them?";
 inline constexpr char kReplaceMore[] = "\u2026 and %1 more";
-inline constexpr int kReplaceListed = 8;  // names listed at most
+inline constexpr int kReplaceListed = 8;       // names listed at most
+inline constexpr int kLongestListedName = 64;  // characters; longer ones are cut in the middle
 // An action asked for on frames that a later drop has taken away.
 inline constexpr char kAnotherFileDivided[] =
     "Another file was divided meanwhile, so nothing was done: pick its frames and try again.";

@@ -300,6 +300,31 @@ TEST_F(Drop, AFrameTooLargeToCopySaysWhyAndSavingFollowsTheChosenFormat) {
   }
 }
 
+TEST(ReplaceQuestion, NamesTheFilesItWouldReplaceTheFirstFewOfManyAndLongOnesCutShort) {
+  QStringList twelve;
+  for (int i = 1; i <= 12; ++i) twelve << QString("c%1.png").arg(i);
+  const QString long_name = QString(100, 'x') + ".json";
+  struct Case {
+    QStringList names;
+    QString question;
+  };
+  for (const Case& c : {
+           Case{{"clip12.json"}, "clip12.json is already in /f. Replace it?"},
+           Case{{"a.png", "a.json"},
+                "2 of the files about to be written are already in /f:\na.png\na.json\nReplace "
+                "them?"},
+           Case{twelve,
+                "12 of the files about to be written are already in /f:\nc1.png\nc2.png\nc3."
+                "png\nc4.png\nc5.png\nc6.png\nc7.png\nc8.png\n\u2026 and 4 more\nReplace "
+                "them?"},
+           Case{{long_name},
+                QString(32, 'x') + QChar(0x2026) + QString(27, 'x') +
+                    ".json is already in /f. Replace it?"},
+       }) {
+    EXPECT_EQ(MainWindow::ReplaceQuestion(c.names, "/f").toStdString(), c.question.toStdString());
+  }
+}
+
 TEST_F(Drop, ADropArrivingDuringARunIsRefused) {
   const std::string first = Animation(5, 4, 4, "first.gif");
   const std::string second = Animation(9, 4, 4, "second.gif");
