@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <filesystem>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -340,6 +343,37 @@ TEST_F(Drop, ADropArrivingDuringARunIsRefused) {
   EXPECT_EQ(form().Label1->text(), "5 Images");
   EXPECT_EQ(WorkFiles().size(), 5u);
   EXPECT_FALSE(form().Busy());
+}
+
+TEST_F(Drop, ANewDropClosesTheMenusAndDialogsTheLastOneOpened) {
+  DropFile(Animation(4, 4, 4, "first.gif"));
+  const std::uint64_t first = form().DropSerial();
+  DropFile(Put("notes.gif", GifTest::FromText("not a picture")));  // refused: the frames stay
+  EXPECT_EQ(form().DropSerial(), first);
+  form().show();
+  const std::string second = Animation(2, 4, 4, "second.gif");
+  QMenu menu(&form());
+  menu.addAction("Save 4 frames as\u2026");
+  QFileDialog folder(&form());
+  const std::pair<const char*, std::function<void()>> opened[] = {
+      {"menu", [&] { menu.exec(QPoint(10, 10)); }},
+      {"dialog", [&] { folder.exec(); }},
+  };
+  for (const auto& [what, open] : opened) {
+    bool timed_out = false;
+    // The drop arrives while it is open; were it left open, the guard would close it.
+    QTimer::singleShot(50, &form(), [&] { DropFile(second); });
+    QTimer::singleShot(5000, &form(), [&] {
+      timed_out = QApplication::activePopupWidget() || QApplication::activeModalWidget();
+      menu.close();
+      folder.reject();
+    });
+    open();
+    EXPECT_FALSE(timed_out) << what;
+    EXPECT_EQ(form().Label1->text(), "2 Images") << what;
+    EXPECT_GT(form().DropSerial(), first) << what;
+    DropFile(Animation(4, 4, 4, "first.gif"));
+  }
 }
 
 TEST_F(Drop, ClosingMidRunEndsTheProgramAndLeavesCompleteFrames) {
