@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(Toolkit::kProgramName));
   Toolkit::UseSystemUiFont();
+  Toolkit::KeepDialogsOnScreen();
+  Toolkit::LetBoxesCopyTheirText();
   QIcon icon;
   for (const int size : {16, 32, 48, 256}) {
     icon.addFile(QStringLiteral(":/mervane/mervane-%1.png").arg(size), QSize(size, size));

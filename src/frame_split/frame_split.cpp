@@ -87,24 +87,46 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
   return plan;
 }
 
+namespace {
+
+// Frame k's own bytes (0-based), between the header and the tail. A body
+// ends one byte before the next frame's marker (that byte is the frame's own
+// block terminator, written back in the tail), or two bytes before the end
+// of the file, where the source's terminator and trailer stand.
+std::span<const std::uint8_t> FrameBody(std::span<const std::uint8_t> source, const CutPlan& plan,
+                                        std::size_t k) {
+  const std::vector<std::size_t>& starts = plan.frame_starts;
+  const std::size_t end =
+      k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - Gif::kFrameTail.size();
+  return source.subspan(starts[k], end - starts[k]);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> FrameFileBytes(std::span<const std::uint8_t> source, const CutPlan& plan,
+                                         int number) {
+  const std::span<const std::uint8_t> body =
+      FrameBody(source, plan, static_cast<std::size_t>(number) - 1);
+  std::vector<std::uint8_t> file;
+  file.reserve(plan.header_end + body.size() + Gif::kFrameTail.size());
+  file.insert(file.end(), source.begin(),
+              source.begin() + static_cast<std::ptrdiff_t>(plan.header_end));
+  file.insert(file.end(), body.begin(), body.end());
+  file.insert(file.end(), Gif::kFrameTail.begin(), Gif::kFrameTail.end());
+  return file;
+}
+
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
                 const std::string& output_prefix, SplitProgress& progress,
                 const std::function<bool(int)>& wanted) {
   const std::span<const std::uint8_t> header = source.first(plan.header_end);
-  const std::vector<std::size_t>& starts = plan.frame_starts;
   const float step = progress.Width() / static_cast<float>(plan.expected);
   int written = 0;
-  for (std::size_t k = 0; k < starts.size(); ++k) {
-    // A body ends one byte before the next frame's marker (that byte is the
-    // frame's own block terminator, written back in the tail), or two bytes
-    // before the end of the file, where the source's terminator and trailer
-    // stand.
-    const std::size_t end =
-        k + 1 < starts.size() ? starts[k + 1] - 1 : source.size() - Gif::kFrameTail.size();
+  for (std::size_t k = 0; k < plan.frame_starts.size(); ++k) {
     const int number = static_cast<int>(k) + 1;
     if (!wanted || wanted(number)) {
       Toolkit::WriteFileInPieces(FrameFileName(output_prefix, number), header,
-                                 source.subspan(starts[k], end - starts[k]), Gif::kFrameTail);
+                                 FrameBody(source, plan, k), Gif::kFrameTail);
       ++written;
     }
     progress.DrawBox(static_cast<float>(number) * step);

@@ -88,6 +88,13 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
                 const std::string& output_prefix, SplitProgress& progress,
                 const std::function<bool(int)>& wanted = {});
 
+// The bytes WriteFrames writes for frame `number` (1-based) of `plan`, in
+// memory: what a viewer of that frame file is shown, whatever has become of
+// the file since. REQUIRES: plan was made from this `source`, 1 <= number <=
+// plan.frame_starts.size().
+std::vector<std::uint8_t> FrameFileBytes(std::span<const std::uint8_t> source, const CutPlan& plan,
+                                         int number);
+
 struct SplitReport {
   int frames = 0;                  // frame files written; 0: no looping signature
   std::optional<WalkStop> damage;  // set when the last frame may be incomplete

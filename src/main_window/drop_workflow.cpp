@@ -168,6 +168,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // would empty the work folder under the running division.
   if (dividing_) return;
   const DividingScope dividing(dividing_);
+  // Whatever the last drop's frames had open would act on this one's.
+  CloseWhatTheLastDropOpened();
   // Emptying or writing through a link named like the work folder would
   // destroy whatever it points to: refuse the drop and touch nothing.
   if (const QString refusal = WorkFolderRefusal(); !refusal.isEmpty()) {
@@ -201,6 +203,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
                 read->source_path) == users_files_in_work_folder_.end()) {
     users_files_in_work_folder_.push_back(read->source_path);
   }
+  ++drop_serial_;  // from here on, the last drop's frames are gone
   Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
   int frame_count = 0;
   try {
@@ -210,7 +213,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   } catch (const Toolkit::PlatformError& failure) {
     return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
   }
-  last_drop_ = {read->source_path, file_name, base_name, read->bytes, survey, frame_count};
+  last_drop_ = {read->source_path,    file_name,  base_name, read->bytes, survey,
+                std::move(read->cut), frame_count};
   CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
                                                  : QString::fromUtf8(kOtherFilesDropped)
                                                        .arg(Data.files.size())
@@ -246,8 +250,8 @@ void Form_main::ShowFrames(int frame_count, float progress_width,
   }
 }
 
-QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* facts,
-                                int same_as) const {
+QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* facts, int same_as,
+                                const QString& unshown) const {
   const char* tip = facts == nullptr  ? kFrameTipWithoutDelay
                     : facts->complete ? kFrameTip
                                       : kIncompleteFrameTip;
@@ -262,6 +266,7 @@ QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* fact
                 .arg(facts->top);
   }
   if (same_as != 0) text += QString::fromUtf8(kSameAsTip).arg(same_as);
+  if (!unshown.isEmpty()) text += QString::fromUtf8(kUnshownTip).arg(unshown);
   return text;
 }
 
@@ -276,7 +281,7 @@ void Form_main::PaintSlot(const StripPlan& plan, std::size_t index, const Toolki
   Strip()->AddToolTip(left, 0, width, plan.thumbnail_height, tip);
   const auto x = static_cast<float>(slot.separator_x);
   Strip()->Line(x, 0, x, plan.thumbnail_height + kNumberBand);
-  Strip()->CurrentX = left;
+  Strip()->CurrentX = left + kNumberIndent;
   Strip()->CurrentY = slot.number_top;
   Strip()->Print(QString::fromStdString(Toolkit::Format(number, FrameSplit::kFrameNumberPicture)));
   ProgressStrip()->Box(0, 0, static_cast<float>(number * progress_step), kProgressBoxHeight);
@@ -289,7 +294,7 @@ void Form_main::PaintStrip(const StripPlan& plan, float progress_width,
   // Thumbnails show each frame as it appears, composed once per drop, or
   // as its file stores it; the frame files stay the exact cut.
   const std::size_t composed = as_stored_ ? 0 : PaintComposed(plan, survey, progress_step);
-  PaintFromFiles(plan, composed, survey, progress_step);
+  PaintFrameByFrame(plan, composed, survey, progress_step);
 }
 
 std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::Survey& survey,
@@ -321,8 +326,8 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
   return painted;
 }
 
-void Form_main::PaintFromFiles(const StripPlan& plan, std::size_t first,
-                               const FrameCompose::Survey& survey, double progress_step) {
+void Form_main::PaintFrameByFrame(const StripPlan& plan, std::size_t first,
+                                  const FrameCompose::Survey& survey, double progress_step) {
   const QSize screen(survey.width, survey.height);
   const bool too_large =
       static_cast<std::size_t>(screen.width()) * screen.height() * 4 > kLargestThumbnailCanvas;
@@ -333,22 +338,26 @@ void Form_main::PaintFromFiles(const StripPlan& plan, std::size_t first,
                 ThumbnailTip(number, nullptr, 0), progress_step);
       continue;
     }
-    // Each file is composed on its own, as far as its bytes go; a file gone
-    // meanwhile leaves its slot empty.
+    // Each frame file is composed on its own, as far as its bytes go, from
+    // the bytes it was cut from: what it held when it was written.
     Toolkit::Picture picture;
     FrameCompose::FrameFacts facts;
-    Guarded([&] {
-      const std::vector<std::uint8_t> file = Toolkit::ReadWholeFile(
-          FrameFile(static_cast<int>(index) + 1), [] { Toolkit::DoEvents(); });
+    QString unshown = QString::fromUtf8(kNoPictureInFile);
+    try {
+      const std::vector<std::uint8_t> file =
+          FrameSplit::FrameFileBytes(*last_drop_.bytes, last_drop_.cut, number);
       if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
         picture = as_stored_ ? Toolkit::Picture(Toolkit::OverCheckerboard(PatchOf(*frame, facts)))
                              : PictureOf(*frame);
       }
-    });
-    const bool read = !picture.IsNull();
+    } catch (const std::exception& failure) {
+      unshown = QString::fromUtf8(failure.what());
+    }
+    const bool shown = !picture.IsNull();
     facts.number = number;  // its own file numbers it 1
-    if (read) patches_ = patches_ || IsPatch(facts, survey);
-    PaintSlot(plan, index, picture, ThumbnailTip(number, read ? &facts : nullptr, 0),
+    if (shown) patches_ = patches_ || IsPatch(facts, survey);
+    PaintSlot(plan, index, picture,
+              ThumbnailTip(number, shown ? &facts : nullptr, 0, shown ? QString() : unshown),
               progress_step);
   }
 }

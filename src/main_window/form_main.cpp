@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -326,6 +328,7 @@ void Form_main::Command2_Click() {
 
 bool Form_main::TakeHandOver(const std::string& path) {
   if (Busy() || QApplication::activeModalWidget() != nullptr) return false;
+  CloseMenus();
   setWindowState(windowState() & ~Qt::WindowMinimized);
   raise();
   activateWindow();
@@ -340,6 +343,30 @@ bool Form_main::TakeHandOver(const std::string& path) {
     });
   }
   return true;
+}
+
+void Form_main::CloseMenus() {
+  // A menu open on another shows as the active popup, innermost first.
+  for (QWidget* popup = QApplication::activePopupWidget(); popup != nullptr;
+       popup = QApplication::activePopupWidget()) {
+    if (!popup->close()) break;
+  }
+}
+
+void Form_main::CloseWhatTheLastDropOpened() {
+  CloseMenus();
+  // Each dialog's exec returns, as cancelled, once this drop's handler has
+  // returned to it; the serial then stops what was asked from going on.
+  for (QDialog* dialog : findChildren<QDialog*>()) {
+    if (dialog->isVisible()) dialog->reject();
+  }
+  if (dragging_out_) QDrag::cancel();
+}
+
+bool Form_main::StillTheSameDrop(std::uint64_t serial) {
+  if (serial == drop_serial_) return true;
+  services_.message_boxes->MsgBox(this, QString::fromUtf8(kAnotherFileDivided));
+  return false;
 }
 
 void Form_main::HScroll1_Change() {

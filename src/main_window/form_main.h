@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRectF>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
+#include "frame_split/frame_split.h"
 #include "main_window/control_table.h"
 #include "main_window/strip_selection.h"
 #include "main_window/workflow_constants.h"
@@ -147,12 +149,15 @@ class Form_main : public QWidget {
   // Asks for a GIF file and divides it as if it had been dropped.
   void OpenFile();
   // A file handed over by a later start of the program for the same work
-  // folder (empty: none): the window comes to the front and divides it as
-  // if dropped. Refused, returning false, while a drop is being worked on
-  // or a box is open, as a drop is then; a file taken makes the window busy
-  // at once, so that of several handed over together only the first is
-  // taken and the others are refused.
+  // folder (empty: none): the window comes to the front, over no menu of
+  // its own, and divides it as if dropped. Refused, returning false, while
+  // a drop is being worked on or a box is open, as a drop is then; a file
+  // taken makes the window busy at once, so that of several handed over
+  // together only the first is taken and the others are refused.
   bool TakeHandOver(const std::string& path);
+  // Which drop the strip's frames, picks, menus and dialogs belong to: it
+  // changes whenever a drop empties the work folder.
+  std::uint64_t DropSerial() const { return drop_serial_; }
 
   void Command1_Click();  // "END"
   void Command2_Click();  // "ShowHolder"
@@ -191,24 +196,37 @@ class Form_main : public QWidget {
   void ShowFrames(int frame_count, float progress_width, const FrameCompose::Survey& survey);
   // What slot `number`'s tooltip says: its number and delay, the view, its
   // patch when it does not cover the picture, and the frame it repeats.
-  QString ThumbnailTip(int number, const FrameCompose::FrameFacts* facts, int same_as) const;
+  // `unshown`, when not empty, says why the slot shows no picture.
+  QString ThumbnailTip(int number, const FrameCompose::FrameFacts* facts, int same_as,
+                       const QString& unshown = {}) const;
   // Slot `index` of `plan`: its picture, tooltip, separator and number,
   // then the progress box; events run after it.
   void PaintSlot(const StripPlan& plan, std::size_t index, const Toolkit::Picture& picture,
                  const QString& tip, double progress_step);
   // Thumbnails, separators and numbers of every slot of `plan`, composed
-  // from the last drop's bytes as far as they go, then from the frame files.
+  // from the last drop's bytes as far as they go, then frame by frame.
   void PaintStrip(const StripPlan& plan, float progress_width, const FrameCompose::Survey& survey);
   // The slots from the first on, as the last drop's bytes compose them;
   // returns how many were painted before its frames or its data ended.
   std::size_t PaintComposed(const StripPlan& plan, const FrameCompose::Survey& survey,
                             double progress_step);
-  // The slots from `first` on: each composed from its own frame file, or a
-  // placeholder of the screen's size where that passes the thumbnails' budget.
-  void PaintFromFiles(const StripPlan& plan, std::size_t first, const FrameCompose::Survey& survey,
-                      double progress_step);
+  // The slots from `first` on: each composed from its frame file's bytes as
+  // the last drop's cut made them (never the file itself, which may have
+  // changed since), or a placeholder of the screen's size where that passes
+  // the thumbnails' budget.
+  void PaintFrameByFrame(const StripPlan& plan, std::size_t first,
+                         const FrameCompose::Survey& survey, double progress_step);
   // Empties the strip: no thumbnails, no picked frames.
   void ClearStrip();
+  // Closes the window's open menus, so that none stays under the window
+  // brought to the front or acts after a new drop.
+  void CloseMenus();
+  // Closes every menu and dialog the last drop's frames opened and cancels
+  // a drag of its frames out: a new drop takes the frames they act on away.
+  void CloseWhatTheLastDropOpened();
+  // True while `serial` is still the last drop's; else says in a box that
+  // another file was divided meanwhile and nothing was done.
+  bool StillTheSameDrop(std::uint64_t serial);
   // Shows `message`, with `why` on a line of its own below it.
   void Refuse(const char* message, const QString& why);
   // Clears the strip and the count, then refuses as above.
@@ -233,7 +251,9 @@ class Form_main : public QWidget {
   bool pick_on_release_ = false;  // a press on a picked frame picks it alone unless it drags
   StripSelection selection_;
   bool as_stored_ = false;
-  bool patches_ = false;  // the last drop's frame files hold patches, not whole pictures
+  std::uint64_t drop_serial_ = 0;
+  bool dragging_out_ = false;  // frames are being dragged out of the strip
+  bool patches_ = false;       // the last drop's frame files hold patches, not whole pictures
   // The strip's marks after the selection or the mark changed; the strip
   // scrolls to the mark.
   void UpdateMarks();
@@ -263,8 +283,17 @@ class Form_main : public QWidget {
   int SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder);
   int wheel_rest_ = 0;            // wheel turns short of a notch, in eighths of a degree
   std::string last_save_folder_;  // where the last save went, to start there again
-  // Asks before replacing files at `paths`; true to go on.
+  // Asks before replacing files at `paths`, naming those that are there;
+  // true to go on.
   bool MayReplace(const std::vector<std::string>& paths, const QString& folder);
+  // Asks for the folder that frames go to, titled `title`; empty when cancelled.
+  QString AskForFolder(const QString& title);
+  // Asks which of `kinds` frames are saved as; nothing when cancelled.
+  std::optional<SaveKind> AskForKind(const QString& question, std::span<const SaveKind> kinds);
+  // The text that says saving went well: the frames, or the sheet, and the
+  // JSON written beside them, and where.
+  QString SavedText(std::size_t frames, const std::string& folder, const std::string& sheet,
+                    const std::string& json) const;
   void SaveFramesDialog();
   // Asks where frame `number` goes and in which format; saves it there.
   void SaveFrameDialog(int number);
@@ -303,7 +332,8 @@ class Form_main : public QWidget {
     // Its frames as composing counts them (those before any damage), and
     // the picture they are composed on.
     FrameCompose::Survey survey;
-    int shown = 0;  // frames on the strip
+    FrameSplit::CutPlan cut;  // where its frame files were cut from `bytes`
+    int shown = 0;            // frames on the strip
   } last_drop_;
   // Files dropped from the work folder itself: the user's own, never emptied away.
   std::vector<std::string> users_files_in_work_folder_;
@@ -319,6 +349,10 @@ FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_byt
 // The path a save dialog's answer `chosen` names, with the format of the
 // chosen `filter`: its extension is added unless the name ends in it already.
 QString SavePathFor(const QString& chosen, const QString& filter);
+
+// The question asked before a save replaces the files `names` (not empty)
+// in `folder`: each named, the first few of many, long names cut short.
+QString ReplaceQuestion(const QStringList& names, const QString& folder);
 
 // Text of the box that reports a failure nothing handled: its number and description.
 QString UnhandledErrorText(int number, const QString& description);

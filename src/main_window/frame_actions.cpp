@@ -3,11 +3,15 @@
 // as they appear, shown in the file manager; and files opened by a dialog.
 
 #include <QApplication>
+#include <QCommandLinkButton>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -40,6 +44,14 @@ namespace {
 
 QString Native(const std::string& path) {
   return QDir::toNativeSeparators(Toolkit::PathToText(path));
+}
+
+// `name` cut short in the middle when it is long, so that a box listing
+// names stays narrower than the screen; its start and its end still show.
+QString Shortened(const QString& name) {
+  if (name.size() <= kLongestListedName) return name;
+  const qsizetype half = kLongestListedName / 2;
+  return name.left(half) + QChar(0x2026) + name.right(half);
 }
 
 // True for the frames of `numbers`, which are in order.
@@ -178,6 +190,15 @@ int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::stri
   return written;
 }
 
+QString Form_main::SavedText(std::size_t frames, const std::string& folder,
+                             const std::string& sheet, const std::string& json) const {
+  const QString json_name = Toolkit::PathToText(Toolkit::FileNameOf(json));
+  if (!sheet.empty()) {
+    return QString::fromUtf8(kSavedSheet).arg(frames).arg(Native(sheet), json_name);
+  }
+  return QString::fromUtf8(kSaved).arg(frames).arg(Native(folder), json_name);
+}
+
 QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
                                     SaveKind kind) {
   FrameCompose::SaveRequest request;
@@ -192,14 +213,16 @@ QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::
           return FrameCompose::SaveSheet(bytes, last_drop_.source_path, SavedPrefix(folder),
                                          SheetColumns(numbers.size()), ready, &sheet);
         });
-    outcome = QString::fromUtf8(kSavedSheet).arg(report.set.frames.size()).arg(Native(sheet));
+    outcome = SavedText(report.set.frames.size(), folder, sheet,
+                        SavedNames(numbers, folder, kind).back());
   } else {
     const bool png = kind == SaveKind::kPng;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
     request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
     request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
     report = SaveLastDrop(std::move(request));
-    outcome = QString::fromUtf8(kSaved).arg(report.written).arg(Native(folder));
+    outcome = SavedText(static_cast<std::size_t>(report.written), folder, {},
+                        SavedNames(numbers, folder, kind).back());
   }
   if (report.damage) {
     outcome += QString::fromUtf8(kSavedDamaged)
@@ -227,7 +250,9 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
                                            .arg(sheet_pixels)
                                            .arg(kLargestSheetPixels));
     } else if (kind == SaveKind::kStoredGif) {
-      outcome = QString::fromUtf8(kSaved).arg(SaveStoredFrames(numbers, folder)).arg(shown_folder);
+      const int written = SaveStoredFrames(numbers, folder);
+      outcome = SavedText(static_cast<std::size_t>(written), folder, {},
+                          SavedNames(numbers, folder, kind).back());
     } else {
       outcome = SaveAsTheyAppear(numbers, folder, kind);
     }
@@ -290,76 +315,138 @@ void Form_main::OpenFile() {
   if (!chosen.isEmpty()) OnFilesDropped({{Toolkit::PathFromText(chosen)}});
 }
 
+QString ReplaceQuestion(const QStringList& names, const QString& folder) {
+  if (names.size() == 1)
+    return QString::fromUtf8(kReplaceOne).arg(Shortened(names.front()), folder);
+  QStringList listed;
+  for (const QString& name : names.mid(0, kReplaceListed)) listed << Shortened(name);
+  if (names.size() > kReplaceListed) {
+    listed << QString::fromUtf8(kReplaceMore).arg(names.size() - kReplaceListed);
+  }
+  return QString::fromUtf8(kReplaceSome)
+      .arg(names.size())
+      .arg(folder, listed.join(QLatin1Char('\n')));
+}
+
 bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString& folder) {
-  const auto there = std::count_if(paths.begin(), paths.end(), [](const std::string& path) {
-    return Toolkit::KindOf(path) != Toolkit::EntryKind::kNothing;
-  });
-  if (there == 0) return true;
-  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
-                  QString::fromUtf8(kReplaceQuestion).arg(there).arg(folder), QMessageBox::Cancel,
-                  this);
+  QStringList there;
+  for (const std::string& path : paths) {
+    if (Toolkit::KindOf(path) != Toolkit::EntryKind::kNothing) {
+      there << Toolkit::PathToText(Toolkit::FileNameOf(path));
+    }
+  }
+  if (there.isEmpty()) return true;
+  // Named, so that a file of the user's own that merely shares a name is
+  // not replaced unseen.
+  const QString text = ReplaceQuestion(there, folder);
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName), text,
+                  QMessageBox::Cancel, this);
   QPushButton* replace = ask.addButton(QString::fromUtf8(kReplace), QMessageBox::AcceptRole);
   ask.setDefaultButton(QMessageBox::Cancel);
   ask.exec();
   return ask.clickedButton() == replace;
 }
 
-void Form_main::SaveFramesDialog() {
-  if (!last_drop_.bytes) return;
+QString Form_main::AskForFolder(const QString& title) {
   const std::string start =
       last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
-  const QString folder = QFileDialog::getExistingDirectory(
-      this, QString::fromUtf8(kSaveAsTheyAppear), Toolkit::PathToText(start));
-  if (folder.isEmpty()) return;
-  QMessageBox ask(
-      QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
-      QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
-      QMessageBox::Cancel, this);
-  QPushButton* gif = ask.addButton(QString::fromUtf8(kGifFilesButton), QMessageBox::AcceptRole);
-  QPushButton* png = ask.addButton(QString::fromUtf8(kPngFilesButton), QMessageBox::AcceptRole);
-  ask.setDefaultButton(gif);
-  ask.exec();
-  if (ask.clickedButton() != gif && ask.clickedButton() != png) return;
-  const bool as_png = ask.clickedButton() == png;
-  const std::string target = Toolkit::PathFromText(folder);
+  // Qt's own dialog on every platform: it carries the title that says what
+  // is saved, which some systems' folder pickers replace with their own.
+  QFileDialog ask(this, title, Toolkit::PathToText(start));
+  ask.setOption(QFileDialog::DontUseNativeDialog);
+  ask.setOption(QFileDialog::ShowDirsOnly);
+  ask.setFileMode(QFileDialog::Directory);
+  ask.setAcceptMode(QFileDialog::AcceptOpen);
+  ask.setLabelText(QFileDialog::Accept, QString::fromUtf8(kSaveHere));
+  if (ask.exec() != QDialog::Accepted || ask.selectedFiles().isEmpty()) return {};
+  return ask.selectedFiles().front();
+}
+
+std::optional<Form_main::SaveKind> Form_main::AskForKind(const QString& question,
+                                                         std::span<const SaveKind> kinds) {
+  struct Offer {
+    SaveKind kind;
+    const char *name, *explanation;
+  };
+  static constexpr Offer kOffers[] = {
+      {SaveKind::kStoredGif, kStoredKind, kStoredKindExplained},
+      {SaveKind::kFullFrameGif, kGifKind, kGifKindExplained},
+      {SaveKind::kPng, kPngKind, kPngKindExplained},
+      {SaveKind::kSheet, kSheetKind, kSheetKindExplained},
+  };
+  QDialog ask(this);
+  ask.setWindowTitle(QString::fromUtf8(Toolkit::kProgramName));
+  auto* layout = new QVBoxLayout(&ask);
+  auto* asked = new QLabel(question, &ask);
+  asked->setWordWrap(true);
+  layout->addWidget(asked);
+  std::optional<SaveKind> chosen;
+  for (const Offer& offer : kOffers) {
+    if (std::find(kinds.begin(), kinds.end(), offer.kind) == kinds.end()) continue;
+    auto* button = new QCommandLinkButton(QString::fromUtf8(offer.name),
+                                          QString::fromUtf8(offer.explanation), &ask);
+    // Whole GIFs first when on offer: they look as the animation does.
+    button->setDefault(offer.kind == SaveKind::kFullFrameGif);
+    connect(button, &QPushButton::clicked, &ask, [&ask, &chosen, kind = offer.kind] {
+      chosen = kind;
+      ask.accept();
+    });
+    layout->addWidget(button);
+  }
+  auto* note = new QLabel(QString::fromUtf8(kSaveKindNote), &ask);
+  note->setWordWrap(true);
+  layout->addWidget(note);
+  auto* cancel = new QDialogButtonBox(QDialogButtonBox::Cancel, &ask);
+  connect(cancel, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+  layout->addWidget(cancel);
+  if (ask.exec() != QDialog::Accepted) return std::nullopt;
+  return chosen;
+}
+
+void Form_main::SaveFramesDialog() {
+  if (!last_drop_.bytes) return;
+  const std::uint64_t serial = drop_serial_;
   const std::vector<int> every = EveryFrame();
-  const SaveKind kind = as_png ? SaveKind::kPng : SaveKind::kFullFrameGif;
-  if (!MayReplace(SavedNames(every, target, kind), QDir::toNativeSeparators(folder))) return;
-  SaveFrames(every, target, kind);
+  const auto count = static_cast<int>(every.size());
+  const QString folder = AskForFolder(QString::fromUtf8(kSaveFramesTo).arg(count));
+  if (folder.isEmpty() || !StillTheSameDrop(serial)) return;
+  static constexpr SaveKind kWhole[] = {SaveKind::kFullFrameGif, SaveKind::kPng};
+  const std::optional<SaveKind> kind = AskForKind(
+      QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
+      kWhole);
+  if (!kind || !StillTheSameDrop(serial)) return;
+  const std::string target = Toolkit::PathFromText(folder);
+  if (!MayReplace(SavedNames(every, target, *kind), QDir::toNativeSeparators(folder)) ||
+      !StillTheSameDrop(serial)) {
+    return;
+  }
+  SaveFrames(every, target, *kind);
 }
 
 void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
   if (!last_drop_.bytes) return;
-  const std::string start =
-      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+  const std::uint64_t serial = drop_serial_;
   const auto count = static_cast<int>(numbers.size());
-  const QString folder = QFileDialog::getExistingDirectory(
-      this, QString::fromUtf8(kSaveFramesAs).arg(count), Toolkit::PathToText(start));
-  if (folder.isEmpty()) return;
-  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(Toolkit::kProgramName),
-                  QString::fromUtf8(kSaveKindQuestion)
-                      .arg(count)
-                      .arg(Toolkit::PathToText(last_drop_.file_name)),
-                  QMessageBox::Cancel, this);
-  const std::pair<const char*, SaveKind> kinds[] = {{kStoredFilesButton, SaveKind::kStoredGif},
-                                                    {kGifFilesButton, SaveKind::kFullFrameGif},
-                                                    {kPngFilesButton, SaveKind::kPng},
-                                                    {kSheetButton, SaveKind::kSheet}};
-  std::vector<QPushButton*> buttons;
-  for (const auto& [text, kind] : kinds) {
-    buttons.push_back(ask.addButton(QString::fromUtf8(text), QMessageBox::AcceptRole));
-  }
-  ask.setDefaultButton(buttons[1]);
-  ask.exec();
-  const auto chosen = std::find(buttons.begin(), buttons.end(), ask.clickedButton());
-  if (chosen == buttons.end()) return;
-  const SaveKind kind = kinds[chosen - buttons.begin()].second;
+  const QString folder = AskForFolder(QString::fromUtf8(kSaveFramesTo).arg(count));
+  if (folder.isEmpty() || !StillTheSameDrop(serial)) return;
+  static constexpr SaveKind kEvery[] = {SaveKind::kStoredGif, SaveKind::kFullFrameGif,
+                                        SaveKind::kPng, SaveKind::kSheet};
+  const std::optional<SaveKind> kind =
+      AskForKind(QString::fromUtf8(kSaveKindQuestion)
+                     .arg(count)
+                     .arg(Toolkit::PathToText(last_drop_.file_name)),
+                 kEvery);
+  if (!kind || !StillTheSameDrop(serial)) return;
   const std::string target = Toolkit::PathFromText(folder);
-  if (!MayReplace(SavedNames(numbers, target, kind), QDir::toNativeSeparators(folder))) return;
-  SaveFrames(numbers, target, kind);
+  if (!MayReplace(SavedNames(numbers, target, *kind), QDir::toNativeSeparators(folder)) ||
+      !StillTheSameDrop(serial)) {
+    return;
+  }
+  SaveFrames(numbers, target, *kind);
 }
 
 void Form_main::SaveFrameDialog(int number) {
+  const std::uint64_t serial = drop_serial_;
   const std::string start =
       last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
   QString filter = QString::fromUtf8(kPngFilter);
@@ -368,7 +455,7 @@ void Form_main::SaveFrameDialog(int number) {
       Toolkit::PathToText(SavedFrameName(start, number, true)),
       QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
       &filter);
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || !StillTheSameDrop(serial)) return;
   SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter)));
 }
 
@@ -388,7 +475,9 @@ std::vector<std::string> Form_main::FrameFilesThere(const std::vector<int>& numb
 
 void Form_main::DragFramesOut(const std::vector<int>& numbers) {
   const std::vector<std::string> files = FrameFilesThere(numbers, kFrameFileGone);
-  if (!files.empty()) Toolkit::DragFilesOut(Strip(), files, {});
+  if (files.empty()) return;
+  const DividingScope dragging(dragging_out_);
+  Toolkit::DragFilesOut(Strip(), files, {});
 }
 
 void Form_main::CopyFrameFiles(const std::vector<int>& numbers) {

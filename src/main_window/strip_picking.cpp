@@ -116,6 +116,7 @@ void Form_main::PickByPress(const QMouseEvent& press) {
 void Form_main::StripMenu(const std::vector<int>& numbers, QPoint global) {
   const bool idle = !Busy();
   const auto count = static_cast<int>(numbers.size());
+  const std::uint64_t serial = drop_serial_;
   QMenu menu(this);
   QAction* copy = nullptr;
   QAction* save_some = nullptr;
@@ -144,7 +145,8 @@ void Form_main::StripMenu(const std::vector<int>& numbers, QPoint global) {
     view->setEnabled(idle && last_drop_.shown >= kFewestPainted);
   }
   QAction* chosen = menu.exec(global);
-  if (chosen == nullptr) return;
+  // A drop while the menu was open closes it: `numbers` are another file's now.
+  if (chosen == nullptr || !StillTheSameDrop(serial)) return;
   if (chosen == copy) return count == 1 ? CopyFrame(numbers[0]) : CopyFrameFiles(numbers);
   if (chosen == save_some)
     return count == 1 ? SaveFrameDialog(numbers[0]) : SaveSelectionDialog(numbers);

@@ -17,6 +17,9 @@ inline constexpr float kNumberBand = 300;   // thumbnail height = Picture1's hei
 inline constexpr double kSlotPadding = 60;  // slot = thumbnail width + this; strip = slots + this
 inline constexpr double kThumbnailInset = 30;  // thumbnail's left edge inside its slot
 inline constexpr float kNumberGap = 20;        // number's top edge below the thumbnail
+// The number's left edge inside the thumbnail's: clear of a picked frame's
+// mark (3 pixels wide) and of the dashed focus mark a pixel inside it.
+inline constexpr float kNumberIndent = 105;
 inline constexpr float kProgressBoxHeight = 200;
 inline constexpr double kTwipsPerScrollUnit = 16;
 inline constexpr int kSmallChangeDivisor = 4;       // SmallChange = LargeChange / 4
@@ -65,6 +68,9 @@ inline constexpr char kTipAsItAppears[] = ", as it appears";
 inline constexpr char kTipAsStored[] = ", as stored";
 inline constexpr char kPatchTip[] = " (patch %1x%2 at %3,%4)";
 inline constexpr char kSameAsTip[] = ", same as %1";
+// Said of a slot that shows no picture, and why.
+inline constexpr char kUnshownTip[] = " (cannot be shown: %1)";
+inline constexpr char kNoPictureInFile[] = "its file holds no picture";
 inline constexpr char kPatchesTip[] =
     "The frame files hold the frames as stored: some hold only the part that changes, "
     "drawn over the frames before. For whole pictures, use \u201cSave frames as they "
@@ -73,9 +79,8 @@ inline constexpr char kShowAsTheyAppear[] = "Show frames as they appear";
 inline constexpr char kShowAsStored[] = "Show frames as stored";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
-inline constexpr char kGifFilesButton[] = "&GIF files";  // Alt+G
-inline constexpr char kPngFilesButton[] = "&PNG files";  // Alt+P
-inline constexpr char kSaved[] = "Saved %1 frames to %2";
+// Said once frames are saved: how many, where, and the JSON beside them.
+inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
     "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
 inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
@@ -85,12 +90,28 @@ inline constexpr char kCopyFrame[] = "Copy frame %1";
 inline constexpr char kCopyFrames[] = "Copy %1 frames";
 inline constexpr char kSaveFramesAs[] = "Save %1 frames as\u2026";
 inline constexpr char kShowFrames[] = "Show %1 frames in folder";
-inline constexpr char kSaveKindQuestion[] =
-    "Save %1 frames of %2 as they are stored, as GIF or PNG files of whole pictures, or as "
-    "one sprite sheet?";
-inline constexpr char kStoredFilesButton[] = "&Stored GIF files";  // Alt+S
-inline constexpr char kSheetButton[] = "Sprite s&heet (PNG)";      // Alt+H
-inline constexpr char kSavedSheet[] = "Saved %1 frames to %2";
+inline constexpr char kSaveKindQuestion[] = "How should the %1 frames of %2 be saved?";
+// The folder dialog of a save of several frames, and its button.
+inline constexpr char kSaveFramesTo[] = "Save %1 frames to\u2026";
+inline constexpr char kSaveHere[] = "&Save here";
+// The kinds a save of several frames offers, each named for what it
+// writes, with a line that says what that is. Alt and the marked letter
+// choose one.
+inline constexpr char kStoredKind[] = "Frame files as &stored (GIF patches)";  // Alt+S
+inline constexpr char kStoredKindExplained[] =
+    "The work folder's frame files, byte for byte; some may hold only the part that changes.";
+inline constexpr char kGifKind[] = "Whole frames as &GIF";  // Alt+G
+inline constexpr char kGifKindExplained[] =
+    "One GIF per frame, each the whole picture as a viewer shows it.";
+inline constexpr char kPngKind[] = "Whole frames as &PNG";  // Alt+P
+inline constexpr char kPngKindExplained[] =
+    "One PNG per frame, each the whole picture as a viewer shows it.";
+inline constexpr char kSheetKind[] = "One sprite s&heet (PNG)";  // Alt+H
+inline constexpr char kSheetKindExplained[] =
+    "Every frame's whole picture in one PNG, side by side in as square a grid as they make.";
+inline constexpr char kSaveKindNote[] =
+    "A JSON file with each frame's number, delay and file is written beside them.";
+inline constexpr char kSavedSheet[] = "Saved %1 frames to the sprite sheet %2, with %3 beside it.";
 inline constexpr char kSheetTooLarge[] =
     "%1 frames of %2 x %3 are %4 pixels to write, more than the limit of %5; nothing written";
 // A sprite sheet saved from the window holds at most this many pixels.
@@ -106,8 +127,17 @@ inline constexpr char kCopyFrameFailed[] = "Cannot copy frame %1: %2";
 inline constexpr char kFrameNotInFile[] = "the file ends before frame %1";
 inline constexpr char kFrameFileGone[] = "Cannot drag frame %1 out: %2 is not in the work folder.";
 inline constexpr char kCopiedFileGone[] = "Cannot copy frame %1: %2 is not in the work folder.";
-inline constexpr char kReplaceQuestion[] =
-    "%1 of the files about to be written are already in %2. Replace them?";
+// Asked before a save writes over files: each named, up to a few.
+inline constexpr char kReplaceOne[] = "%1 is already in %2. Replace it?";
+inline constexpr char kReplaceSome[] =
+    "%1 of the files about to be written are already in %2:\n"
+    "%3\nReplace them?";
+inline constexpr char kReplaceMore[] = "\u2026 and %1 more";
+inline constexpr int kReplaceListed = 8;       // names listed at most
+inline constexpr int kLongestListedName = 64;  // characters; longer ones are cut in the middle
+// An action asked for on frames that a later drop has taken away.
+inline constexpr char kAnotherFileDivided[] =
+    "Another file was divided meanwhile, so nothing was done: pick its frames and try again.";
 inline constexpr char kReplace[] = "Replace";
 // A later start of the program hands its file to the window already open
 // for the same work folder.

@@ -10,6 +10,8 @@
 #include <string>
 
 class QImage;
+class QPoint;
+class QRect;
 class QObject;
 class QWidget;
 
@@ -59,6 +61,23 @@ QStringList SansFallbacks();
 // Makes every control, menu, tooltip and box use the system's UI font,
 // falling back on SansFallbacks. Call once, after the application is made.
 void UseSystemUiFont();
+
+// Where a window whose frame (title bar and borders included) is `frame`
+// goes so that it lies wholly within `available`: moved as little as it
+// can be. One larger than `available` keeps its top-left corner inside it,
+// where its title bar can still be reached.
+QPoint PlaceWithin(const QRect& frame, const QRect& available);
+
+// From now on, every dialog and box of the program is moved, once it is
+// shown and whenever it grows, to lie wholly within the available area of
+// its screen (the screen less panels and task bars), wherever its parent
+// window stands. Call once, after the application is made.
+void KeepDialogsOnScreen();
+
+// From now on, Ctrl+C (the platform's Copy keys) in any message box puts
+// its title and text on the clipboard, to be pasted into a mail or a
+// report. Call once, after the application is made.
+void LetBoxesCopyTheirText();
 
 // Puts `image` on the clipboard, for pasting into other programs.
 void CopyImage(const QImage& image);

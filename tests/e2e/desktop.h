@@ -32,6 +32,35 @@ inline std::string FindWindow(const std::string& title) {
   return first;
 }
 
+// A window's place and size on the screen, frame included where there is one.
+struct WindowRect {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+inline WindowRect GeometryOf(const std::string& window) {
+  WindowRect rect;
+  std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window}).out);
+  for (std::string line; std::getline(shell, line);) {
+    const auto value = [&] { return std::stoi(line.substr(line.find('=') + 1)); };
+    if (line.rfind("X=", 0) == 0) rect.x = value();
+    if (line.rfind("Y=", 0) == 0) rect.y = value();
+    if (line.rfind("WIDTH=", 0) == 0) rect.width = value();
+    if (line.rfind("HEIGHT=", 0) == 0) rect.height = value();
+  }
+  return rect;
+}
+
+// The window that has the keyboard focus, and its title.
+inline std::string FocusedWindow() {
+  std::string id = Xdotool({"getwindowfocus"}).out;
+  while (!id.empty() && id.back() == '\n') id.pop_back();
+  return id;
+}
+inline std::string FocusedTitle() {
+  std::string title = Xdotool({"getwindowfocus", "getwindowname"}).out;
+  while (!title.empty() && title.back() == '\n') title.pop_back();
+  return title;
+}
+
 // Copies the built mervane into `folder` (made if missing), where it will
 // keep its work folder; returns the copy's path.
 inline std::filesystem::path CopyMervane(const std::filesystem::path& folder) {

@@ -2,6 +2,7 @@
 // screen_probe pixel X Y: prints the colour at screen pixel (X, Y) as #rrggbb.
 // screen_probe clipboard: prints the URLs on the clipboard, one a line,
 // then the file managers' own list of copied files.
+// screen_probe text: prints the text on the clipboard (a box's, after Ctrl+C).
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     if (data == nullptr) return 1;
     for (const QUrl& url : data->urls()) std::printf("%s\n", url.toEncoded().constData());
     std::printf("%s\n", data->data(QStringLiteral("x-special/gnome-copied-files")).constData());
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "text") == 0) {
+    std::printf("%s\n", QGuiApplication::clipboard()->text().toUtf8().constData());
     return 0;
   }
   return 2;

@@ -2,13 +2,17 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <filesystem>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -300,6 +304,31 @@ TEST_F(Drop, AFrameTooLargeToCopySaysWhyAndSavingFollowsTheChosenFormat) {
   }
 }
 
+TEST(ReplaceQuestion, NamesTheFilesItWouldReplaceTheFirstFewOfManyAndLongOnesCutShort) {
+  QStringList twelve;
+  for (int i = 1; i <= 12; ++i) twelve << QString("c%1.png").arg(i);
+  const QString long_name = QString(100, 'x') + ".json";
+  struct Case {
+    QStringList names;
+    QString question;
+  };
+  for (const Case& c : {
+           Case{{"clip12.json"}, "clip12.json is already in /f. Replace it?"},
+           Case{{"a.png", "a.json"},
+                "2 of the files about to be written are already in /f:\na.png\na.json\nReplace "
+                "them?"},
+           Case{twelve,
+                "12 of the files about to be written are already in /f:\nc1.png\nc2.png\nc3."
+                "png\nc4.png\nc5.png\nc6.png\nc7.png\nc8.png\n\u2026 and 4 more\nReplace "
+                "them?"},
+           Case{{long_name},
+                QString(32, 'x') + QChar(0x2026) + QString(27, 'x') +
+                    ".json is already in /f. Replace it?"},
+       }) {
+    EXPECT_EQ(MainWindow::ReplaceQuestion(c.names, "/f").toStdString(), c.question.toStdString());
+  }
+}
+
 TEST_F(Drop, ADropArrivingDuringARunIsRefused) {
   const std::string first = Animation(5, 4, 4, "first.gif");
   const std::string second = Animation(9, 4, 4, "second.gif");
@@ -330,6 +359,37 @@ TEST_F(Drop, OfFilesHandedOverTogetherOnlyTheFirstIsTaken) {
   EXPECT_EQ(WorkFiles().size(), 5u);
 }
 
+TEST_F(Drop, ANewDropClosesTheMenusAndDialogsTheLastOneOpened) {
+  DropFile(Animation(4, 4, 4, "first.gif"));
+  const std::uint64_t first = form().DropSerial();
+  DropFile(Put("notes.gif", GifTest::FromText("not a picture")));  // refused: the frames stay
+  EXPECT_EQ(form().DropSerial(), first);
+  form().show();
+  const std::string second = Animation(2, 4, 4, "second.gif");
+  QMenu menu(&form());
+  menu.addAction("Save 4 frames as\u2026");
+  QFileDialog folder(&form());
+  const std::pair<const char*, std::function<void()>> opened[] = {
+      {"menu", [&] { menu.exec(QPoint(10, 10)); }},
+      {"dialog", [&] { folder.exec(); }},
+  };
+  for (const auto& [what, open] : opened) {
+    bool timed_out = false;
+    // The drop arrives while it is open; were it left open, the guard would close it.
+    QTimer::singleShot(50, &form(), [&] { DropFile(second); });
+    QTimer::singleShot(5000, &form(), [&] {
+      timed_out = QApplication::activePopupWidget() || QApplication::activeModalWidget();
+      menu.close();
+      folder.reject();
+    });
+    open();
+    EXPECT_FALSE(timed_out) << what;
+    EXPECT_EQ(form().Label1->text(), "2 Images") << what;
+    EXPECT_GT(form().DropSerial(), first) << what;
+    DropFile(Animation(4, 4, 4, "first.gif"));
+  }
+}
+
 TEST_F(Drop, ClosingMidRunEndsTheProgramAndLeavesCompleteFrames) {
   QTimer::singleShot(0, &form(), [&] { form().close(); });
   DropFile(Animation(4, 4, 4));
@@ -357,7 +417,11 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) 
             "Frame 3, 250 ms, as it appears (patch 4x4 at 0,0), same as 2");
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 100}), "Drop AnimationGIFfile");
   EXPECT_TRUE(form().CountLabel()->toolTip().contains("Save frames as they appear"));
-  // As stored: the file's own patch, and a checkerboard where it holds nothing.
+  // As stored: the file's own patch, and a checkerboard where it holds
+  // nothing; as divided, whatever has become of the files since.
+  GifTest::WriteBytes(work() / "delta002.gif",
+                      GifTest::Encode(GifTest::SolidFrames(1, 20, 20)));  // all red
+  fs::remove(work() / "delta003.gif");
   form().ShowFramesAsStored(true);
   shot = form().grab().toImage();
   EXPECT_EQ(shot.pixelColor(8 + 100, 2), QColor(0, 128, 0));
@@ -368,6 +432,7 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) 
         << x;
   }
   EXPECT_EQ(form().Strip()->ToolTipAt({110, 10}), "Frame 2, 250 ms, as stored (patch 4x4 at 0,0)");
+  EXPECT_EQ(form().Strip()->ToolTipAt({210, 10}), "Frame 3, 250 ms, as stored (patch 4x4 at 0,0)");
   form().ShowFramesAsStored(false);
   EXPECT_EQ(form().grab().toImage().pixelColor(8 + 180, 80), QColor(255, 0, 0));
   // Cut off inside the second frame's data: that frame says so.
@@ -472,6 +537,46 @@ TEST_F(Drop, PickedThumbnailsAreFramedAndTheFocusMarkFramesOnlyTheMarkedOne) {
   press({20, 10}, Qt::NoModifier);  // a picked frame, let go: it alone
   EXPECT_EQ(form().Selection().Selected(), std::vector<int>{1});
   EXPECT_NE(form().grab().toImage().pixelColor(8 + 99 + 1, 50), highlight);
+}
+
+TEST_F(Drop, APickedFramesMarksLeaveEveryPixelOfItsNumberAlone) {
+  DropFile(Animation(3, 20, 20));
+  form().show();
+  QApplication::setActiveWindow(&form());
+  form().EndButton()->setFocus();  // no mark at all on the strip
+  const auto strip_shot = [&] { return form().Strip()->grab().toImage(); };
+  const QImage plain = strip_shot();
+  // The number band: the rows below thumbnail 1, across its slot.
+  int band_top = 0;
+  while (form().FrameAt({10, band_top}) == 1) ++band_top;
+  ASSERT_GT(band_top, 10);
+  const int slot_right = static_cast<int>(form().Strip()->width() / 3);
+  int ink = 0;
+  const QColor text = form().Strip()->ForeColor();
+  const auto is_ink = [&](QColor c) {
+    const int off = std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                    std::abs(c.blue() - text.blue());
+    return off < 200;
+  };
+  // Picked, then picked and under the keyboard's mark as well.
+  for (const bool focused : {false, true}) {
+    QKeyEvent all(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QCoreApplication::sendEvent(form().Strip(), &all);
+    if (focused) form().Strip()->setFocus();
+    const QImage picked = strip_shot();
+    int changed = 0;
+    for (int y = band_top; y < plain.height(); ++y) {
+      for (int x = 2; x < slot_right; ++x) {  // past the separator at the slot's edge
+        if (plain.pixelColor(x, y) != picked.pixelColor(x, y)) ++changed;
+        if (!is_ink(plain.pixelColor(x, y))) continue;
+        ++ink;
+        EXPECT_EQ(picked.pixelColor(x, y), plain.pixelColor(x, y))
+            << "the number's pixel " << x << "," << y << (focused ? " under the mark" : "");
+      }
+    }
+    EXPECT_GT(changed, 0) << "no frame drawn in the number band";
+  }
+  EXPECT_GT(ink, 20) << "no number found";
 }
 
 TEST_F(Drop, TheWheelAndKeysMoveTheStripAndFramesLeaveIt) {
