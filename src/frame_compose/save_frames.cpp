@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "frame_compose/frame_files.h"
+#include "frame_compose/paced.h"
 #include "toolkit/file_ops.h"
 
 namespace FrameCompose {
@@ -76,14 +77,19 @@ class CanvasPool {
 // (unless it has events to run). Each file is written by the thread that
 // encoded it once the frame before is written: one file at a time, since
 // threads creating files in one folder only queue on its lock. With no
-// pool (one thread in all), the composer's thread does everything.
+// pool (one thread in all), the composer's thread does everything, unless
+// it has events to run: then one thread encodes and writes while it waits,
+// since a frame of 8192 x 8192 takes seconds to deflate and END must not
+// wait for that.
 class Writer {
  public:
   explicit Writer(const SaveRequest& request)
       : request_(request),
-        pool_size_((request.threads > 0 ? static_cast<unsigned>(request.threads)
-                                        : std::max(1u, std::thread::hardware_concurrency())) -
-                   1),
+        pool_size_(
+            std::max(request.pump ? 1u : 0u,
+                     (request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                          : std::max(1u, std::thread::hardware_concurrency())) -
+                         1)),
         most_waiting_(2 * pool_size_) {
     for (unsigned i = 0; i < pool_size_; ++i) threads_.emplace_back([this] { Run(); });
   }
@@ -91,11 +97,13 @@ class Writer {
   Writer& operator=(const Writer&) = delete;
   ~Writer() {
     {
-      std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
       done_ = true;
       changed_.notify_all();
+      // Left by a failure: the frames waiting are written, events running meanwhile.
+      WaitPumping(lock, [&] { return busy_ == 0 && (waiting_.empty() || failure_); });
     }
-    for (std::thread& thread : threads_) thread.join();  // after the frames waiting are written
+    for (std::thread& thread : threads_) thread.join();
   }
 
   // Hands a frame on. Rethrows a failure of a writer.
@@ -247,13 +255,14 @@ class Writer {
     kept->width = canvas.width;
     kept->height = canvas.height;
     // Assigned, not replaced, so that the buffers are used again.
+    Paced paced(request_.pump);
     if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
-      kept->indices.assign(canvas.indices.begin(), canvas.indices.end());
+      paced.Assign(kept->indices, canvas.indices);
       kept->table.assign(canvas.table.begin(), canvas.table.end());
       kept->transparent_index = canvas.transparent_index;
       kept->pixels.clear();
     } else {
-      kept->pixels.assign(canvas.pixels.begin(), canvas.pixels.end());
+      paced.Assign(kept->pixels, canvas.pixels);
       kept->indices.clear();
       kept->table.clear();
       kept->transparent_index = -1;
@@ -263,12 +272,14 @@ class Writer {
 
   // True when `kept`, as Kept made it, shows the picture `canvas` shows.
   // Indices say as much as colours: every indexed frame has the same table.
-  static bool SamePicture(const Canvas& kept, const Canvas& canvas) {
+  bool SamePicture(const Canvas& kept, const Canvas& canvas) const {
     if (kept.width != canvas.width || kept.height != canvas.height) return false;
+    Paced paced(request_.pump);
     if (!kept.indices.empty()) {
-      return kept.indices == canvas.indices && kept.transparent_index == canvas.transparent_index;
+      return kept.transparent_index == canvas.transparent_index &&
+             paced.Equal(kept.indices, canvas.indices);
     }
-    return kept.pixels == canvas.pixels;
+    return paced.Equal(kept.pixels, canvas.pixels);
   }
 
   std::vector<std::uint8_t> Encode(FrameEncoder& encoder, int delay_cs,
@@ -386,10 +397,14 @@ class SheetBuilder {
  public:
   // Room for `cells` cells at once: growing the sheet row by row would
   // copy it, and hold it twice, again and again.
-  SheetBuilder(int columns, const Survey& survey, std::size_t cells)
+  // Pictures are copied in pieces with `pump` (empty: none; it outlives
+  // the builder) run between them.
+  SheetBuilder(int columns, const Survey& survey, std::size_t cells,
+               const std::function<void()>& pump)
       : columns_(static_cast<std::size_t>(columns)),
         cell_width_(static_cast<std::size_t>(survey.width)),
-        cell_height_(static_cast<std::size_t>(survey.height)) {
+        cell_height_(static_cast<std::size_t>(survey.height)),
+        pump_(pump) {
     sheet_.pixels.reserve((cells + columns_ - 1) / columns_ * RowPixels());
   }
 
@@ -399,10 +414,16 @@ class SheetBuilder {
     placed.column = static_cast<int>(cells_ % columns_);
     placed.row = static_cast<int>(cells_ / columns_);
     ++cells_;
-    if (placed.column == 0) sheet_.pixels.resize(sheet_.pixels.size() + RowPixels());
+    Paced paced(pump_);
+    if (placed.column == 0) {
+      const std::size_t start = sheet_.pixels.size();
+      paced.Over(RowPixels(),
+                 [&](std::size_t, std::size_t to) { sheet_.pixels.resize(start + to); });
+    }
     const std::size_t width = std::min(static_cast<std::size_t>(canvas.width), cell_width_);
     const std::size_t height = std::min(static_cast<std::size_t>(canvas.height), cell_height_);
     for (std::size_t y = 0; y < height; ++y) {
+      paced.Did(width);
       const auto from = canvas.pixels.begin() + static_cast<long>(y * canvas.width);
       const std::size_t to =
           (placed.row * cell_height_ + y) * SheetWidth() + placed.column * cell_width_;
@@ -420,7 +441,9 @@ class SheetBuilder {
     sheet_.width = static_cast<int>(cell_width_) * Columns();
     sheet_.height = static_cast<int>(cell_height_) * Rows();
     if (static_cast<std::size_t>(Columns()) < columns_) {  // one row: its lines closed up
+      Paced paced(pump_);
       for (std::size_t y = 0; y < static_cast<std::size_t>(sheet_.height); ++y) {
+        paced.Did(static_cast<std::size_t>(sheet_.width));
         std::copy_n(sheet_.pixels.begin() + static_cast<long>(y * SheetWidth()), sheet_.width,
                     sheet_.pixels.begin() + static_cast<long>(y * sheet_.width));
       }
@@ -433,6 +456,7 @@ class SheetBuilder {
   std::size_t SheetWidth() const { return cell_width_ * columns_; }
   std::size_t RowPixels() const { return SheetWidth() * cell_height_; }
   const std::size_t columns_, cell_width_, cell_height_;
+  const std::function<void()>& pump_;
   std::size_t cells_ = 0;
   Canvas sheet_;
 };
@@ -468,7 +492,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
   for (int number = 1; number <= survey.frames; ++number) {
     wanted += !request.wanted || request.wanted(number) ? 1 : 0;
   }
-  SheetBuilder builder(columns, survey, wanted);
+  SheetBuilder builder(columns, survey, wanted, request.pump);
   SaveReport report;
   ComposeWanted(
       source, source_name, request, survey, true,
