@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "frame_compose/paced.h"
 #include "gif_format/gif_markers.h"
 
 namespace FrameCompose {
@@ -203,7 +204,8 @@ class Composer {
       canvas_.width = survey.width;
       canvas_.height = survey.height;
       const std::size_t pixels = static_cast<std::size_t>(survey.width) * survey.height;
-      canvas_.pixels.assign(pixels, 0);
+      Paced paced(options_.pump);
+      paced.Assign(canvas_.pixels, pixels, std::uint32_t{0});
       if (const ColorMapObject* global = gif_->SColorMap; global != nullptr) {
         const int count = std::min(global->ColorCount, 256);
         for (int i = 0; i < count; ++i) {
@@ -212,7 +214,7 @@ class Composer {
         }
         // The first index past the table stands for transparency, if there is one.
         canvas_.transparent_index = count < 256 ? count : -1;
-        canvas_.indices.assign(pixels, static_cast<std::uint8_t>(std::max(count, 0) & 0xFF));
+        paced.Assign(canvas_.indices, pixels, static_cast<std::uint8_t>(std::max(count, 0) & 0xFF));
       }
     }
     for (;;) {
@@ -353,9 +355,9 @@ class Composer {
     }
     const int background = std::min(gif_->SBackGroundColor, global->ColorCount - 1);
     const GifColorType& c = global->Colors[background];
-    std::fill(canvas_.pixels.begin(), canvas_.pixels.end(), Rgba(c.Red, c.Green, c.Blue, 0xFF));
-    std::fill(canvas_.indices.begin(), canvas_.indices.end(),
-              static_cast<std::uint8_t>(background));
+    Paced paced(options_.pump);
+    paced.Fill(canvas_.pixels, Rgba(c.Red, c.Green, c.Blue, 0xFF));
+    paced.Fill(canvas_.indices, static_cast<std::uint8_t>(background));
   }
 
   // From here on the picture is known by its colours only.
@@ -496,7 +498,15 @@ class Composer {
     saved_ = area;
     previous_.clear();
     previous_indices_.clear();
+    // Room at once: growing would copy what is saved, in one piece.
+    if (!area.Empty()) {
+      const std::size_t saved = area.Width() * static_cast<std::size_t>(area.y1 - area.y0);
+      previous_.reserve(saved);
+      if (!canvas_.indices.empty()) previous_indices_.reserve(saved);
+    }
+    Paced paced(options_.pump);
     for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
+      paced.Did(area.Width());
       const std::size_t start = static_cast<std::size_t>(y) * canvas_.width + area.x0;
       previous_.insert(previous_.end(), canvas_.pixels.begin() + start,
                        canvas_.pixels.begin() + start + area.Width());
@@ -508,7 +518,9 @@ class Composer {
   }
   void RestorePrevious() {
     const Area& area = saved_;
+    Paced paced(options_.pump);
     for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
+      paced.Did(area.Width());
       const std::size_t start = static_cast<std::size_t>(y) * canvas_.width + area.x0;
       const std::size_t saved = static_cast<std::size_t>(y - area.y0) * area.Width();
       std::copy_n(previous_.begin() + saved, area.Width(), canvas_.pixels.begin() + start);
@@ -525,7 +537,9 @@ class Composer {
     } else if (frame.disposal == Gif::kDisposalRestoreBackground) {
       if (canvas_.transparent_index < 0) StopIndexing();
       const Area area = VisiblePart(frame);
+      Paced paced(options_.pump);
       for (int y = area.y0; y < area.y1 && !area.Empty(); ++y) {
+        paced.Did(area.Width());
         const std::size_t start = static_cast<std::size_t>(y) * canvas_.width;
         std::fill(canvas_.pixels.begin() + start + area.x0,
                   canvas_.pixels.begin() + start + area.x1, 0u);

@@ -443,7 +443,13 @@ std::vector<std::uint8_t> EncodeGif(const IndexedPicture& picture, int delay_cs,
 struct FrameEncoder::Buffers {
   std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{
       nullptr, libdeflate_free_compressor};
-  std::vector<std::uint8_t> rows, packed, codes;
+  std::vector<std::uint8_t> rows, codes;
+  // Room for the compressed rows, never cleared: only what libdeflate
+  // writes is touched, mostly a small part of its bound, so most of a large
+  // frame's pages are never faulted in, and a program ended mid-save (END)
+  // has that many fewer to give back before it is gone.
+  std::unique_ptr<std::uint8_t[]> packed;
+  std::size_t packed_room = 0;
 };
 
 FrameEncoder::FrameEncoder() : buffers_(std::make_unique<Buffers>()) {}
@@ -451,8 +457,12 @@ FrameEncoder::~FrameEncoder() = default;
 
 void FrameEncoder::Release() {
   // One huge picture does not hold its memory for the encoder's lifetime.
-  for (std::vector<std::uint8_t>* buffer : {&buffers_->rows, &buffers_->packed, &buffers_->codes}) {
+  for (std::vector<std::uint8_t>* buffer : {&buffers_->rows, &buffers_->codes}) {
     if (buffer->capacity() > kMostKeptBuffer) *buffer = {};
+  }
+  if (buffers_->packed_room > kMostKeptBuffer) {
+    buffers_->packed.reset();
+    buffers_->packed_room = 0;
   }
 }
 
@@ -485,16 +495,21 @@ std::vector<std::uint8_t> FrameEncoder::Png(const Canvas& canvas) {
   if (!compressor) compressor.reset(libdeflate_alloc_compressor(kPngLevel));
   if (!compressor) throw std::bad_alloc();
   std::vector<std::uint8_t>& rows = buffers_->rows;
-  std::vector<std::uint8_t>& packed = buffers_->packed;
   rows.resize(row * static_cast<std::size_t>(canvas.height));
   for (std::size_t y = 0; y < static_cast<std::size_t>(canvas.height); ++y) {
     rows[y * row] = kPngFilterNone;
     std::memcpy(rows.data() + y * row + 1, canvas.pixels.data() + y * width,
                 width * sizeof(std::uint32_t));
   }
-  packed.resize(libdeflate_zlib_compress_bound(compressor.get(), rows.size()));
+  const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), rows.size());
+  if (buffers_->packed_room < bound) {
+    buffers_->packed.reset();  // never two at once
+    buffers_->packed = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+    buffers_->packed_room = bound;
+  }
+  const std::span<const std::uint8_t> packed(buffers_->packed.get(), bound);
   const std::size_t packed_size = libdeflate_zlib_compress(
-      compressor.get(), rows.data(), rows.size(), packed.data(), packed.size());
+      compressor.get(), rows.data(), rows.size(), buffers_->packed.get(), bound);
   if (packed_size == 0) throw std::runtime_error("the PNG's image data could not be compressed");
 
   std::vector<std::uint8_t> out(kPngSignature.begin(), kPngSignature.end());
@@ -505,8 +520,7 @@ std::vector<std::uint8_t> FrameEncoder::Png(const Canvas& canvas) {
   header.insert(header.end(), {kPngBitDepth, kPngColourRgba, 0, 0, 0});  // deflate, none, none
   PutChunk(out, kPngHeaderChunk, header);
   for (std::size_t at = 0; at < packed_size; at += kLargestPngChunk) {
-    PutChunk(out, kPngDataChunk,
-             std::span(packed).subspan(at, std::min(kLargestPngChunk, packed_size - at)));
+    PutChunk(out, kPngDataChunk, packed.subspan(at, std::min(kLargestPngChunk, packed_size - at)));
   }
   PutChunk(out, kPngEndChunk, {});
   Release();

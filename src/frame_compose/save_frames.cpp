@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "frame_compose/frame_files.h"
+#include "frame_compose/paced.h"
 #include "toolkit/file_ops.h"
 
 namespace FrameCompose {
@@ -79,14 +80,19 @@ class CanvasPool {
 // (unless it has events to run). Each file is written by the thread that
 // encoded it once the frame before is written: one file at a time, since
 // threads creating files in one folder only queue on its lock. With no
-// pool (one thread in all), the composer's thread does everything.
+// pool (one thread in all), the composer's thread does everything, unless
+// it has events to run: then one thread encodes and writes while it waits,
+// since a frame of 8192 x 8192 takes seconds to deflate and END must not
+// wait for that.
 class Writer {
  public:
   explicit Writer(const SaveRequest& request)
       : request_(request),
-        pool_size_((request.threads > 0 ? static_cast<unsigned>(request.threads)
-                                        : std::max(1u, std::thread::hardware_concurrency())) -
-                   1),
+        pool_size_(
+            std::max(request.pump ? 1u : 0u,
+                     (request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                          : std::max(1u, std::thread::hardware_concurrency())) -
+                         1)),
         most_waiting_(2 * pool_size_) {
     for (unsigned i = 0; i < pool_size_; ++i) threads_.emplace_back([this] { Run(); });
   }
@@ -94,11 +100,13 @@ class Writer {
   Writer& operator=(const Writer&) = delete;
   ~Writer() {
     {
-      std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
       done_ = true;
       changed_.notify_all();
+      // Left by a failure: the frames waiting are written, events running meanwhile.
+      WaitPumping(lock, [&] { return busy_ == 0 && (waiting_.empty() || failure_); });
     }
-    for (std::thread& thread : threads_) thread.join();  // after the frames waiting are written
+    for (std::thread& thread : threads_) thread.join();
   }
 
   // Hands a frame on. Rethrows a failure of a writer.
@@ -253,13 +261,14 @@ class Writer {
     kept->width = canvas.width;
     kept->height = canvas.height;
     // Assigned, not replaced, so that the buffers are used again.
+    Paced paced(request_.pump);
     if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
-      kept->indices.assign(canvas.indices.begin(), canvas.indices.end());
+      paced.Assign(kept->indices, canvas.indices);
       kept->table.assign(canvas.table.begin(), canvas.table.end());
       kept->transparent_index = canvas.transparent_index;
       kept->pixels.clear();
     } else {
-      kept->pixels.assign(canvas.pixels.begin(), canvas.pixels.end());
+      paced.Assign(kept->pixels, canvas.pixels);
       kept->indices.clear();
       kept->table.clear();
       kept->transparent_index = -1;
@@ -269,12 +278,14 @@ class Writer {
 
   // True when `kept`, as Kept made it, shows the picture `canvas` shows.
   // Indices say as much as colours: every indexed frame has the same table.
-  static bool SamePicture(const Canvas& kept, const Canvas& canvas) {
+  bool SamePicture(const Canvas& kept, const Canvas& canvas) const {
     if (kept.width != canvas.width || kept.height != canvas.height) return false;
+    Paced paced(request_.pump);
     if (!kept.indices.empty()) {
-      return kept.indices == canvas.indices && kept.transparent_index == canvas.transparent_index;
+      return kept.transparent_index == canvas.transparent_index &&
+             paced.Equal(kept.indices, canvas.indices);
     }
-    return kept.pixels == canvas.pixels;
+    return paced.Equal(kept.pixels, canvas.pixels);
   }
 
   std::vector<std::uint8_t> Encode(FrameEncoder& encoder, int delay_cs,
@@ -407,11 +418,14 @@ void RequireSheetFits(const SheetGrid& grid, const Survey& survey, bool at_least
 // many columns, and nothing is copied as the sheet grows.
 class SheetBuilder {
  public:
-  SheetBuilder(int columns, const Survey& survey)
+  // Pictures are copied in pieces with `pump` (empty: none; it outlives
+  // the builder) run between them.
+  SheetBuilder(int columns, const Survey& survey, const std::function<void()>& pump)
       : columns_(columns),
         survey_(survey),
         cell_width_(static_cast<std::size_t>(survey.width)),
-        cell_height_(static_cast<std::size_t>(survey.height)) {}
+        cell_height_(static_cast<std::size_t>(survey.height)),
+        pump_(pump) {}
 
   // `frame` with its place, its picture copied there. Throws as
   // RequireSheetFits does, before taking memory, when the cell would make
@@ -421,10 +435,13 @@ class SheetBuilder {
     KeptFrame placed = frame;
     placed.column = static_cast<int>(cells_.size() % static_cast<std::size_t>(columns_));
     placed.row = static_cast<int>(cells_.size() / static_cast<std::size_t>(columns_));
-    std::vector<std::uint32_t>& cell = cells_.emplace_back(cell_width_ * cell_height_);
+    Paced paced(pump_);
+    std::vector<std::uint32_t>& cell = cells_.emplace_back();
+    paced.Assign(cell, cell_width_ * cell_height_, std::uint32_t{0});
     const std::size_t width = std::min(static_cast<std::size_t>(canvas.width), cell_width_);
     const std::size_t height = std::min(static_cast<std::size_t>(canvas.height), cell_height_);
     for (std::size_t y = 0; y < height; ++y) {
+      paced.Did(width);
       std::copy_n(canvas.pixels.begin() + static_cast<long>(y * canvas.width), width,
                   cell.begin() + static_cast<long>(y * cell_width_));
     }
@@ -442,11 +459,13 @@ class SheetBuilder {
     sheet.width = static_cast<int>(cell_width_) * Columns();
     sheet.height = static_cast<int>(cell_height_) * Rows();
     const auto width = static_cast<std::size_t>(sheet.width);
-    sheet.pixels.resize(width * static_cast<std::size_t>(sheet.height));
+    Paced paced(pump_);
+    paced.Assign(sheet.pixels, width * static_cast<std::size_t>(sheet.height), std::uint32_t{0});
     const auto columns = static_cast<std::size_t>(Columns());
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       const std::size_t left = c % columns * cell_width_, top = c / columns * cell_height_;
       for (std::size_t y = 0; y < cell_height_; ++y) {
+        paced.Did(cell_width_);
         std::copy_n(cells_[c].begin() + static_cast<long>(y * cell_width_), cell_width_,
                     sheet.pixels.begin() + static_cast<long>((top + y) * width + left));
       }
@@ -459,6 +478,7 @@ class SheetBuilder {
   const int columns_;
   const Survey survey_;
   const std::size_t cell_width_, cell_height_;
+  const std::function<void()>& pump_;
   std::vector<std::vector<std::uint32_t>> cells_;
 };
 
@@ -498,7 +518,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
     }
     RequireSheetFits(SheetGridFor(wanted, columns), survey, false);
   }
-  SheetBuilder builder(columns, survey);
+  SheetBuilder builder(columns, survey, request.pump);
   SaveReport report;
   ComposeWanted(
       source, source_name, request, survey, true,

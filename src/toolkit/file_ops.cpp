@@ -2,6 +2,7 @@
 #include "toolkit/file_ops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <limits>
@@ -36,6 +37,7 @@ namespace {
 struct UnfinishedFiles {
   std::mutex lock;
   std::vector<std::string> names;
+  std::atomic<bool> ending{false};  // set once, by RemoveUnfinishedFiles
 };
 
 UnfinishedFiles& Unfinished() {
@@ -43,14 +45,24 @@ UnfinishedFiles& Unfinished() {
   return files;
 }
 
+constexpr char kEnding[] = "the program is ending";
+
 }  // namespace
 
-Internal::UnfinishedFile::UnfinishedFile(std::string name) : name_(std::move(name)) {
+bool Internal::UnfinishedFile::Create(const std::string& name,
+                                      const std::function<bool()>& create) {
   const std::lock_guard hold(Unfinished().lock);
+  if (Unfinished().ending) {
+    throw PlatformError("create", name, kEnding, ErrorNumber::kPathFileAccessError);
+  }
+  if (!create()) return false;
+  name_ = name;
   Unfinished().names.push_back(name_);
+  return true;
 }
 
 Internal::UnfinishedFile::~UnfinishedFile() {
+  if (name_.empty()) return;
   std::error_code ignored;
   if (!kept_) fs::remove(ToPath(name_), ignored);
   const std::lock_guard hold(Unfinished().lock);
@@ -58,8 +70,15 @@ Internal::UnfinishedFile::~UnfinishedFile() {
   names.erase(std::find(names.begin(), names.end(), name_));
 }
 
+void Internal::ThrowIfEnding(const std::string& path) {
+  if (Unfinished().ending) {
+    throw PlatformError("write", path, kEnding, ErrorNumber::kPathFileAccessError);
+  }
+}
+
 void RemoveUnfinishedFiles() {
   const std::lock_guard hold(Unfinished().lock);
+  Unfinished().ending = true;
   for (const std::string& name : Unfinished().names) {
     std::error_code ignored;
     fs::remove(ToPath(name), ignored);

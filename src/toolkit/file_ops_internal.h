@@ -36,16 +36,33 @@ std::string TemporaryNameFor(const std::string& path, unsigned process, unsigned
 // first. Any thread may hold one.
 class UnfinishedFile {
  public:
-  explicit UnfinishedFile(std::string name);
+  UnfinishedFile() = default;
   UnfinishedFile(const UnfinishedFile&) = delete;
   UnfinishedFile& operator=(const UnfinishedFile&) = delete;
   ~UnfinishedFile();
+
+  // Calls `create`, which tries to make the file `name` and says whether it
+  // did, while no other thread can run RemoveUnfinishedFiles, and holds the
+  // file from then on when it did: a program that ends at any moment never
+  // leaves a file made but not listed. Returns what `create` said. Throws
+  // PlatformError, making nothing, once RemoveUnfinishedFiles has run.
+  // REQUIRES: nothing held yet.
+  bool Create(const std::string& name, const std::function<bool()>& create);
   void Keep() { kept_ = true; }
+  const std::string& Name() const { return name_; }
 
  private:
-  std::string name_;
+  std::string name_;  // empty: nothing held
   bool kept_ = false;
 };
+
+// How many bytes go to the disk in one call: between two, a write stops once
+// the program is ending (see ThrowIfEnding). A thread inside one call cannot
+// be stopped until it returns.
+inline constexpr std::size_t kWritePiece = std::size_t{16} << 20;
+
+// Throws PlatformError("write", path, ...) once RemoveUnfinishedFiles has run.
+void ThrowIfEnding(const std::string& path);
 
 // Makes `buffer` the first `length` bytes of the file at `path`, read in
 // one read; or, with `between` given, grown and read in pieces of

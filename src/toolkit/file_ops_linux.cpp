@@ -80,7 +80,8 @@ void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buff
 
 namespace {
 
-// Writes the three pieces to `fd`, resuming writes the kernel splits.
+// Writes the three pieces to `fd`, at most Internal::kWritePiece bytes a
+// call, resuming writes the kernel splits.
 void WriteAll(int fd, const std::string& path, std::span<const std::uint8_t> first,
               std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   iovec pieces[3] = {
@@ -91,7 +92,15 @@ void WriteAll(int fd, const std::string& path, std::span<const std::uint8_t> fir
   iovec* pending = pieces;
   int count = 3;
   while (count > 0) {
-    const ssize_t wrote = ::writev(fd, pending, count);
+    Internal::ThrowIfEnding(path);
+    iovec call[3];
+    int used = 0;
+    for (std::size_t room = Internal::kWritePiece; used < count && room > 0; ++used) {
+      call[used] = pending[used];
+      call[used].iov_len = std::min(room, pending[used].iov_len);
+      room -= call[used].iov_len;
+    }
+    const ssize_t wrote = ::writev(fd, call, used);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       throw ErrnoError("write", path, errno);
@@ -119,16 +128,21 @@ constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   // Most names are new: the file is made in place, three calls in all.
-  if (const int raw = ::open(path.c_str(), kCreateNew, 0666); raw >= 0) {
+  // Whatever goes wrong once it is made, the unfinished file goes with it.
+  int raw = -1, refused = 0;
+  const auto create = [&](const std::string& name) {
+    raw = ::open(name.c_str(), kCreateNew, 0666);
+    refused = errno;
+    return raw >= 0;
+  };
+  if (Internal::UnfinishedFile unfinished; unfinished.Create(path, [&] { return create(path); })) {
     Descriptor fd(raw);
-    // Whatever goes wrong from here, the unfinished file goes with it.
-    Internal::UnfinishedFile unfinished(path);
     WriteAll(fd.get(), path, first, second, third);
     if (fd.Close() != 0) throw ErrnoError("write", path, errno);
     unfinished.Keep();
     return;
   }
-  if (errno != EEXIST) throw ErrnoError("create", path, errno);
+  if (refused != EEXIST) throw ErrnoError("create", path, refused);
   // Something stands there. Only a regular file is replaced, by a file of a
   // name of our own renamed over it once complete, so that it keeps its old
   // content if writing fails. Renaming replaces the entry itself: a link
@@ -136,16 +150,15 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   RequireFreeName(path, {});
   static std::atomic<unsigned> attempts{0};
   static const auto process = static_cast<unsigned>(::getpid());
-  std::string temporary;
-  int raw = -1;
+  Internal::UnfinishedFile unfinished;
   for (int tries = 0; raw < 0 && tries < 100; ++tries) {
-    temporary = Internal::TemporaryNameFor(path, process, attempts++);
-    raw = ::open(temporary.c_str(), kCreateNew, 0666);
-    if (raw < 0 && errno != EEXIST) break;
+    const std::string temporary = Internal::TemporaryNameFor(path, process, attempts++);
+    if (!unfinished.Create(temporary, [&] { return create(temporary); }) && refused != EEXIST)
+      break;
   }
-  if (raw < 0) throw ErrnoError("create", path, errno);
+  if (raw < 0) throw ErrnoError("create", path, refused);
+  const std::string& temporary = unfinished.Name();
   Descriptor fd(raw);
-  Internal::UnfinishedFile unfinished(temporary);
   WriteAll(fd.get(), path, first, second, third);
   if (fd.Close() != 0) throw ErrnoError("write", path, errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0) throw ErrnoError("create", path, errno);

@@ -76,12 +76,16 @@ HANDLE CreateNew(const std::string& path) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// At most Internal::kWritePiece bytes a call: a thread inside WriteFile
+// holds up the end of the program until the call returns.
 void WriteAll(HANDLE file, const std::string& path, std::span<const std::uint8_t> first,
               std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   for (const auto piece : {first, second, third}) {
     std::size_t done = 0;
     while (done < piece.size()) {
-      const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(piece.size() - done, 1u << 30));
+      Internal::ThrowIfEnding(path);
+      const DWORD wanted =
+          static_cast<DWORD>(std::min<std::size_t>(piece.size() - done, Internal::kWritePiece));
       DWORD wrote = 0;
       if (!WriteFile(file, piece.data() + done, wanted, &wrote, nullptr) || wrote == 0) {
         throw LastError("write", path);
@@ -96,21 +100,29 @@ void WriteAll(HANDLE file, const std::string& path, std::span<const std::uint8_t
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third) {
   // Most names are new: the file is made in place. A device name (CON,
-  // NUL, ...) opens the device even so, and is no file to write.
-  if (HANDLE raw = CreateNew(path); raw != INVALID_HANDLE_VALUE) {
-    Handle file(raw);
-    if (GetFileType(raw) != FILE_TYPE_DISK) {
-      throw PlatformError("create", path, "a special file stands at that name",
-                          ErrorNumber::kPathFileAccessError);
+  // NUL, ...) opens the device even so, and is no file to write: it is
+  // told apart before the name is held as a file to remove.
+  HANDLE raw = INVALID_HANDLE_VALUE;
+  DWORD refused = 0;
+  const auto create = [&](const std::string& name, bool device_refused) {
+    raw = CreateNew(name);
+    refused = GetLastError();
+    if (raw == INVALID_HANDLE_VALUE || !device_refused || GetFileType(raw) == FILE_TYPE_DISK) {
+      return raw != INVALID_HANDLE_VALUE;
     }
-    Internal::UnfinishedFile unfinished(path);
+    CloseHandle(raw);
+    throw PlatformError("create", name, "a special file stands at that name",
+                        ErrorNumber::kPathFileAccessError);
+  };
+  if (Internal::UnfinishedFile unfinished;
+      unfinished.Create(path, [&] { return create(path, true); })) {
+    Handle file(raw);
     WriteAll(raw, path, first, second, third);
     if (!CloseHandle(file.release())) throw LastError("write", path);
     unfinished.Keep();
     return;
   }
-  if (const DWORD refused = GetLastError();
-      refused != ERROR_FILE_EXISTS && refused != ERROR_ALREADY_EXISTS) {
+  if (refused != ERROR_FILE_EXISTS && refused != ERROR_ALREADY_EXISTS) {
     SetLastError(refused);
     throw LastError("create", path);
   }
@@ -118,16 +130,21 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
   // over it. Moving replaces the entry itself, never what a link there names.
   RequireFreeName(path, {});
   static std::atomic<unsigned> attempts{0};
-  std::string temporary;
-  HANDLE raw = INVALID_HANDLE_VALUE;
+  Internal::UnfinishedFile unfinished;
   for (int tries = 0; raw == INVALID_HANDLE_VALUE && tries < 100; ++tries) {
-    temporary = Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
-    raw = CreateNew(temporary);
-    if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    const std::string temporary =
+        Internal::TemporaryNameFor(path, GetCurrentProcessId(), attempts++);
+    if (!unfinished.Create(temporary, [&] { return create(temporary, false); }) &&
+        refused != ERROR_FILE_EXISTS) {
+      break;
+    }
   }
-  if (raw == INVALID_HANDLE_VALUE) throw LastError("create", path);
+  if (raw == INVALID_HANDLE_VALUE) {
+    SetLastError(refused);
+    throw LastError("create", path);
+  }
+  const std::string& temporary = unfinished.Name();
   Handle file(raw);
-  Internal::UnfinishedFile unfinished(temporary);
   WriteAll(raw, path, first, second, third);
   if (!CloseHandle(file.release())) throw LastError("write", path);
   const std::wstring from = ToPath(temporary).wstring(), to = ToPath(path).wstring();

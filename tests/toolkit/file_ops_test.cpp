@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/gif_writer.h"
@@ -187,17 +189,47 @@ TEST(FileOps, LinksAreNeverFollowedOutOfTheFolder) {
   EXPECT_FALSE(Toolkit::SameFile(work.File("x003.gif"), outside.File("victim.txt")));
 }
 
-TEST(FileOps, AProgramEndedMidWriteLeavesNoPartOfAFile) {
+TEST(FileOps, FilesLargerThanOneWriteArriveWhole) {
   GifTest::TempDir dir;
-  {
-    Toolkit::Internal::UnfinishedFile kept(dir.File("kept"));
-    GifTest::WriteBytes(dir.path() / "kept", {1});
-    kept.Keep();
-  }
-  Toolkit::Internal::UnfinishedFile writing(dir.File("writing"));
-  GifTest::WriteBytes(dir.path() / "writing", {1});
-  Toolkit::RemoveUnfinishedFiles();
-  EXPECT_EQ(GifTest::ListNames(dir.path()), std::vector<std::string>{"kept"});
+  const std::string path = dir.File("large.bin");
+  // The second piece crosses the end of the first write, the third that of the second.
+  const Bytes a(Toolkit::Internal::kWritePiece - 1, 1), b(2, 2),
+      c(Toolkit::Internal::kWritePiece + 3, 3);
+  Toolkit::WriteFileInPieces(path, a, b, c);
+  Bytes whole = a;
+  whole.insert(whole.end(), b.begin(), b.end());
+  whole.insert(whole.end(), c.begin(), c.end());
+  EXPECT_TRUE(Toolkit::ReadWholeFile(path) == whole);
+}
+
+// A program that ends while files are written: what was being written goes,
+// and no file is made after. Ending is for good, so it ends a process of
+// its own, which says by its status what it found.
+TEST(FileOps, AProgramEndedMidWriteLeavesNoPartOfAFileAndMakesNoMore) {
+  GifTest::TempDir dir;
+  const auto make = [&](const std::string& name) {
+    return [&dir, name] {
+      GifTest::WriteBytes(dir.path() / name, {1});
+      return true;
+    };
+  };
+  EXPECT_EXIT(
+      {
+        {
+          Toolkit::Internal::UnfinishedFile kept;
+          kept.Create(dir.File("kept"), make("kept"));
+          kept.Keep();
+        }
+        Toolkit::Internal::UnfinishedFile writing;
+        writing.Create(dir.File("writing"), make("writing"));
+        Toolkit::RemoveUnfinishedFiles();
+        const Toolkit::PlatformError refused =
+            FailureOf([&] { Toolkit::WriteFileInPieces(dir.File("later"), Bytes{1}, {}, {}); });
+        std::fprintf(stderr, "%s\n", refused.what());
+        const bool left_alone = GifTest::ListNames(dir.path()) == std::vector<std::string>{"kept"};
+        std::_Exit(left_alone ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "create .*later.*: the program is ending");
 }
 
 TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
