@@ -194,13 +194,18 @@ until_true 60 test -f "$cache/clip003.gif" || fail "Open with divided nothing in
 click_end "$opened"
 echo "install_e2e: the installed copy works in %LOCALAPPDATA%\\mervane\\tmp"
 
-# uninstall WHEN: the silent uninstaller takes away everything but the work folder.
+# uninstall WHEN [KEPT]: the silent uninstaller takes away everything but
+# the work folder, and leaves the user's PATH absent as before, or KEPT.
 uninstall() {
   wine_run "$program_files/Uninstall.exe" /S >/dev/null 2>&1 || true
   until_true 60 test ! -e "$program_files" || fail "$1 left $(ls -R "$program_files")"
   [ -f "$cache/clip003.gif" ] || fail "$1 took the user's work folder"
   ! desktop_icon >/dev/null || fail "$1 left the desktop icon"
   ! start_menu_entry Mervane >/dev/null || fail "$1 left the Start-menu entry"
+  if [ $# -gt 1 ]; then
+    [ "$(user_path | sed 's/.*REG_[A-Z_]* *//')" = "$2" ] || fail "$1 left the user's PATH as $(user_path)"
+    wine_run reg delete 'HKCU\Environment' /v PATH /f >/dev/null 2>&1
+  fi
   [ -z "$(user_path)" ] || fail "$1 left a PATH value that was not there before: $(user_path)"
   registry_as_before "$1"
 }
@@ -211,7 +216,10 @@ wine_run "$installer" /S /ADD_TO_PATH /DESKTOP_ICON >/dev/null 2>&1 || true  # N
 until_true 60 test -f "$program_files/Uninstall.exe" || fail "the silent installer installed nothing"
 desktop_icon >/dev/null || fail "/DESKTOP_ICON made no desktop icon"
 grep -qi 'Mervane\\bin' <<<"$(user_path)" || fail "/ADD_TO_PATH put nothing on the user's PATH"
-uninstall "the uninstaller after a silent install"
+# The user's own entry stays; ours goes, also when a second install added it again.
+ours='C:\Program Files\Mervane\bin'
+wine_run reg add 'HKCU\Environment' /v PATH /t REG_EXPAND_SZ /d "C:\kept by the user;$ours;$ours" /f >/dev/null 2>&1
+uninstall "the uninstaller after a silent install" 'C:\kept by the user'
 echo "install_e2e: silently with /ADD_TO_PATH /DESKTOP_ICON, and uninstalled as cleanly"
 
 # Unpacked where the work folder's path passes 260 characters.
