@@ -54,7 +54,7 @@ rm -rf "$program_files" "$(dirname "$cache")"
 # between runs (only our installer makes these keys in the test's prefix);
 # and a user who has no PATH of their own yet, as on a new Windows account.
 for key in 'HKLM\Software\The Mervane developers' \
-  "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\mervane $version" \
+  'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mervane' \
   'HKCU\Software\Classes\Applications' 'HKCU\Software\Classes\.gif'; do
   wine_run reg delete "$key" /f >/dev/null 2>&1 || true
 done
@@ -216,11 +216,18 @@ wine_run "$installer" /S /ADD_TO_PATH /DESKTOP_ICON >/dev/null 2>&1 || true  # N
 until_true 60 test -f "$program_files/Uninstall.exe" || fail "the silent installer installed nothing"
 desktop_icon >/dev/null || fail "/DESKTOP_ICON made no desktop icon"
 grep -qi 'Mervane\\bin' <<<"$(user_path)" || fail "/ADD_TO_PATH put nothing on the user's PATH"
+# Installed again over it, without either option: the icon goes, and the
+# uninstaller still takes the PATH entry the first install made.
+rm "$program_files/Uninstall.exe"
+wine_run "$installer" /S >/dev/null 2>&1 || true
+until_true 60 test -f "$program_files/Uninstall.exe" || fail "the second silent install installed nothing"
+no_desktop_icon() { ! desktop_icon >/dev/null; }
+until_true 60 no_desktop_icon || fail "an install without the desktop icon kept the earlier install's"
 # The user's own entry stays; ours goes, also when a second install added it again.
 ours='C:\Program Files\Mervane\bin'
 wine_run reg add 'HKCU\Environment' /v PATH /t REG_EXPAND_SZ /d "C:\kept by the user;$ours;$ours" /f >/dev/null 2>&1
 uninstall "the uninstaller after a silent install" 'C:\kept by the user'
-echo "install_e2e: silently with /ADD_TO_PATH /DESKTOP_ICON, and uninstalled as cleanly"
+echo "install_e2e: silently with /ADD_TO_PATH /DESKTOP_ICON, again over it without, and uninstalled as cleanly"
 
 # Unpacked where the work folder's path passes 260 characters.
 deep="$work/portable"
