@@ -10,7 +10,8 @@ endif()
 
 # The Windows installer: the program's icon, and "Open with" for GIF files
 # per user, as Windows keeps such choices; the uninstaller takes it away
-# again and leaves the user's work folder alone.
+# again, with the keys it made on the way when nothing else is in them, and
+# leaves the user's work folder alone.
 if(CPACK_GENERATOR STREQUAL "NSIS")
   # Nothing to choose: the marker by which the installed copy keeps its
   # work in the user's folder is always installed.
@@ -31,5 +32,7 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
   set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
       "DeleteRegKey HKCU '${open_with}'
   DeleteRegKey HKCU 'Software\\Classes\\.gif\\OpenWithList\\mervane.exe'
-  DeleteRegKey /ifempty HKCU 'Software\\Classes\\.gif\\OpenWithList'")
+  DeleteRegKey /ifempty HKCU 'Software\\Classes\\.gif\\OpenWithList'
+  DeleteRegKey /ifempty HKCU 'Software\\Classes\\.gif'
+  DeleteRegKey /ifempty HKCU 'Software\\Classes\\Applications'")
 endif()

@@ -16,7 +16,7 @@ build=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev l
 test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
 package=(desktop-file-utils appstream man-db lintian dpkg-dev file)
 sanitize=(clang libclang-rt-14-dev)
-windows=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine dpkg-dev nsis zip)
+windows=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine dpkg-dev nsis zip cmark)
 
 packages=()
 grouped=false
