@@ -15,10 +15,11 @@
 namespace FrameSplit {
 
 // A source that carries the looping signature but cannot be cut; thrown by
-// both forms of the divider alike. `offset` is
-// the byte offset the message refers to; `number` the run-time error number
-// the failure has in the window's terms (9: no header bytes, 11: no frame to
-// scale the progress by).
+// both forms of the divider alike. `offset` is the byte offset the message
+// refers to; `number` the error number of the failure
+// (Toolkit::ErrorNumber::kSubscriptOutOfRange: no header bytes before the
+// application extension; kDivisionByZero: no frame after it). The window
+// and the command line show only the message.
 class DivideError : public std::runtime_error {
  public:
   DivideError(const std::string& source_name, std::int64_t offset, const std::string& reason,

@@ -44,9 +44,8 @@ inline constexpr std::size_t kBytesPerColour = 3;
 inline constexpr int kLzwMostBits = 12;  // codes are at most 12 bits wide
 
 // Graphic control extension: its packed byte holds the disposal method
-// (bits 2..4) and the transparency flag.
+// (bits 2..4; 0 leaves it unspecified) and the transparency flag.
 inline constexpr int kDisposalShift = 2;
-inline constexpr int kDisposalUnspecified = 0;
 inline constexpr int kDisposalLeave = 1;
 inline constexpr int kDisposalRestoreBackground = 2;
 inline constexpr int kDisposalRestorePrevious = 3;

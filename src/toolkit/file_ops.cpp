@@ -167,8 +167,6 @@ std::string ObstacleOf(EntryKind kind) {
 
 }  // namespace
 
-std::string WriteObstacle(const std::string& path) { return ObstacleOf(KindOf(path)); }
-
 void RequireFreeName(const std::string& path, const std::string& keep) {
   // One look at each name: most are new, and only a file already there can be `keep`.
   const EntryKind kind = KindOf(path);

@@ -15,8 +15,7 @@
 
 namespace Toolkit {
 
-// Attribute masks accepted by Dir.
-inline constexpr int kAttrNormal = 0;
+// The attribute mask Dir takes for folders; with 0, it matches files only.
 inline constexpr int kAttrDirectory = 16;
 
 // Size in bytes of the file at `path`.
@@ -43,9 +42,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
 // name in the same folder, renamed over it once complete. Either way `path`
 // holds its old content (or nothing) or the whole new one, never part of
 // it: on failure the file being written is removed. Throws PlatformError,
-// writing nothing, when anything but a regular file stands at `path` (see
-// WriteObstacle); no entry at `path` is ever opened, so neither a link nor a
-// pipe there can be followed or block.
+// writing nothing, when anything but a regular file stands at `path` (a
+// symbolic link, a folder, a special file); no entry at `path` is ever
+// opened, so neither a link nor a pipe there can be followed or block.
 void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> first,
                        std::span<const std::uint8_t> second, std::span<const std::uint8_t> third);
 
@@ -75,15 +74,12 @@ void MkDir(const std::string& path);
 enum class EntryKind { kNothing, kSymbolicLink, kRegularFile, kFolder, kOther };
 EntryKind KindOf(const std::string& path);
 
-// Why no file may be written at `path`, or empty text when nothing or a
-// regular file stands there: "a symbolic link stands at that name", "a
-// folder stands at that name", or, for a pipe, socket or device, "a
-// special file stands at that name".
-std::string WriteObstacle(const std::string& path);
-
 // Throws PlatformError("create", path, reason) when a file written at `path`
-// would lose another: WriteObstacle names a reason, or `path` is the file
-// `keep` itself (by device and inode, however named; empty `keep`: none).
+// would lose another: anything but a regular file stands there (the reason
+// says "a symbolic link stands at that name", "a folder stands at that
+// name", or, for a pipe, socket or device, "a special file stands at that
+// name"), or `path` is the file `keep` itself (by device and inode, however
+// named; empty `keep`: none).
 void RequireFreeName(const std::string& path, const std::string& keep);
 
 // True when the last part of `path` is no longer than the file system
