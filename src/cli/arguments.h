@@ -51,7 +51,7 @@ struct Arguments {
   int sheet_columns = 0;  // --sheet COLUMNS
   FrameSelection frames;
   std::string frames_text;  // the list as given, for messages
-  // --full and --png refuse more pixels than this in all (0: no limit).
+  // --full, --png and --sheet refuse more pixels than this in all (0: no limit).
   long long limit_pixels = kDefaultPixelLimit;
   // --full and --png use this many threads in all (0: the default).
   int jobs = 0;

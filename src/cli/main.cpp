@@ -291,8 +291,8 @@ FrameCompose::SaveRequest RequestFor(const Cli::Arguments& args, const FrameComp
 }
 
 // Frames as they appear: full-frame GIFs or PNGs, or one sprite sheet.
-int Compose(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
-            const std::string& prefix) {
+int WriteComposed(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
+                  const std::string& prefix) {
   const bool png = args.output == Cli::Output::kPng;
   const char* extension = png ? kPngExtension : FrameSplit::kFrameExtension;
   const FrameCompose::Survey survey = FrameCompose::SurveyFrames(bytes);
@@ -398,7 +398,7 @@ int Run(const Cli::Arguments& args) {
     case Cli::Output::kFullFrames:
     case Cli::Output::kPng:
     case Cli::Output::kSheet:
-      return Compose(bytes, args, prefix);
+      return WriteComposed(bytes, args, prefix);
     case Cli::Output::kInfo:
       return Info(bytes, args);
   }

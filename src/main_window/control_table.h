@@ -24,10 +24,11 @@ struct ColourSetting {
   std::optional<int> system_index;  // 8 = window text
 };
 
-// The stored font is a Japanese one (character set Shift-JIS), which Qt has
-// no setting for: the family fallbacks below stand in for it.
+// A control's font. The strip's numbers and the count are set in a
+// Japanese proportional Gothic, which not every system has: for it the
+// window tries the families of kPGothicFallbacks in turn (see ToFont).
 struct FontSetting {
-  std::u8string_view family;  // the name the font is stored under
+  std::u8string_view family;  // the family asked for first
   double points;
   int weight;  // 700 = bold
 };
@@ -55,7 +56,8 @@ struct ControlRow {
 
 inline constexpr int kSystemColourWindowText = 8;
 inline constexpr int kFontWeightBold = 700;
-inline constexpr std::u8string_view kPGothicStoredName = u8"ＭＳ Ｐゴシック";
+// The Gothic's family name as Japanese systems know it.
+inline constexpr std::u8string_view kPGothicJapaneseName = u8"ＭＳ Ｐゴシック";
 
 inline constexpr float kClientWidth = 5775;   // twips
 inline constexpr float kClientHeight = 2610;  // twips
@@ -97,7 +99,7 @@ inline constexpr std::array<ControlRow, 9> kControls = {{
     {.name = "Picture1", .kind = ControlKind::PictureBox, .container = "Picture3",
      .geometry = {0, 0, 5535, 1695}, .tab_index = 2, .visible_at_start = true,
      .back_colour = kPaleYellow, .fore_colour = kWindowText,
-     .font = FontSetting{kPGothicStoredName, 11.25, kFontWeightBold},
+     .font = FontSetting{kPGothicJapaneseName, 11.25, kFontWeightBold},
      .tooltip = "Drop AnimationGIFfile", .accepts_drops = true},
     // Hidden picture measurer
     {.name = "Picture2", .kind = ControlKind::PictureBox, .container = "",
@@ -107,16 +109,17 @@ inline constexpr std::array<ControlRow, 9> kControls = {{
     {.name = "Label1", .kind = ControlKind::Label, .container = "",
      .geometry = {480, 2280, 2295, 255}, .tab_index = 6, .visible_at_start = true,
      .caption = Toolkit::kProgramName,
-     .font = FontSetting{kPGothicStoredName, 9.75, kFontWeightBold}},
-    // Hidden preview; first of a control array
+     .font = FontSetting{kPGothicJapaneseName, 9.75, kFontWeightBold}},
+    // Hidden preview of the dropped picture
     {.name = "Image1", .kind = ControlKind::Image, .container = "",
      .geometry = {1800, 5640, 1455, 1335}, .tab_index = std::nullopt, .visible_at_start = false,
      .accepts_drops = true},
 }};
 // clang-format on
 
-// Families tried in turn for the stored Japanese name.
+// Families tried in turn for the Gothic: its Japanese name, its English
+// name, then IPA's free PGothic.
 inline constexpr std::array<std::u8string_view, 3> kPGothicFallbacks = {
-    kPGothicStoredName, u8"MS PGothic", u8"IPAPGothic"};
+    kPGothicJapaneseName, u8"MS PGothic", u8"IPAPGothic"};
 
 }  // namespace MainWindow

@@ -166,8 +166,8 @@ QString Form_main::DivisionFailure(const Toolkit::PlatformError& failure) const 
 void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // Only reachable through the event pump of a running drop: such a drop
   // would empty the work folder under the running division.
-  if (dividing_) return;
-  const DividingScope dividing(dividing_);
+  if (busy_) return;
+  const DividingScope busy(busy_);
   // Whatever the last drop's frames had open would act on this one's.
   CloseWhatTheLastDropOpened();
   // Emptying or writing through a link named like the work folder would

@@ -53,7 +53,7 @@ QColor ToColour(const ColourSetting& setting) {
 QFont ToFont(const FontSetting& setting) {
   QFont font;
   QStringList families;
-  if (setting.family == kPGothicStoredName) {
+  if (setting.family == kPGothicJapaneseName) {
     for (const auto family : kPGothicFallbacks) families << FromU8(family);
   } else {
     families << FromU8(setting.family);
@@ -336,9 +336,9 @@ bool Form_main::TakeHandOver(const std::string& path) {
     // Once the later start has its answer, as a drop runs once its source
     // has. Busy from now on: a request or a drop that comes before it runs
     // is refused, and says so, rather than accepted and never divided.
-    dividing_ = true;
+    busy_ = true;
     QTimer::singleShot(0, this, [this, path] {
-      dividing_ = false;
+      busy_ = false;
       Picture1_OLEDragDrop({{path}});
     });
   }
@@ -393,7 +393,7 @@ bool Form_main::AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const {
 void Form_main::closeEvent(QCloseEvent* event) {
   // Closing mid-run ends the program as "END" does; the frame files written
   // so far are complete, since no file is open while events run.
-  if (dividing_) services_.end();
+  if (busy_) services_.end();
   event->accept();
 }
 

@@ -166,8 +166,8 @@ class Form_main : public QWidget {
   // The work folder: the executable's folder, the separator, "tmp"; or the
   // one in the user's cache folder that Form_Load chose instead.
   std::string WorkFolder() const;
-  // True while a drop is being worked on.
-  bool Busy() const { return dividing_; }
+  // True while a drop, a save or a hand-over is being worked on.
+  bool Busy() const { return busy_; }
   // True when a drag at `pos` (window pixels) may be dropped there.
   bool AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const;
 
@@ -242,7 +242,7 @@ class Form_main : public QWidget {
   QString DivisionFailure(const Toolkit::PlatformError& failure) const;
 
   FormServices services_;
-  bool dividing_ = false;
+  bool busy_ = false;                // a drop, a save or a hand-over is being worked on
   std::string cache_work_folder_;    // set when Form_Load falls back to it
   std::string cache_folder_;         // the folder above it, Mervane's own in the user's cache
   std::vector<QRectF> frame_slots_;  // each thumbnail's rectangle on the strip, in twips

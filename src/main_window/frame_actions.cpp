@@ -111,7 +111,7 @@ std::string Form_main::SavedFrameName(const std::string& folder, int number, boo
 
 FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request,
                                                  const Saver& save) {
-  const DividingScope busy(dividing_);
+  const DividingScope busy(busy_);
   const ShownProgress shown(*ProgressStrip());
   const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
   request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
@@ -178,7 +178,7 @@ int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::stri
   Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif),
                             last_drop_.source_path);
   const auto wanted = Among(numbers);
-  const DividingScope busy(dividing_);
+  const DividingScope busy(busy_);
   const ShownProgress shown(*ProgressStrip());
   WindowProgress progress(*ProgressStrip());
   const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
@@ -234,7 +234,7 @@ QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::
 
 void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& folder,
                            SaveKind kind) {
-  if (dividing_ || !last_drop_.bytes || numbers.empty()) return;
+  if (busy_ || !last_drop_.bytes || numbers.empty()) return;
   const QString shown_folder = Native(folder);
   QString outcome;
   const FrameCompose::Survey& screen = last_drop_.survey;
@@ -264,7 +264,7 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
 }
 
 void Form_main::SaveFrameAs(int number, const std::string& path) {
-  if (dividing_ || !last_drop_.bytes) return;
+  if (busy_ || !last_drop_.bytes) return;
   const auto failed = [&](const QString& why) {
     services_.message_boxes->MsgBox(this,
                                     QString::fromUtf8(kSaveFrameFailed).arg(Native(path), why));

@@ -171,7 +171,7 @@ void Form_main::ShowFramesAsStored(bool as_stored) {
   if (Busy() || as_stored == as_stored_) return;
   as_stored_ = as_stored;
   if (last_drop_.shown < kFewestPainted || !last_drop_.bytes) return;
-  const DividingScope busy(dividing_);
+  const DividingScope busy(busy_);
   Strip()->Cls();
   frame_slots_.clear();
   ProgressStrip()->setVisible(true);

@@ -8,9 +8,10 @@ namespace Toolkit {
 
 // The one failure type of every platform operation. It names the operation
 // that failed ("open", "create folder", ...), the path it was working on and
-// the operating system's reason, and carries a run-time error number in the
-// tradition of desktop BASIC runtimes so that start-up failures can be shown
-// as "number and description".
+// the operating system's reason, and carries an error number, one of
+// ErrorNumber below, that sorts the failure into a few kinds. The window
+// shows the number beside the description when it cannot start ("Run-time
+// error 'N'"), and tells a full disk from other failures of a drop by it.
 class PlatformError : public std::runtime_error {
  public:
   PlatformError(std::string operation, std::string path, std::string reason, int number);
@@ -27,7 +28,7 @@ class PlatformError : public std::runtime_error {
   int number_;
 };
 
-// Run-time error numbers used by the toolkit.
+// The error numbers a PlatformError carries, as the start-up box shows them.
 namespace ErrorNumber {
 inline constexpr int kOverflow = 6;
 inline constexpr int kSubscriptOutOfRange = 9;
@@ -39,7 +40,7 @@ inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kPathNotFound = 76;
 }  // namespace ErrorNumber
 
-// The run-time error number for an errno value; kPathFileAccessError for
+// The error number for an errno value; kPathFileAccessError for
 // any value without a closer one.
 int ErrorNumberOf(int errno_value);
 
