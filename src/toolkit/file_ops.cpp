@@ -215,6 +215,12 @@ std::set<std::string> FoldedNamesIn(const fs::path& folder) {
 void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep) {
   std::map<fs::path, std::set<std::string>> taken;  // by folder
   for (const std::string& path : paths) {
+    // A name too long fails only when its file is made: frame 1000 of a
+    // long prefix, after 999 files were written.
+    if (!NameFits(path)) {
+      throw PlatformError("create", path, "the name is longer than the file system takes",
+                          ErrorNumber::kPathFileAccessError);
+    }
     const fs::path native = ToPath(path);
     auto [names, listed] = taken.try_emplace(native.parent_path());
     if (listed) names->second = FoldedNamesIn(native.parent_path());
