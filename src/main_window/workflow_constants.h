@@ -49,6 +49,9 @@ inline constexpr char kWhyNotGif[] =
     "This is not a GIF file: it does not start with GIF87a or GIF89a.";
 inline constexpr char kWhyTooManyFrames[] =
     "%1 frames were written to the work folder; the strip shows fewer than %2.";
+inline constexpr char kWhyNoMemory[] =
+    "There is not enough memory for it: close other programs, or use mervane-split, which "
+    "can write fewer frames at once.";
 inline constexpr char kWhyDiskFull[] = "The disk holding the work folder is full: %1";
 inline constexpr char kWhyNameTooLong[] =
     "The frame files' names would be longer than the file system allows: give %1 a shorter "
