@@ -180,6 +180,13 @@ void RequireFreeName(const std::string& path, const std::string& keep) {
     throw PlatformError("create", path, "that is the file being divided",
                         ErrorNumber::kPathFileAccessError);
   }
+  // Found now, not after the frames before it were written.
+  if (Internal::HeldByAnotherUser(path)) {
+    throw PlatformError("replace", path,
+                        "it belongs to another user, in a shared folder where only its owner may "
+                        "replace it",
+                        ErrorNumber::kPermissionDenied);
+  }
 }
 
 std::string Internal::TemporaryNameFor(const std::string& path, unsigned process,
