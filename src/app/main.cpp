@@ -22,11 +22,17 @@
 namespace {
 
 // Hands the first of `files` (or none: the window only comes to the front)
-// to the window already open for `work_folder`; says so when it is refused
-// or unanswered. Returns the exit status.
+// to the window already open for `work_folder`; says so when it is refused,
+// unanswered, or a name that is still relative. Returns the exit status.
 int HandOver(Toolkit::SingleInstance& instance, const std::vector<std::string>& files,
              const std::string& work_folder, Toolkit::MessageBoxes& boxes) {
   const std::string file = files.empty() ? std::string() : files.front();
+  // Still relative: AbsolutePath found no current folder.
+  if (!file.empty() && QDir::isRelativePath(Toolkit::PathToText(file))) {
+    boxes.MsgBox(nullptr, QString::fromUtf8(MainWindow::kHandOverNoFolder)
+                              .arg(QDir::toNativeSeparators(Toolkit::PathToText(file))));
+    return 1;
+  }
   const std::optional<std::string> answer = instance.HandOver(file, MainWindow::kHandOverPatience);
   if (answer == MainWindow::kHandOverTaken) return 0;
   const QString text =

@@ -142,7 +142,7 @@ std::optional<Form_main::ReadDrop> Form_main::ReadAndPlan(const Toolkit::DropDat
     }
     read.cut = std::move(*cut);
   } catch (const std::exception& failure) {
-    Refuse(kCantDivide, QString::fromUtf8(failure.what()));
+    Refuse(kCantDivide, FailureText(failure));
     return std::nullopt;
   }
   return read;
@@ -351,7 +351,7 @@ void Form_main::PaintFrameByFrame(const StripPlan& plan, std::size_t first,
                              : PictureOf(*frame);
       }
     } catch (const std::exception& failure) {
-      unshown = QString::fromUtf8(failure.what());
+      unshown = FailureText(failure);
     }
     const bool shown = !picture.IsNull();
     facts.number = number;  // its own file numbers it 1

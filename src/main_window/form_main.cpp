@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -73,6 +74,14 @@ QRect ToPixels(const TwipsRect& rect) {
 }
 
 }  // namespace
+
+QString FailureText(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr ||
+      dynamic_cast<const std::length_error*>(&failure) != nullptr) {
+    return QString::fromUtf8(kWhyNoMemory);
+  }
+  return QString::fromUtf8(failure.what());
+}
 
 QString UnhandledErrorText(int number, const QString& description) {
   return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);

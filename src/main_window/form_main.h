@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -353,6 +354,10 @@ QString SavePathFor(const QString& chosen, const QString& filter);
 // The question asked before a save replaces the files `names` (not empty)
 // in `folder`: each named, the first few of many, long names cut short.
 QString ReplaceQuestion(const QStringList& names, const QString& folder);
+
+// What `failure` says, in words a user reads: running out of memory is
+// said as such, never as the C++ library's "std::bad_alloc".
+QString FailureText(const std::exception& failure);
 
 // Text of the box that reports a failure nothing handled: its number and description.
 QString UnhandledErrorText(int number, const QString& description);

@@ -258,7 +258,7 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
     }
     last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
   } catch (const std::exception& failure) {
-    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, QString::fromUtf8(failure.what()));
+    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, FailureText(failure));
   }
   Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
 }
@@ -284,7 +284,7 @@ void Form_main::SaveFrameAs(int number, const std::string& path) {
   } catch (const Toolkit::PlatformError& failure) {
     failed(QString::fromStdString(failure.reason()));
   } catch (const std::exception& failure) {
-    failed(QString::fromUtf8(failure.what()));
+    failed(FailureText(failure));
   }
 }
 

@@ -49,6 +49,9 @@ inline constexpr char kWhyNotGif[] =
     "This is not a GIF file: it does not start with GIF87a or GIF89a.";
 inline constexpr char kWhyTooManyFrames[] =
     "%1 frames were written to the work folder; the strip shows fewer than %2.";
+inline constexpr char kWhyNoMemory[] =
+    "There is not enough memory for it: close other programs, or use mervane-split, which "
+    "can write fewer frames at once.";
 inline constexpr char kWhyDiskFull[] = "The disk holding the work folder is full: %1";
 inline constexpr char kWhyNameTooLong[] =
     "The frame files' names would be longer than the file system allows: give %1 a shorter "
@@ -147,6 +150,11 @@ inline constexpr char kHandOverBusy[] =
     "Mervane is already open and busy with another file. Drop %1 on it when it has finished.";
 inline constexpr char kHandOverUnanswered[] =
     "Mervane is already open for the work folder %1, but it does not answer.";
+// A later start that cannot make its file's name whole (its current folder
+// was deleted) hands nothing over: the window would read it from its own.
+inline constexpr char kHandOverNoFolder[] =
+    "Mervane is already open, but %1 cannot be handed to it: the folder that name is "
+    "relative to no longer exists. Drop the file on the window instead.";
 inline constexpr std::chrono::milliseconds kHandOverPatience{10000};
 // No folder of the user's own can hold the lock that keeps to one window.
 inline constexpr char kNoSafeLockFolder[] =

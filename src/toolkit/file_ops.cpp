@@ -178,6 +178,13 @@ void RequireFreeName(const std::string& path, const std::string& keep) {
     throw PlatformError("create", path, "that is the file being divided",
                         ErrorNumber::kPathFileAccessError);
   }
+  // Found now, not after the frames before it were written.
+  if (Internal::HeldByAnotherUser(path)) {
+    throw PlatformError("replace", path,
+                        "it belongs to another user, in a shared folder where only its owner may "
+                        "replace it",
+                        ErrorNumber::kPermissionDenied);
+  }
 }
 
 std::string Internal::TemporaryNameFor(const std::string& path, unsigned process,
@@ -213,6 +220,12 @@ std::set<std::string> FoldedNamesIn(const fs::path& folder) {
 void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep) {
   std::map<fs::path, std::set<std::string>> taken;  // by folder
   for (const std::string& path : paths) {
+    // A name too long fails only when its file is made: frame 1000 of a
+    // long prefix, after 999 files were written.
+    if (!NameFits(path)) {
+      throw PlatformError("create", path, "the name is longer than the file system takes",
+                          ErrorNumber::kPathFileAccessError);
+    }
     const fs::path native = ToPath(path);
     auto [names, listed] = taken.try_emplace(native.parent_path());
     if (listed) names->second = FoldedNamesIn(native.parent_path());

@@ -91,7 +91,7 @@ bool NameFits(const std::string& path);
 // less: one listing of each folder, and a look only at names the listing
 // shows taken (compared without regard to ASCII case, as some file systems
 // compare them). A folder that cannot be listed (none there yet) holds no
-// names.
+// names. A name longer than NameFits allows is refused as well.
 void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep);
 
 // True when the entry at `path` is a symbolic link, dangling or not.

@@ -64,6 +64,12 @@ inline constexpr std::size_t kWritePiece = std::size_t{16} << 20;
 // Throws PlatformError("write", path, ...) once RemoveUnfinishedFiles has run.
 void ThrowIfEnding(const std::string& path);
 
+// True when the file at `path` cannot be replaced by this process however
+// it is written: another user's file in a shared folder whose sticky bit
+// lets only the file's (or the folder's) owner rename over it. False where
+// the platform has no such rule.
+bool HeldByAnotherUser(const std::string& path);
+
 // Makes `buffer` the first `length` bytes of the file at `path`, read in
 // one read; or, with `between` given, grown and read in pieces of
 // kReadPiece with `between` called after each, so that even clearing a

@@ -175,6 +175,17 @@ EntryKind KindOf(const std::string& path) {
   return EntryKind::kOther;
 }
 
+bool Internal::HeldByAnotherUser(const std::string& path) {
+  const uid_t self = ::geteuid();
+  struct stat file {
+  }, folder{};
+  const fs::path native(path);
+  const fs::path parent = native.has_parent_path() ? native.parent_path() : fs::path(".");
+  if (self == 0 || ::lstat(path.c_str(), &file) != 0 || file.st_uid == self) return false;
+  return ::stat(parent.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+         folder.st_uid != self;
+}
+
 bool NameFits(const std::string& path) {
   const fs::path native(path);
   const fs::path folder = native.has_parent_path() ? native.parent_path() : fs::path(".");

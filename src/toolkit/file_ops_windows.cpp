@@ -181,6 +181,8 @@ EntryKind KindOf(const std::string& path) {
                                                       : EntryKind::kRegularFile;
 }
 
+bool Internal::HeldByAnotherUser(const std::string&) { return false; }
+
 bool NameFits(const std::string& path) {
   constexpr std::size_t kLongestName = 255;  // UTF-16 units, on every Windows file system
   return ToPath(path).filename().native().size() <= kLongestName;

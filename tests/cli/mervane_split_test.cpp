@@ -238,6 +238,14 @@ TEST_F(MervaneSplit, JunkListsPipesAndHugeOutputsAreRefusedBeforeAnythingIsWritt
                    2,
                    "a sheet of 1048560 x 1 pixels is larger than PNG readers take",
                    {}});
+  // Frames 1-999 of a 248-byte prefix fit in 255 bytes; frame 1000 does not.
+  const std::string thousand = Put("k.gif", GifTest::Encode(GifTest::SolidFrames(1000, 1, 1)));
+  for (const char* mode : {"--frames=1-", "--full", "--png"}) {
+    cases.push_back({{mode, thousand, std::string(248, 'p')},
+                     2,
+                     "the name is longer than the file system",
+                     {}});
+  }
   for (const char* jobs : {"0", "x", "1025"}) {
     cases.push_back(
         {{"--full", "--jobs", jobs, a}, 2, std::string("invalid job count '") + jobs, {}});

@@ -257,6 +257,24 @@ TEST_F(WithAFile, ARelativeNameIsHandedOverAsTheLaterStartMeantIt) {
     EXPECT_EQ(later.WaitForExit(20), 0);
     EXPECT_TRUE(GifTest::PollUntil(30, [&] { return fs::exists(work_ / (base + "003.gif")); }));
   }
+  // A later start whose current folder was deleted cannot say where its
+  // name lies: it is refused, not read from the window's folder.
+  GifTest::WriteBytes(first_folder / "gone.gif", GifTest::Encode(GifTest::SolidFrames(2, 8, 8)));
+  const fs::path gone = folder_.path() / "gone";
+  fs::create_directories(gone);
+  const std::vector<std::string> from_gone = Mervane({"gone.gif"}, gone);
+  std::vector<std::string> argv = {
+      "/bin/sh", "-c",          R"(cd "$1" && rmdir "$1" && shift && exec "$@")",
+      "sh",      gone.string(), "/usr/bin/env"};
+  argv.insert(argv.end(), from_gone.begin() + 3, from_gone.end());  // past "env -C FOLDER"
+  GifTest::Spawned lost(argv);
+  int status = -1;
+  GifTest::PollUntil(30, [&] {
+    if ((status = lost.WaitForExit(0)) < 0) CloseBoxes();
+    return status >= 0;
+  });
+  EXPECT_EQ(status, 1);
+  EXPECT_FALSE(GifTest::PollUntil(3, [&] { return fs::exists(work_ / "gone001.gif"); }));
 }
 
 // Another user, where the runtime folder is missing or refused and the

@@ -446,6 +446,28 @@ TEST_F(Drop, ThumbnailsShowFramesAsTheyAppearOrAsStoredWithTheirNumberAndDelay) 
             "4x4 at 0,0), same as 1");
 }
 
+// Out of memory, a drop and a save say so in words: "std::bad_alloc"
+// means nothing to a user.
+TEST_F(Drop, RunningOutOfMemorySaysSoInWordsAndKeepsThePreviousFrames) {
+  DropFile(Put("big.gif", GifTest::ConstantFrames(2, 4096, 4096, 4096, 4096)));
+  const std::string huge = inputs_.File("huge.gif");  // sparse: no disk taken
+  fs::copy_file(inputs_.File("big.gif"), huge);
+  fs::resize_file(huge, std::uintmax_t{1} << 30);
+  GifTest::TempDir saved;
+  const std::function<void()> actions[] = {
+      [&] { DropFile(huge); }, [&] { form().SaveFramesAsTheyAppear(saved.path().string(), true); }};
+  for (const auto& action : actions) {
+    boxes_.texts.clear();
+    if (!GifTest::WithMemoryHeadroom(std::size_t{32} << 20, action)) GTEST_SKIP();
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    const std::string said = boxes_.texts[0].toStdString();
+    EXPECT_NE(said.find("not enough memory"), std::string::npos) << said;
+    EXPECT_EQ(said.find("std::"), std::string::npos) << said;
+    EXPECT_EQ(WorkFiles().size(), 2u);
+  }
+  EXPECT_TRUE(GifTest::ListNames(saved.path()).empty());
+}
+
 TEST_F(Drop, SavingFramesAsTheyAppearWritesWholeFramesWhereAsked) {
   GifTest::TempDir saved;
   form().SaveFramesAsTheyAppear(saved.path().string(), false);  // nothing dropped yet

@@ -13,6 +13,7 @@
 #include <sys/mount.h>
 #endif
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -114,6 +115,32 @@ bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, previous);
   return true;
+}
+
+bool WithMemoryHeadroom(std::size_t headroom, const std::function<void()>& work) {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+  return false;
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || !defined(__linux__)
+  return false;
+#else
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return false;
+  unsigned long pages = 0;
+  const bool read = std::fscanf(statm, "%lu", &pages) == 1;
+  std::fclose(statm);
+  rlimit old{};
+  if (!read || ::getrlimit(RLIMIT_AS, &old) != 0) return false;
+  rlimit limited = old;
+  limited.rlim_cur = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
+  if (old.rlim_cur != RLIM_INFINITY && limited.rlim_cur > old.rlim_cur) return false;
+  if (::setrlimit(RLIMIT_AS, &limited) != 0) return false;
+  work();
+  ::setrlimit(RLIMIT_AS, &old);
+  return true;
+#endif
 }
 
 bool WithSmallDiskAt(const std::string& path, std::size_t bytes,

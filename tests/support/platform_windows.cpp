@@ -146,6 +146,8 @@ bool MakeFifo(const std::string&) { return false; }
 
 bool WithFileSizeLimit(std::size_t, const std::function<void()>&) { return false; }
 
+bool WithMemoryHeadroom(std::size_t, const std::function<void()>&) { return false; }
+
 bool WithSmallDiskAt(const std::string&, std::size_t, const std::function<void()>&) {
   return false;
 }

@@ -15,6 +15,12 @@ bool MakeFifo(const std::string& path);
 // as a full disk does; false, without running it, where that cannot be set.
 bool WithFileSizeLimit(std::size_t bytes, const std::function<void()>& work);
 
+// Runs `work` with the address space limited to what the process holds
+// now plus `headroom` bytes, so that reserving more fails as it does on a
+// machine out of memory; false, without running it, where that cannot be
+// set (not Linux, or under a sanitizer, whose allocator aborts instead).
+bool WithMemoryHeadroom(std::size_t headroom, const std::function<void()>& work);
+
 // Runs `work` with a disk of `bytes` mounted at the folder `path`, seen by
 // this process alone, so that writing there fails with "disk full"; false,
 // without running it, where no such disk can be mounted (not root, not

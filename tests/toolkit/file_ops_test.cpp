@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #include "support/gif_writer.h"
 #include "support/special_files.h"
@@ -231,6 +234,32 @@ TEST(FileOps, AProgramEndedMidWriteLeavesNoPartOfAFileAndMakesNoMore) {
       },
       ::testing::ExitedWithCode(0), "create .*later.*: the program is ending");
 }
+
+#if !defined(_WIN32)
+// Another user's file in a shared sticky folder cannot be renamed over:
+// found before the first file is written, not after frames 1 and 2.
+TEST(FileOps, AnotherUsersFileInAStickyFolderIsRefusedBeforeAnythingIsWritten) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can act as another user";
+  GifTest::TempDir dir;
+  const fs::path shared = dir.path() / "shared";
+  fs::create_directory(shared);
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  GifTest::WriteBytes(shared / "p002.gif", {1});  // root's
+  const std::vector<std::string> names = {(shared / "p001.gif").string(),
+                                          (shared / "p003.gif").string(),
+                                          (shared / "p002.gif").string()};
+  EXPECT_EXIT(
+      {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(2);
+        GifTest::WriteBytes(shared / "p003.gif", {2});  // nobody's own: replaceable
+        std::fprintf(stderr, "%s\n",
+                     FailureOf([&] { Toolkit::RequireFreeNames(names, {}); }).what());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "p002.gif: it belongs to another user");
+}
+#endif
 
 TEST(FileOps, AppPathIsTheFolderOfTheRunningExecutable) {
   const std::string folder = Toolkit::AppPath();
