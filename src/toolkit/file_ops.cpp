@@ -219,14 +219,21 @@ std::set<std::string> FoldedNamesIn(const fs::path& folder) {
 
 void RequireFreeNames(const std::vector<std::string>& paths, const std::string& keep) {
   std::map<fs::path, std::set<std::string>> taken;  // by folder
+  std::map<fs::path, std::size_t> fitting;          // by folder: the longest name known to fit
   for (const std::string& path : paths) {
-    // A name too long fails only when its file is made: frame 1000 of a
-    // long prefix, after 999 files were written.
-    if (!NameFits(path)) {
-      throw PlatformError("create", path, "the name is longer than the file system takes",
-                          ErrorNumber::kPathFileAccessError);
-    }
     const fs::path native = ToPath(path);
+    // A name too long fails only when its file is made: frame 1000 of a
+    // long prefix, after 999 files were written. The file system is asked
+    // once for each longer name, not once for every name.
+    std::size_t& fits = fitting[native.parent_path()];
+    const std::size_t length = native.filename().native().size();
+    if (length > fits) {
+      if (!NameFits(path)) {
+        throw PlatformError("create", path, "the name is longer than the file system takes",
+                            ErrorNumber::kPathFileAccessError);
+      }
+      fits = length;
+    }
     auto [names, listed] = taken.try_emplace(native.parent_path());
     if (listed) names->second = FoldedNamesIn(native.parent_path());
     if (names->second.count(FoldedCase(FromPath(native.filename()))) != 0) {
