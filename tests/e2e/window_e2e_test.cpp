@@ -401,8 +401,25 @@ class Driven : public ::testing::Test {
     return box.width > 0 && box.x >= 0 && box.y >= 0 && box.x + box.width <= width &&
            box.y + box.height <= height;
   }
-  // The text of the box that has the keyboard, as Ctrl+C copies it.
-  static std::string BoxText() {
+  // Types `name` into the dialog's name field and reads it back through
+  // the clipboard: a slow dialog still filling its folder view may drop
+  // keys typed while it does. True once the field holds `name`.
+  static bool TypeName(const std::string& name) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300 + 700 * attempt));
+      Keys({"ctrl+a"});
+      Xdotool({"type", "--delay", "10", name});
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      std::string typed = BoxText(true);
+      while (!typed.empty() && typed.back() == '\n') typed.pop_back();
+      if (typed == name) return true;
+    }
+    return false;
+  }
+  // The text of the box that has the keyboard, as Ctrl+C copies it; with
+  // `all`, of the whole field that has it.
+  static std::string BoxText(bool all = false) {
+    if (all) Keys({"ctrl+a"});
     Keys({"ctrl+c"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return GifTest::RunProcess({SCREEN_PROBE, "text"}).out;
@@ -484,8 +501,7 @@ TEST_F(Driven, SavingPickedFramesSaysWhereAndWhatNamesWhatItWouldReplaceAndStays
     const std::string folder_dialog = NextDialog();
     EXPECT_EQ(GifTest::FocusedTitle(), "Save 3 frames to\u2026");
     EXPECT_TRUE(OnScreen(folder_dialog)) << "the folder dialog";
-    Keys({"ctrl+a"});
-    Xdotool({"type", "--delay", "2", saved.string()});
+    EXPECT_TRUE(TypeName(saved.string())) << "the folder's name did not arrive whole";
     Keys({"Return"});
     const std::string kinds = NextDialog(folder_dialog);
     EXPECT_EQ(GifTest::FocusedTitle(), "Mervane");
