@@ -461,6 +461,10 @@ ComposeError::ComposeError(const std::string& source_name, int frame, std::size_
       frame_(frame),
       offset_(offset) {}
 
+bool SamePicture(const Canvas& a, const Canvas& b, const std::function<void()>& pump) {
+  return a.width == b.width && a.height == b.height && Paced(pump).Equal(a.pixels, b.pixels);
+}
+
 Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options) {
   // The logical screen, grown to take in the first frame where it lies
   // beyond it (a 0 x 0 screen among them), unless the grown picture would

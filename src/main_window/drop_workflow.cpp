@@ -302,16 +302,18 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
   std::size_t painted = 0;
   FrameCompose::ComposeOptions options = ThumbnailOptions();
   options.survey = survey;
-  std::vector<std::uint32_t> run_pixels;  // the picture of the run the last frame belongs to
+  FrameCompose::Canvas run;  // the picture of the run the last frame belongs to
   int run_first = 0;
   try {
     FrameCompose::AnimationFacts animation;
     FrameCompose::Compose(
         *last_drop_.bytes, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
-          const bool same = run_first != 0 && canvas->pixels == run_pixels;
+          const bool same = run_first != 0 && FrameCompose::SamePicture(*canvas, run);
           if (!same) {
-            run_pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
+            run.width = canvas->width;
+            run.height = canvas->height;
+            run.pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
             run_first = frame.number;
           }
           patches_ = patches_ || IsPatch(frame, survey);

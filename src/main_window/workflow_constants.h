@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame_compose/png_writer.h"
+
 namespace MainWindow {
 
 inline constexpr char kWorkFolderName[] = "tmp";
@@ -87,7 +89,8 @@ inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
     "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
 inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
-inline constexpr char kPngExtension[] = ".png";
+// Saved PNG files are named as the frame modules name every PNG they write.
+using FrameCompose::kPngExtension;
 // The strip's menu, and the dialogs behind it.
 inline constexpr char kCopyFrame[] = "Copy frame %1";
 inline constexpr char kCopyFrames[] = "Copy %1 frames";

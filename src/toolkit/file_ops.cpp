@@ -20,8 +20,6 @@
 namespace Toolkit {
 namespace fs = std::filesystem;
 using Internal::CodeError;
-using Internal::FromPath;
-using Internal::ToPath;
 
 PlatformError Internal::CodeError(const std::string& operation, const std::string& path,
                                   const std::error_code& code) {

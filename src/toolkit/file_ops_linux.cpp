@@ -199,7 +199,7 @@ std::string AppPath() {
   std::error_code code;
   const fs::path executable = fs::read_symlink("/proc/self/exe", code);
   if (code) throw Internal::CodeError("find", "/proc/self/exe", code);
-  return Internal::FromPath(executable.parent_path());
+  return FromPath(executable.parent_path());
 }
 
 std::string UserCacheFolder(const std::string& program) {
@@ -214,7 +214,7 @@ std::string UserCacheFolder(const std::string& program) {
 void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
   if (make && ::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
     if (errno != ENOENT) throw ErrnoError("create folder", path, errno);
-    MkDirAll(Internal::FromPath(Internal::ToPath(path).parent_path()));
+    MkDirAll(FromPath(ToPath(path).parent_path()));
     if (::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
       throw ErrnoError("create folder", path, errno);
     }

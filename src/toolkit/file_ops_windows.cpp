@@ -23,8 +23,6 @@
 
 namespace Toolkit {
 namespace fs = std::filesystem;
-using Internal::FromPath;
-using Internal::ToPath;
 
 namespace {
 
