@@ -100,7 +100,7 @@ constexpr char kUsage[] =
     "  mervane-split -- -odd.gif         a SOURCE whose name starts with a dash\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
-class TerminalBar final : public FrameSplit::SplitProgress {
+class TerminalBar final : public Toolkit::Progress {
  public:
   float Width() override { return kFull; }
   void DrawBox(float right) override {
@@ -200,7 +200,7 @@ auto WithProgress(Work work) {
     TerminalBar bar;
     return work(bar);
   }
-  FrameSplit::NoProgress quiet;
+  Toolkit::NoProgress quiet;
   return work(quiet);
 }
 
@@ -237,7 +237,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
   const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
   if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
   MakePrefixFolder(prefix);
-  const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
+  const int written = WithProgress([&](Toolkit::Progress& progress) {
     return FrameSplit::WriteFrames(bytes, *plan, prefix, progress,
                                    [&](int k) { return args.frames.Contains(k); });
   });
@@ -273,7 +273,7 @@ std::string OverBudget(const Cli::Arguments& args, const FrameCompose::Survey& s
 // What every save of frames as they appear shares: the selection, the
 // source kept, the threads and the progress.
 FrameCompose::SaveRequest RequestFor(const Cli::Arguments& args, const FrameCompose::Survey& survey,
-                                     FrameSplit::SplitProgress& progress) {
+                                     Toolkit::Progress& progress) {
   const float step = progress.Width() / static_cast<float>(std::max(survey.frames, 1));
   FrameCompose::SaveRequest request;
   request.wanted = [&args](int number) { return args.frames.Contains(number); };
@@ -298,7 +298,7 @@ int WriteComposed(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& 
   if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
   MakePrefixFolder(prefix);
   std::string sheet;
-  const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
+  const FrameCompose::SaveReport report = WithProgress([&](Toolkit::Progress& progress) {
     FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
     FrameCompose::SaveReport done;
     if (args.output == Cli::Output::kSheet) {

@@ -37,12 +37,6 @@ std::string FrameFileName(const std::string& output_prefix, int number,
   return output_prefix + Toolkit::Format(number, kFrameNumberPicture) + extension;
 }
 
-int SplitAnimation(const std::string& source_path, const std::string& output_prefix,
-                   SplitProgress& progress) {
-  const std::vector<std::uint8_t> source = Toolkit::ReadWholeFile(source_path);
-  return SplitAnimation(source, source_path, output_prefix, progress);
-}
-
 std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
                                 const std::string& source_name) {
   // The same refusals, with the same type, as reading the file from its path.
@@ -117,7 +111,7 @@ std::vector<std::uint8_t> FrameFileBytes(std::span<const std::uint8_t> source, c
 }
 
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
-                const std::string& output_prefix, SplitProgress& progress,
+                const std::string& output_prefix, Toolkit::Progress& progress,
                 const std::function<bool(int)>& wanted) {
   const std::span<const std::uint8_t> header = source.first(plan.header_end);
   const float step = progress.Width() / static_cast<float>(plan.expected);
@@ -134,18 +128,6 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
   }
   progress.Clear();
   return written;
-}
-
-SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const std::string& output_prefix, SplitProgress& progress) {
-  const std::optional<CutPlan> plan = PlanCuts(source, source_name);
-  if (!plan) return {};
-  return {WriteFrames(source, *plan, output_prefix, progress), plan->damage};
-}
-
-int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
-                   const std::string& output_prefix, SplitProgress& progress) {
-  return SplitAndReport(source, source_name, output_prefix, progress).frames;
 }
 
 }  // namespace FrameSplit

@@ -16,7 +16,6 @@
 #include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
-#include "frame_split/split_progress.h"
 #include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
@@ -31,6 +30,7 @@
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
 #include "toolkit/platform_error.h"
+#include "toolkit/progress.h"
 #include "toolkit/scroll_bar.h"
 
 namespace MainWindow {
