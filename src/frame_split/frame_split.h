@@ -14,22 +14,23 @@
 
 namespace FrameSplit {
 
-// A source that carries the looping signature but cannot be cut; thrown by
-// both forms of the divider alike. `offset` is the byte offset the message
-// refers to; `number` the error number of the failure
-// (Toolkit::ErrorNumber::kSubscriptOutOfRange: no header bytes before the
-// application extension; kDivisionByZero: no frame after it). The window
-// and the command line show only the message.
+// A source that carries the looping signature but cannot be cut, as
+// PlanCuts finds it. `offset` is the byte offset the message refers to.
+// The window and the command line show only the message.
 class DivideError : public std::runtime_error {
  public:
+  enum class Kind {
+    kNoHeader,  // no header bytes before the first application extension
+    kNoFrame,   // no frame after it
+  };
   DivideError(const std::string& source_name, std::int64_t offset, const std::string& reason,
-              int number);
+              Kind kind);
   std::int64_t offset() const noexcept { return offset_; }
-  int number() const noexcept { return number_; }
+  Kind kind() const noexcept { return kind_; }
 
  private:
   std::int64_t offset_;
-  int number_;
+  Kind kind_;
 };
 
 // Frame file names: prefix + number in this picture + extension.

@@ -156,7 +156,7 @@ QString Form_main::NameRefusal(const std::string& file_name, const std::string& 
 }
 
 QString Form_main::DivisionFailure(const Toolkit::PlatformError& failure) const {
-  if (failure.number() == Toolkit::ErrorNumber::kDiskFull) {
+  if (failure.kind() == Toolkit::FailureKind::kDiskFull) {
     return QString::fromUtf8(kWhyDiskFull)
         .arg(QDir::toNativeSeparators(Toolkit::PathToText(WorkFolder())));
   }

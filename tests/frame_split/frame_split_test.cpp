@@ -204,17 +204,18 @@ TEST_F(Divider, SourcesThatCannotBeCutFailBeforeWritingAnything) {
   struct FailureCase {
     const char* name;
     Bytes source;
-    int number;
+    DivideError::Kind kind;
     std::int64_t offset;
   };
   const Bytes no_app = Concat({Header(), GifTest::FromText("NETSCAPE"), Gce(1), Image(1), {0x3B}});
   const Bytes at_zero = Concat({loop, Gce(1), Image(1), {0x3B}});
   const Bytes marks_before = Concat({Header(), Gce(1), Image(1), loop, {0x3B}});
   const std::vector<FailureCase> cases = {
-      {"looping signature without an application extension", no_app, 9,
+      {"looping signature without an application extension", no_app, DivideError::Kind::kNoHeader,
        static_cast<std::int64_t>(no_app.size())},
-      {"application extension at offset 0", at_zero, 9, 0},
-      {"every frame marker before the application extension", marks_before, 11,
+      {"application extension at offset 0", at_zero, DivideError::Kind::kNoHeader, 0},
+      {"every frame marker before the application extension", marks_before,
+       DivideError::Kind::kNoFrame,
        static_cast<std::int64_t>(Header().size() + Gce(1).size() + Image(1).size())},
   };
   for (const FailureCase& failure : cases) {
@@ -224,7 +225,7 @@ TEST_F(Divider, SourcesThatCannotBeCutFailBeforeWritingAnything) {
       SplitAnimation(failure.source, "s.gif", Prefix(), progress);
       ADD_FAILURE() << "no failure";
     } catch (const DivideError& error) {
-      EXPECT_EQ(error.number(), failure.number);
+      EXPECT_EQ(error.kind(), failure.kind);
       EXPECT_EQ(error.offset(), failure.offset);
       EXPECT_NE(std::string(error.what()).find("s.gif"), std::string::npos) << error.what();
     }
