@@ -103,7 +103,7 @@ struct Form_main::ReadDrop {
 void Form_main::Refuse(const char* message, const QString& why) {
   QString text = QString::fromUtf8(message);
   if (!why.isEmpty()) text += QLatin1Char('\n') + why;
-  Guarded([&] { services_.message_boxes->MsgBox(this, text); });
+  Guarded("showing a refusal", [&] { services_.message_boxes->MsgBox(this, text); });
 }
 
 void Form_main::ClearStrip() {
@@ -173,7 +173,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // Emptying or writing through a link named like the work folder would
   // destroy whatever it points to: refuse the drop and touch nothing.
   if (const QString refusal = WorkFolderRefusal(); !refusal.isEmpty()) {
-    Guarded([&] { services_.message_boxes->MsgBox(this, refusal); });
+    Guarded("refusing the work folder", [&] { services_.message_boxes->MsgBox(this, refusal); });
     return;
   }
   std::optional<ReadDrop> read = ReadAndPlan(Data);
@@ -204,7 +204,8 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
     users_files_in_work_folder_.push_back(read->source_path);
   }
   ++drop_serial_;  // from here on, the last drop's frames are gone
-  Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
+  Guarded("emptying the work folder",
+          [&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
   int frame_count = 0;
   try {
     WindowProgress progress(*ProgressStrip());

@@ -260,7 +260,7 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
   } catch (const std::exception& failure) {
     outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, FailureText(failure));
   }
-  Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
+  Guarded("showing how a save went", [&] { services_.message_boxes->MsgBox(this, outcome); });
 }
 
 void Form_main::SaveFrameAs(int number, const std::string& path) {
