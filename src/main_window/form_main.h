@@ -197,6 +197,17 @@ class Form_main : public QWidget {
   // Why nothing is divided when the frames' files cannot take their names;
   // empty text when they can.
   QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames) const;
+  // A refusal's box: its first line, and the line below it that says why.
+  struct Refusal {
+    const char* message;
+    QString why;
+  };
+  // Empties the work folder, divides `read` into it and shows its frames,
+  // drawing progress on the progress strip, which the caller shows; the
+  // refusal, when the frames cannot be shown, for the caller to show once
+  // the strip is gone.
+  std::optional<Refusal> DivideAndShow(const Toolkit::DropData& data, ReadDrop read,
+                                       const std::string& file_name, const std::string& base_name);
   // The text of a failure of the division itself, for the refusal box.
   QString DivisionFailure(const Toolkit::PlatformError& failure) const;
   // Shows `message`, with `why` on a line of its own below it.
