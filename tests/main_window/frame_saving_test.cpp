@@ -3,6 +3,7 @@
 // that says so, the dropped file kept, and the save dialog's path rule.
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -42,7 +43,7 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
   struct Case {
     SaveKind kind;
     std::vector<std::string> names;
-    const char* text;  // after the folder's path
+    const char* text;  // %1: the folder
   };
   for (const auto& [kind, names, text] : {
            Case{SaveKind::kStoredGif,
@@ -62,8 +63,9 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
     GifTest::TempDir folder;
     FrameSplit::NoProgress quiet;
     const QString said = saving.Save({1, 3}, folder.Text(), kind, quiet);
-    EXPECT_EQ(said.toStdString(),
-              QString(text).arg(QString::fromStdString(folder.Text())).toStdString());
+    // The folder as a box shows it: in the system's own separators.
+    const QString folder_text = QString::fromStdString(folder.Text());
+    EXPECT_EQ(said, QDir::toNativeSeparators(QString(text).arg(folder_text)));
     EXPECT_EQ(GifTest::ListNames(folder.path()), names);
     // What the replace question asks about is what was written.
     EXPECT_EQ(NamesOf(saving.SavedNames({1, 3}, folder.Text(), kind)), names);
@@ -74,8 +76,9 @@ TEST(FrameSaving, ASheetPastTheBudgetIsRefusedBeforeAnyFrameIsComposed) {
   const auto saving = SavingOf(GifTest::ConstantFrames(2, 8192, 8192, 8192, 8192), "/in/big.gif");
   GifTest::TempDir folder;
   FrameSplit::NoProgress quiet;
-  EXPECT_EQ(saving.Save({1, 2}, folder.Text(), SaveKind::kSheet, quiet).toStdString(),
-            "Cannot save frames to " + folder.Text() +
+  EXPECT_EQ(saving.Save({1, 2}, folder.Text(), SaveKind::kSheet, quiet),
+            "Cannot save frames to " +
+                QDir::toNativeSeparators(QString::fromStdString(folder.Text())) +
                 ": 2 frames of 8192 x 8192 are 134217728 pixels to write, more than the limit "
                 "of 67108864; nothing written");
   EXPECT_TRUE(GifTest::ListNames(folder.path()).empty());
