@@ -71,6 +71,7 @@ TEST_F(FormTest, TextsAndColoursAreAsTheUserSeesThem) {
   // The scroll bar covers the viewport's bottom 255 twips.
   EXPECT_EQ(form().childAt(100, 120), form().HScroll1);
 
+  EXPECT_EQ(form().windowTitle(), "Mervane");
   EXPECT_EQ(form().Label1->text(), "Mervane");
   EXPECT_EQ(form().Picture1->toolTip(), "Drop AnimationGIFfile");
   EXPECT_TRUE(form().Picture1->font().families().contains(QString::fromUtf8(u8"ＭＳ Ｐゴシック")));
