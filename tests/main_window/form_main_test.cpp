@@ -94,21 +94,25 @@ TEST_F(FormTest, DropsAreTakenOnlyOverTheStripTheViewportAndTheBareWindow) {
   form().show();  // drop sites register when the window is shown
   form().Progress->setVisible(true);
   const Toolkit::DropData file{{"/some/file.gif"}};
-  struct Point {
-    QPoint at;
-    bool accepted;
-  };
-  const Point points[] = {{{10, 165}, true},   {{60, 160}, true},   {{250, 155}, false},
-                          {{330, 155}, false}, {{100, 120}, false}, {{150, 55}, false}};
-  for (const Point& p : points) {
-    EXPECT_EQ(form().AcceptsDropAt(file, p.at), p.accepted) << p.at.x() << "," << p.at.y();
+  const auto middle = [&](const QWidget* w) { return w->mapTo(&form(), w->rect().center()); };
+  // The strip's middle lies under the progress strip, shown here.
+  const std::pair<QPoint, bool> points[] = {
+      {QPoint(2, form().height() - 2), true},  // the bare window
+      {middle(form().CountLabel()), true},
+      {form().Strip()->mapTo(&form(), QPoint(10, 10)), true},
+      {middle(form().ShowHolderButton()), false},
+      {middle(form().EndButton()), false},
+      {middle(form().StripScrollBar()), false},
+      {middle(form().ProgressStrip()), false}};
+  for (const auto& [at, accepted] : points) {
+    EXPECT_EQ(form().AcceptsDropAt(file, at), accepted) << at.x() << "," << at.y();
   }
   QMimeData text;
   text.setText("not a file");
   QMimeData remote;
   remote.setUrls({QUrl("https://example.invalid/a.gif")});
-  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&text), {10, 165}));
-  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), {10, 165}));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&text), points[0].first));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), points[0].first));
   EXPECT_EQ(Toolkit::DropDataFrom(FileDrag("/a b/c.gif").get()).files,
             std::vector<std::string>{"/a b/c.gif"});
   // A name that is no UTF-8 arrives as its own bytes.
