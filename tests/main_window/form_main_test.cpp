@@ -237,11 +237,12 @@ TEST_F(FormTest, TabGoesRoundTheControlsAndEnterPressesEnd) {
   if (!(form().StripScrollBar()->focusPolicy() & Qt::TabFocus)) cycle.erase(cycle.begin());
   form().Strip()->setFocus();
   for (QWidget* next : cycle) {
+    QWidget* const from = QApplication::focusWidget();
+    ASSERT_NE(from, nullptr);
     QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-    QCoreApplication::sendEvent(QApplication::focusWidget(), &tab);
-    EXPECT_EQ(QApplication::focusWidget(), next)
-        << next->objectName().toStdString() << ", not "
-        << QApplication::focusWidget()->objectName().toStdString();
+    QCoreApplication::sendEvent(from, &tab);
+    EXPECT_EQ(QApplication::focusWidget(), next) << "from " << from->objectName().toStdString()
+                                                 << " to " << next->objectName().toStdString();
   }
   form().EndButton()->setFocus();
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
