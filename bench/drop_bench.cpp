@@ -108,7 +108,7 @@ void TimeLargeSaves(const std::filesystem::path& folder, Toolkit::MessageBoxes& 
          [&] { form.SaveFramesAsTheyAppear(out.string(), false); });
   form.Picture1_OLEDragDrop({{wide.string()}});
   report("save a sheet of 2 frames of 5000 x 5000", [&] {
-    form.SaveFrames({1, 2}, out.string(), MainWindow::Form_main::SaveKind::kSheet);
+    form.SaveFrames({1, 2}, out.string(), MainWindow::SaveKind::kSheet);
   });
 }
 

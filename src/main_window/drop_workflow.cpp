@@ -103,7 +103,7 @@ struct Form_main::ReadDrop {
 void Form_main::Refuse(const char* message, const QString& why) {
   QString text = QString::fromUtf8(message);
   if (!why.isEmpty()) text += QLatin1Char('\n') + why;
-  Guarded([&] { services_.message_boxes->MsgBox(this, text); });
+  Guarded("showing a refusal", [&] { services_.message_boxes->MsgBox(this, text); });
 }
 
 void Form_main::ClearStrip() {
@@ -116,7 +116,6 @@ void Form_main::ClearStrip() {
 
 void Form_main::ResetAfterRefusal(const char* message, const QString& why) {
   ClearStrip();
-  ProgressStrip()->setVisible(false);
   CountLabel()->setText(QString::fromUtf8(Toolkit::kProgramName));
   Refuse(message, why);
 }
@@ -173,7 +172,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // Emptying or writing through a link named like the work folder would
   // destroy whatever it points to: refuse the drop and touch nothing.
   if (const QString refusal = WorkFolderRefusal(); !refusal.isEmpty()) {
-    Guarded([&] { services_.message_boxes->MsgBox(this, refusal); });
+    Guarded("refusing the work folder", [&] { services_.message_boxes->MsgBox(this, refusal); });
     return;
   }
   std::optional<ReadDrop> read = ReadAndPlan(Data);
@@ -186,44 +185,57 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   }
 
   ClearStrip();
-  ProgressStrip()->setVisible(true);
+  std::optional<Refusal> refusal;
+  {
+    // Gone before a refusal's box opens.
+    const ShownProgress shown(*ProgressStrip());
+    refusal = DivideAndShow(Data, std::move(*read), file_name, base_name);
+  }
+  if (refusal) ResetAfterRefusal(refusal->message, refusal->why);
+}
+
+std::optional<Form_main::Refusal> Form_main::DivideAndShow(const Toolkit::DropData& data,
+                                                           ReadDrop read,
+                                                           const std::string& file_name,
+                                                           const std::string& base_name) {
   const float progress_width = ProgressStrip()->Width();
   // The strip takes the picture's ratio from our own reading of the screen
   // and the first frame: nothing is decoded for it. A file that is no GIF
   // keeps the previous drop's picture, and so its ratio.
-  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(*read->bytes, ThumbnailOptions());
+  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(*read.bytes, ThumbnailOptions());
   if (survey.width > 0 && survey.height > 0) {
     Measurer()->SetPicture(Toolkit::Picture::Placeholder(QSize(survey.width, survey.height)));
   }
   Preview()->SetPicture(Measurer()->GetPicture());
 
   // A file dropped from the work folder is the user's: it stays.
-  if (Toolkit::SameFile(Toolkit::FolderOf(read->source_path), WorkFolder()) &&
+  if (Toolkit::SameFile(Toolkit::FolderOf(read.source_path), WorkFolder()) &&
       std::find(users_files_in_work_folder_.begin(), users_files_in_work_folder_.end(),
-                read->source_path) == users_files_in_work_folder_.end()) {
-    users_files_in_work_folder_.push_back(read->source_path);
+                read.source_path) == users_files_in_work_folder_.end()) {
+    users_files_in_work_folder_.push_back(read.source_path);
   }
   ++drop_serial_;  // from here on, the last drop's frames are gone
-  Guarded([&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
+  Guarded("emptying the work folder",
+          [&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
   int frame_count = 0;
   try {
     WindowProgress progress(*ProgressStrip());
-    frame_count =
-        FrameSplit::WriteFrames(*read->bytes, read->cut, OutputPrefix(base_name), progress);
+    frame_count = FrameSplit::WriteFrames(*read.bytes, read.cut, OutputPrefix(base_name), progress);
   } catch (const Toolkit::PlatformError& failure) {
-    return ResetAfterRefusal(kCantDivide, DivisionFailure(failure));
+    return Refusal{kCantDivide, DivisionFailure(failure)};
   }
-  last_drop_ = {read->source_path,    file_name,  base_name, read->bytes, survey,
-                std::move(read->cut), frame_count};
-  CountLabel()->setToolTip(Data.files.size() < 2 ? QString()
+  last_drop_ = {read.source_path, file_name,           base_name,  read.bytes,
+                survey,           std::move(read.cut), frame_count};
+  CountLabel()->setToolTip(data.files.size() < 2 ? QString()
                                                  : QString::fromUtf8(kOtherFilesDropped)
-                                                       .arg(Data.files.size())
+                                                       .arg(data.files.size())
                                                        .arg(Toolkit::PathToText(file_name)));
   if (frame_count >= kFrameLimit) {
-    return ResetAfterRefusal(
-        kTooManyFrames, QString::fromUtf8(kWhyTooManyFrames).arg(frame_count).arg(kFrameLimit));
+    return Refusal{kTooManyFrames,
+                   QString::fromUtf8(kWhyTooManyFrames).arg(frame_count).arg(kFrameLimit)};
   }
   ShowFrames(frame_count, progress_width, survey);
+  return std::nullopt;
 }
 
 void Form_main::ShowFrames(int frame_count, float progress_width,
@@ -240,8 +252,6 @@ void Form_main::ShowFrames(int frame_count, float progress_width,
   if (frame_count >= kFewestPainted) PaintStrip(plan, progress_width, survey);
   selection_.Reset(static_cast<int>(frame_slots_.size()));
   UpdateMarks();
-  ProgressStrip()->Cls();
-  ProgressStrip()->setVisible(false);
   if (patches_) {
     // Said where the count is, before anyone opens the work folder.
     const QString others = CountLabel()->toolTip();

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDialog>
-#include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -308,8 +307,7 @@ QString Form_main::WorkFolderRefusal() const {
     return {};
   } catch (const Toolkit::PlatformError& failure) {
     return QString::fromUtf8(kWorkFolderRefused)
-        .arg(QDir::toNativeSeparators(Toolkit::PathToText(failure.path())),
-             QString::fromStdString(failure.reason()));
+        .arg(Toolkit::PathToNativeText(failure.path()), QString::fromStdString(failure.reason()));
   }
 }
 
@@ -325,8 +323,7 @@ void Form_main::Command2_Click() {
   const auto failed = [this, work_folder](const std::string& reason) {
     services_.message_boxes->MsgBox(
         this, QString::fromUtf8(kCannotOpenWorkFolder)
-                  .arg(QDir::toNativeSeparators(Toolkit::PathToText(work_folder)),
-                       QString::fromStdString(reason)));
+                  .arg(Toolkit::PathToNativeText(work_folder), QString::fromStdString(reason)));
   };
   try {
     Toolkit::OpenInFileManager(this, work_folder, failed);

@@ -20,6 +20,7 @@
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "main_window/control_table.h"
+#include "main_window/frame_saving.h"
 #include "main_window/strip_selection.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/drop_data.h"
@@ -61,19 +62,7 @@ class Form_main : public QWidget {
   explicit Form_main(FormServices services);
   ~Form_main() override;
 
-  // The controls, by the names the window description gives them.
-  Toolkit::PictureBox* Progress =
-      nullptr;                             // progress strip over the viewport, shown while dividing
-  QPushButton* Command2 = nullptr;         // "ShowHolder": opens the work folder
-  QPushButton* Command1 = nullptr;         // "END": quits
-  Toolkit::ScrollBar* HScroll1 = nullptr;  // moves the strip along the viewport
-  Toolkit::PictureBox* Picture3 = nullptr;  // viewport: the window onto the strip
-  Toolkit::PictureBox* Picture1 = nullptr;  // strip: thumbnails, separators and numbers
-  Toolkit::PictureBox* Picture2 = nullptr;  // hidden measurer: takes the dropped picture's size
-  QLabel* Label1 = nullptr;                 // count label: "Mervane", then "N Images"
-  Toolkit::ImageControl* Image1 = nullptr;  // hidden preview of the dropped picture
-
-  // The same controls by their roles.
+  // The controls by their roles (by their names: the fields at the end).
   Toolkit::PictureBox* Strip() const { return Picture1; }
   Toolkit::PictureBox* Viewport() const { return Picture3; }
   Toolkit::PictureBox* Measurer() const { return Picture2; }
@@ -110,8 +99,6 @@ class Form_main : public QWidget {
   // asks for the folder.
   void SaveFramesAsTheyAppear(const std::string& folder, bool png);
 
-  // What a set of frames is saved as.
-  enum class SaveKind { kStoredGif, kFullFrameGif, kPng, kSheet };
   // Saves frames `numbers` (in order) of the last divided animation into
   // `folder` as `kind` says, named as SaveFramesAsTheyAppear names them
   // (a sheet: by its layout), with their JSON beside them; says how it went
@@ -146,6 +133,7 @@ class Form_main : public QWidget {
   // when `path` ends in ".gif". Refuses the dropped file itself, and says in
   // a box when it cannot.
   void SaveFrameAs(int number, const std::string& path);
+  // Shows the frame's file in the file manager, or says in a box why it cannot.
   void ShowFrameInFolder(int number);
   // Asks for a GIF file and divides it as if it had been dropped.
   void OpenFile();
@@ -160,10 +148,6 @@ class Form_main : public QWidget {
   // changes whenever a drop empties the work folder.
   std::uint64_t DropSerial() const { return drop_serial_; }
 
-  void Command1_Click();  // "END"
-  void Command2_Click();  // "ShowHolder"
-  void HScroll1_Change();
-
   // The work folder: the executable's folder, the separator, "tmp"; or the
   // one in the user's cache folder that Form_Load chose instead.
   std::string WorkFolder() const;
@@ -171,6 +155,12 @@ class Form_main : public QWidget {
   bool Busy() const { return busy_; }
   // True when a drag at `pos` (window pixels) may be dropped there.
   bool AcceptsDropAt(const Toolkit::DropData& data, QPoint pos) const;
+
+ public slots:
+  void Command1_Click();  // "END": ends the program
+  void Command2_Click();  // "ShowHolder": opens the work folder in the file manager
+  // The scroll bar moved: the strip follows it along the viewport.
+  void HScroll1_Change();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -180,6 +170,7 @@ class Form_main : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The window's controls.
   // Builds every control of the control table in stacking order, binds it
   // and sets the tab order.
   void BuildControls();
@@ -189,10 +180,51 @@ class Form_main : public QWidget {
   // Lets `control` take drops, handed to `handler` once the drag source
   // has been answered.
   void TakeDrops(QWidget* control, void (Form_main::*handler)(const Toolkit::DropData&));
+  // Tab moves through `built` (the control table's controls, by row) in
+  // the table's tab order.
   void SetTabOrder(const std::array<QWidget*, kControls.size()>& built);
+
+  // The work folder and the drop workflow.
+  // The work folder, the separator and `base_name`: where the frame files'
+  // names start.
   std::string OutputPrefix(const std::string& base_name) const;
   // Empty when the work folder is a real folder; else the message that says why not.
   QString WorkFolderRefusal() const;
+  // The dropped file, read whole while the window goes on answering, and
+  // its cut; nothing, once the drop has been refused.
+  struct ReadDrop;
+  std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
+  // Why nothing is divided when the frames' files cannot take their names;
+  // empty text when they can.
+  QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames) const;
+  // A refusal's box: its first line, and the line below it that says why.
+  struct Refusal {
+    const char* message;
+    QString why;
+  };
+  // Empties the work folder, divides `read` into it and shows its frames,
+  // drawing progress on the progress strip, which the caller shows; the
+  // refusal, when the frames cannot be shown, for the caller to show once
+  // the strip is gone.
+  std::optional<Refusal> DivideAndShow(const Toolkit::DropData& data, ReadDrop read,
+                                       const std::string& file_name, const std::string& base_name);
+  // The text of a failure of the division itself, for the refusal box.
+  QString DivisionFailure(const Toolkit::PlatformError& failure) const;
+  // Shows `message`, with `why` on a line of its own below it.
+  void Refuse(const char* message, const QString& why);
+  // Clears the strip and the count, then refuses as above.
+  void ResetAfterRefusal(const char* message, const QString& why);
+  // Closes the window's open menus, so that none stays under the window
+  // brought to the front or acts after a new drop.
+  void CloseMenus();
+  // Closes every menu and dialog the last drop's frames opened and cancels
+  // a drag of its frames out: a new drop takes the frames they act on away.
+  void CloseWhatTheLastDropOpened();
+  // True while `serial` is still the last drop's; else says in a box that
+  // another file was divided meanwhile and nothing was done.
+  bool StillTheSameDrop(std::uint64_t serial);
+
+  // Painting the strip.
   // The count, the strip's layout and its thumbnails after a division.
   void ShowFrames(int frame_count, float progress_width, const FrameCompose::Survey& survey);
   // What slot `number`'s tooltip says: its number and delay, the view, its
@@ -219,42 +251,8 @@ class Form_main : public QWidget {
                          const FrameCompose::Survey& survey, double progress_step);
   // Empties the strip: no thumbnails, no picked frames.
   void ClearStrip();
-  // Closes the window's open menus, so that none stays under the window
-  // brought to the front or acts after a new drop.
-  void CloseMenus();
-  // Closes every menu and dialog the last drop's frames opened and cancels
-  // a drag of its frames out: a new drop takes the frames they act on away.
-  void CloseWhatTheLastDropOpened();
-  // True while `serial` is still the last drop's; else says in a box that
-  // another file was divided meanwhile and nothing was done.
-  bool StillTheSameDrop(std::uint64_t serial);
-  // Shows `message`, with `why` on a line of its own below it.
-  void Refuse(const char* message, const QString& why);
-  // Clears the strip and the count, then refuses as above.
-  void ResetAfterRefusal(const char* message, const QString& why);
-  // The dropped file, read whole while the window goes on answering, and
-  // its cut; nothing, once the drop has been refused.
-  struct ReadDrop;
-  std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
-  // Why nothing is divided when the frames' files cannot take their names;
-  // empty text when they can.
-  QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames) const;
-  // The text of a failure of the division itself, for the refusal box.
-  QString DivisionFailure(const Toolkit::PlatformError& failure) const;
 
-  FormServices services_;
-  bool busy_ = false;                // a drop, a save or a hand-over is being worked on
-  std::string cache_work_folder_;    // set when Form_Load falls back to it
-  std::string cache_folder_;         // the folder above it, Mervane's own in the user's cache
-  std::vector<QRectF> frame_slots_;  // each thumbnail's rectangle on the strip, in twips
-  QPoint press_at_;                  // where a drag out might start, strip pixels
-  int pressed_frame_ = 0;
-  bool pick_on_release_ = false;  // a press on a picked frame picks it alone unless it drags
-  StripSelection selection_;
-  bool as_stored_ = false;
-  std::uint64_t drop_serial_ = 0;
-  bool dragging_out_ = false;  // frames are being dragged out of the strip
-  bool patches_ = false;       // the last drop's frame files hold patches, not whole pictures
+  // Picking frames on the strip.
   // The strip's marks after the selection or the mark changed; the strip
   // scrolls to the mark.
   void UpdateMarks();
@@ -277,54 +275,47 @@ class Form_main : public QWidget {
   std::vector<int> ActedOn(int number) const;
   // The strip's menu for `numbers` at `global` screen pixels.
   void StripMenu(const std::vector<int>& numbers, QPoint global);
-  // Asks for a folder and a kind, then saves frames `numbers` there.
-  void SaveSelectionDialog(const std::vector<int>& numbers);
-  // Writes the exact-cut files of `numbers` and their JSON into `folder`;
-  // returns how many were written.
-  int SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder);
-  int wheel_rest_ = 0;            // wheel turns short of a notch, in eighths of a degree
-  std::string last_save_folder_;  // where the last save went, to start there again
-  // Asks before replacing files at `paths`, naming those that are there;
-  // true to go on.
-  bool MayReplace(const std::vector<std::string>& paths, const QString& folder);
-  // Asks for the folder that frames go to, titled `title`; empty when cancelled.
-  QString AskForFolder(const QString& title);
-  // Asks which of `kinds` frames are saved as; nothing when cancelled.
-  std::optional<SaveKind> AskForKind(const QString& question, std::span<const SaveKind> kinds);
-  // The text that says saving went well: the frames, or the sheet, and the
-  // JSON written beside them, and where.
-  QString SavedText(std::size_t frames, const std::string& folder, const std::string& sheet,
-                    const std::string& json) const;
-  void SaveFramesDialog();
-  // Asks where frame `number` goes and in which format; saves it there.
-  void SaveFrameDialog(int number);
-  // Drags the files of frames `numbers` out of the strip, or says why it cannot.
-  void DragFramesOut(const std::vector<int>& numbers);
-  // Writes the last drop's frames as they appear as `request` says, with
-  // the progress strip shown and the window busy; fills in the rest of the
-  // request (survey, progress, event pump, the dropped file to keep) and
-  // hands it to `save` (empty: FrameCompose::SaveFramesAsTheyAppear).
-  using Saver = std::function<FrameCompose::SaveReport(std::span<const std::uint8_t> bytes,
-                                                       const FrameCompose::SaveRequest& request)>;
-  FrameCompose::SaveReport SaveLastDrop(FrameCompose::SaveRequest request, const Saver& save = {});
-  // Saves frames `numbers` as they appear (GIFs, PNGs or a sheet); the
-  // text that says how it went.
-  QString SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
-                           SaveKind kind);
-  // The folder and the dropped file's base name: where saved frames' names start.
-  std::string SavedPrefix(const std::string& folder) const;
-  // Every file saving `numbers` into `folder` as `kind` writes, its JSON included.
-  std::vector<std::string> SavedNames(const std::vector<int>& numbers, const std::string& folder,
-                                      SaveKind kind) const;
-  // The columns of a sprite sheet of `frames` frames saved from the window.
-  static int SheetColumns(std::size_t frames);
+
+  // Frames out of the strip, and the dialogs that save them.
   // Every frame of the last drop, 1 .. its count.
   std::vector<int> EveryFrame() const;
   // The work folder's files of frames `numbers`; none, after a box that
   // says so (`gone`: the frame's number and path), when one is missing.
   std::vector<std::string> FrameFilesThere(const std::vector<int>& numbers, const char* gone);
-  // Where saving frame `number` of the last drop into `folder` writes it.
-  std::string SavedFrameName(const std::string& folder, int number, bool png) const;
+  // Drags the files of frames `numbers` out of the strip, or says why it cannot.
+  void DragFramesOut(const std::vector<int>& numbers);
+  // Saving from the last drop's bytes, as it was divided.
+  FrameSaving Saving() const;
+  // Runs `work` with the window busy and the progress strip shown for it
+  // to draw on; hides the strip again however `work` ends.
+  void WithProgressShown(const std::function<void(Toolkit::Progress&)>& work);
+  // Where the save dialogs start: the folder the last save went to, else
+  // the user's pictures folder.
+  std::string SaveDialogsFolder() const;
+  // Asks for a folder and a kind (every frame: GIFs or PNGs), then saves
+  // every frame there.
+  void SaveFramesDialog();
+  // Asks for a folder and a kind, then saves frames `numbers` there.
+  void SaveSelectionDialog(const std::vector<int>& numbers);
+  // Asks for the folder that frames `numbers` go to, then which of `kinds`
+  // (`question`), then before replacing any file; saves them unless
+  // cancelled or another file was divided meanwhile.
+  void AskAndSave(const std::vector<int>& numbers, const QString& question,
+                  std::span<const SaveKind> kinds);
+  // Asks where frame `number` goes and in which format; saves it there.
+  void SaveFrameDialog(int number);
+  // Asks for the folder that frames go to, titled `title`; empty when cancelled.
+  QString AskForFolder(const QString& title);
+  // Asks which of `kinds` frames are saved as; nothing when cancelled.
+  std::optional<SaveKind> AskForKind(const QString& question, std::span<const SaveKind> kinds);
+  // Asks before replacing files at `paths`, naming those that are there;
+  // true to go on.
+  bool MayReplace(const std::vector<std::string>& paths, const QString& folder);
+
+  FormServices services_;
+  bool busy_ = false;              // a drop, a save or a hand-over is being worked on
+  std::string cache_work_folder_;  // set when Form_Load falls back to it
+  std::string cache_folder_;       // the folder above it, Mervane's own in the user's cache
   // The last file divided. Every action on its frames as they appear works
   // on the bytes that were divided, never on the file read again.
   struct LastDrop {
@@ -336,8 +327,34 @@ class Form_main : public QWidget {
     FrameSplit::CutPlan cut;  // where its frame files were cut from `bytes`
     int shown = 0;            // frames on the strip
   } last_drop_;
+  std::uint64_t drop_serial_ = 0;
   // Files dropped from the work folder itself: the user's own, never emptied away.
   std::vector<std::string> users_files_in_work_folder_;
+  std::vector<QRectF> frame_slots_;  // each thumbnail's rectangle on the strip, in twips
+  bool as_stored_ = false;
+  bool patches_ = false;  // the last drop's frame files hold patches, not whole pictures
+  StripSelection selection_;
+  QPoint press_at_;  // where a drag out might start, strip pixels
+  int pressed_frame_ = 0;
+  bool pick_on_release_ = false;  // a press on a picked frame picks it alone unless it drags
+  bool dragging_out_ = false;     // frames are being dragged out of the strip
+  int wheel_rest_ = 0;            // wheel turns short of a notch, in eighths of a degree
+  std::string last_save_folder_;  // where the last save went, to start there again
+
+ public:
+  // The controls, by the names the window description gives them; built
+  // by the constructor, owned by the window. Public, as the role accessors
+  // above are, so that tests reach each control by the name it is known by.
+  Toolkit::PictureBox* Progress =
+      nullptr;                             // progress strip over the viewport, shown while dividing
+  QPushButton* Command2 = nullptr;         // "ShowHolder": opens the work folder
+  QPushButton* Command1 = nullptr;         // "END": quits
+  Toolkit::ScrollBar* HScroll1 = nullptr;  // moves the strip along the viewport
+  Toolkit::PictureBox* Picture3 = nullptr;  // viewport: the window onto the strip
+  Toolkit::PictureBox* Picture1 = nullptr;  // strip: thumbnails, separators and numbers
+  Toolkit::PictureBox* Picture2 = nullptr;  // hidden measurer: takes the dropped picture's size
+  QLabel* Label1 = nullptr;                 // count label: "Mervane", then "N Images"
+  Toolkit::ImageControl* Image1 = nullptr;  // hidden preview of the dropped picture
 };
 
 // `canvas` as an image of its own.
@@ -346,10 +363,6 @@ QImage ImageOf(const FrameCompose::Canvas& canvas);
 // The composer's options for the window: pictures of at most
 // `largest_canvas_bytes`, and the window's events run while frames are read.
 FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_bytes);
-
-// The path a save dialog's answer `chosen` names, with the format of the
-// chosen `filter`: its extension is added unless the name ends in it already.
-QString SavePathFor(const QString& chosen, const QString& filter);
 
 // The question asked before a save replaces the files `names` (not empty)
 // in `folder`: each named, the first few of many, long names cut short.

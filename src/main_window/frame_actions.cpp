@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Frames out of the strip: dragged as files, copied, saved one by one or all
-// as they appear, shown in the file manager; and files opened by a dialog.
+// Frames out of the strip: dragged as files, copied, shown in the file
+// manager, and the dialogs that save them (FrameSaving writes the files);
+// and files opened by a dialog.
 
 #include <QApplication>
 #include <QCommandLinkButton>
@@ -13,15 +14,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <functional>
 #include <numeric>
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_files.h"
-#include "frame_compose/frame_sets.h"
-#include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
@@ -42,22 +39,12 @@
 namespace MainWindow {
 namespace {
 
-QString Native(const std::string& path) {
-  return QDir::toNativeSeparators(Toolkit::PathToText(path));
-}
-
 // `name` cut short in the middle when it is long, so that a box listing
 // names stays narrower than the screen; its start and its end still show.
 QString Shortened(const QString& name) {
   if (name.size() <= kLongestListedName) return name;
   const qsizetype half = kLongestListedName / 2;
   return name.left(half) + QChar(0x2026) + name.right(half);
-}
-
-// True for the frames of `numbers`, which are in order.
-std::function<bool(int number)> Among(const std::vector<int>& numbers) {
-  return
-      [&numbers](int number) { return std::binary_search(numbers.begin(), numbers.end(), number); };
 }
 
 }  // namespace
@@ -104,31 +91,16 @@ void Form_main::CopyFrame(int number) {
   Toolkit::CopyImage(frame);
 }
 
-std::string Form_main::SavedFrameName(const std::string& folder, int number, bool png) const {
-  return FrameSplit::FrameFileName(folder + Toolkit::PathSeparator() + last_drop_.base_name, number,
-                                   png ? kPngExtension : FrameSplit::kFrameExtension);
+FrameSaving Form_main::Saving() const {
+  return FrameSaving(
+      {last_drop_.source_path, last_drop_.base_name, last_drop_.bytes, last_drop_.survey});
 }
 
-FrameCompose::SaveReport Form_main::SaveLastDrop(FrameCompose::SaveRequest request,
-                                                 const Saver& save) {
+void Form_main::WithProgressShown(const std::function<void(Toolkit::Progress&)>& work) {
   const DividingScope busy(busy_);
   const ShownProgress shown(*ProgressStrip());
-  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
-  request.survey = FrameCompose::SurveyFrames(bytes, WindowComposeOptions(kLargestSavedCanvas));
-  // A save that writes JSON or a sheet reads every frame.
-  const bool to_the_end = save || !request.sidecar.empty();
-  const int frames = to_the_end ? request.survey->frames
-                                : std::min(request.survey->frames, request.last.value_or(INT_MAX));
-  const float step = ProgressStrip()->Width() / static_cast<float>(std::max(frames, 1));
-  request.after_frame = [&](int number) {
-    ProgressStrip()->Box(0, 0, static_cast<float>(number) * step, kProgressBoxHeight);
-    Toolkit::DoEvents();
-  };
-  request.pump = [] { Toolkit::DoEvents(); };
-  // The dropped file is never written over, whatever a dialog allowed.
-  request.keep = last_drop_.source_path;
-  return save ? save(bytes, request)
-              : FrameCompose::SaveFramesAsTheyAppear(bytes, last_drop_.source_path, request);
+  WindowProgress progress(*ProgressStrip());
+  work(progress);
 }
 
 std::vector<int> Form_main::EveryFrame() const {
@@ -141,145 +113,33 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
   SaveFrames(EveryFrame(), folder, png ? SaveKind::kPng : SaveKind::kFullFrameGif);
 }
 
-std::string Form_main::SavedPrefix(const std::string& folder) const {
-  return folder + Toolkit::PathSeparator() + last_drop_.base_name;
-}
-
-int Form_main::SheetColumns(std::size_t frames) {
-  // As square a grid as the frames make.
-  return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(frames)))));
-}
-
-std::vector<std::string> Form_main::SavedNames(const std::vector<int>& numbers,
-                                               const std::string& folder, SaveKind kind) const {
-  const std::string prefix = SavedPrefix(folder);
-  if (kind == SaveKind::kSheet) {
-    const FrameCompose::SheetGrid grid =
-        FrameCompose::SheetGridFor(numbers.size(), SheetColumns(numbers.size()));
-    const std::string stem = FrameCompose::SheetStem(
-        prefix, grid.columns, grid.rows, last_drop_.survey.width, last_drop_.survey.height);
-    return {stem + kPngExtension, FrameCompose::SidecarName(stem)};
-  }
-  std::vector<std::string> names;
-  for (const int number : numbers) {
-    names.push_back(SavedFrameName(folder, number, kind == SaveKind::kPng));
-  }
-  names.push_back(FrameCompose::SidecarName(prefix));
-  return names;
-}
-
-int Form_main::SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder) {
-  const std::vector<std::uint8_t>& bytes = *last_drop_.bytes;
-  const std::optional<FrameSplit::CutPlan> cut =
-      FrameSplit::PlanCuts(bytes, last_drop_.source_path);
-  if (!cut) return 0;  // it was cut when it was dropped
-  const std::string prefix = SavedPrefix(folder);
-  // The dropped file is never written over, whatever a dialog allowed.
-  Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif),
-                            last_drop_.source_path);
-  const auto wanted = Among(numbers);
-  const DividingScope busy(busy_);
-  const ShownProgress shown(*ProgressStrip());
-  WindowProgress progress(*ProgressStrip());
-  const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
-  FrameCompose::SetFacts set = FrameCompose::ReadSetFacts(bytes, last_drop_.source_path, wanted,
-                                                          nullptr, [] { Toolkit::DoEvents(); });
-  FrameCompose::NameFiles(set,
-                          [&](int number) { return FrameSplit::FrameFileName(prefix, number); });
-  FrameCompose::WriteSetJson(FrameCompose::SidecarName(prefix), set);
-  return written;
-}
-
-QString Form_main::SavedText(std::size_t frames, const std::string& folder,
-                             const std::string& sheet, const std::string& json) const {
-  const QString json_name = Toolkit::PathToText(Toolkit::FileNameOf(json));
-  if (!sheet.empty()) {
-    return QString::fromUtf8(kSavedSheet).arg(frames).arg(Native(sheet), json_name);
-  }
-  return QString::fromUtf8(kSaved).arg(frames).arg(Native(folder), json_name);
-}
-
-QString Form_main::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
-                                    SaveKind kind) {
-  FrameCompose::SaveRequest request;
-  request.wanted = Among(numbers);
-  request.last = numbers.back();
-  FrameCompose::SaveReport report;
-  QString outcome;
-  if (kind == SaveKind::kSheet) {
-    std::string sheet;
-    report = SaveLastDrop(
-        request, [&](std::span<const std::uint8_t> bytes, const FrameCompose::SaveRequest& ready) {
-          return FrameCompose::SaveSheet(bytes, last_drop_.source_path, SavedPrefix(folder),
-                                         SheetColumns(numbers.size()), ready, &sheet);
-        });
-    outcome = SavedText(report.set.frames.size(), folder, sheet,
-                        SavedNames(numbers, folder, kind).back());
-  } else {
-    const bool png = kind == SaveKind::kPng;
-    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
-    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
-    request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
-    report = SaveLastDrop(std::move(request));
-    outcome = SavedText(static_cast<std::size_t>(report.written), folder, {},
-                        SavedNames(numbers, folder, kind).back());
-  }
-  if (report.damage) {
-    outcome += QString::fromUtf8(kSavedDamaged)
-                   .arg(report.damage->frame())
-                   .arg(QString::fromUtf8(report.damage->what()));
-  }
-  return outcome;
-}
-
 void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& folder,
                            SaveKind kind) {
   if (busy_ || !last_drop_.bytes || numbers.empty()) return;
-  const QString shown_folder = Native(folder);
   QString outcome;
-  const FrameCompose::Survey& screen = last_drop_.survey;
-  const long long sheet_pixels =
-      static_cast<long long>(numbers.size()) * screen.width * screen.height;
   try {
-    if (kind == SaveKind::kSheet && sheet_pixels > kLargestSheetPixels) {
-      outcome = QString::fromUtf8(kSaveFailed)
-                    .arg(shown_folder, QString::fromUtf8(kSheetTooLarge)
-                                           .arg(numbers.size())
-                                           .arg(screen.width)
-                                           .arg(screen.height)
-                                           .arg(sheet_pixels)
-                                           .arg(kLargestSheetPixels));
-    } else if (kind == SaveKind::kStoredGif) {
-      const int written = SaveStoredFrames(numbers, folder);
-      outcome = SavedText(static_cast<std::size_t>(written), folder, {},
-                          SavedNames(numbers, folder, kind).back());
-    } else {
-      outcome = SaveAsTheyAppear(numbers, folder, kind);
-    }
+    WithProgressShown([&](Toolkit::Progress& progress) {
+      outcome = Saving().Save(numbers, folder, kind, progress);
+    });
     last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
   } catch (const std::exception& failure) {
-    outcome = QString::fromUtf8(kSaveFailed).arg(shown_folder, FailureText(failure));
+    outcome =
+        QString::fromUtf8(kSaveFailed).arg(Toolkit::PathToNativeText(folder), FailureText(failure));
   }
-  Guarded([&] { services_.message_boxes->MsgBox(this, outcome); });
+  Guarded("showing how a save went", [&] { services_.message_boxes->MsgBox(this, outcome); });
 }
 
 void Form_main::SaveFrameAs(int number, const std::string& path) {
   if (busy_ || !last_drop_.bytes) return;
   const auto failed = [&](const QString& why) {
-    services_.message_boxes->MsgBox(this,
-                                    QString::fromUtf8(kSaveFrameFailed).arg(Native(path), why));
+    services_.message_boxes->MsgBox(
+        this, QString::fromUtf8(kSaveFrameFailed).arg(Toolkit::PathToNativeText(path), why));
   };
   try {
-    FrameCompose::SaveRequest request;
-    const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
-                                                        Qt::CaseInsensitive);
-    request.kind = gif ? FrameCompose::FileKind::kFullFrameGif : FrameCompose::FileKind::kPng;
-    request.path_of = [&](int) { return path; };
-    request.wanted = [number](int wanted) { return wanted == number; };
-    request.last = number;
-    if (SaveLastDrop(std::move(request)).written == 0) {
-      return failed(QString::fromUtf8(kFrameNotInFile).arg(number));
-    }
+    bool saved = false;
+    WithProgressShown(
+        [&](Toolkit::Progress& progress) { saved = Saving().SaveFrameAs(number, path, progress); });
+    if (!saved) return failed(QString::fromUtf8(kFrameNotInFile).arg(number));
     last_save_folder_ = Toolkit::FolderOf(path);
   } catch (const Toolkit::PlatformError& failure) {
     failed(QString::fromStdString(failure.reason()));
@@ -288,18 +148,12 @@ void Form_main::SaveFrameAs(int number, const std::string& path) {
   }
 }
 
-QString SavePathFor(const QString& chosen, const QString& filter) {
-  const QLatin1String extension(
-      filter == QString::fromUtf8(kGifFilter) ? FrameSplit::kFrameExtension : kPngExtension);
-  return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
-}
-
 void Form_main::ShowFrameInFolder(int number) {
   const std::string file = FrameFile(number);
   const auto failed = [this, file](const std::string& reason) {
     services_.message_boxes->MsgBox(
-        this,
-        QString::fromUtf8(kCannotOpenWorkFolder).arg(Native(file), QString::fromStdString(reason)));
+        this, QString::fromUtf8(kCannotOpenWorkFolder)
+                  .arg(Toolkit::PathToNativeText(file), QString::fromStdString(reason)));
   };
   try {
     Toolkit::ShowInFileManager(this, file, failed);
@@ -347,12 +201,14 @@ bool Form_main::MayReplace(const std::vector<std::string>& paths, const QString&
   return ask.clickedButton() == replace;
 }
 
+std::string Form_main::SaveDialogsFolder() const {
+  return last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
+}
+
 QString Form_main::AskForFolder(const QString& title) {
-  const std::string start =
-      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
   // Qt's own dialog on every platform: it carries the title that says what
   // is saved, which some systems' folder pickers replace with their own.
-  QFileDialog ask(this, title, Toolkit::PathToText(start));
+  QFileDialog ask(this, title, Toolkit::PathToText(SaveDialogsFolder()));
   ask.setOption(QFileDialog::DontUseNativeDialog);
   ask.setOption(QFileDialog::ShowDirsOnly);
   ask.setFileMode(QFileDialog::Directory);
@@ -362,8 +218,8 @@ QString Form_main::AskForFolder(const QString& title) {
   return ask.selectedFiles().front();
 }
 
-std::optional<Form_main::SaveKind> Form_main::AskForKind(const QString& question,
-                                                         std::span<const SaveKind> kinds) {
+std::optional<SaveKind> Form_main::AskForKind(const QString& question,
+                                              std::span<const SaveKind> kinds) {
   struct Offer {
     SaveKind kind;
     const char *name, *explanation;
@@ -405,40 +261,32 @@ std::optional<Form_main::SaveKind> Form_main::AskForKind(const QString& question
 
 void Form_main::SaveFramesDialog() {
   if (!last_drop_.bytes) return;
-  const std::uint64_t serial = drop_serial_;
-  const std::vector<int> every = EveryFrame();
-  const auto count = static_cast<int>(every.size());
-  const QString folder = AskForFolder(QString::fromUtf8(kSaveFramesTo).arg(count));
-  if (folder.isEmpty() || !StillTheSameDrop(serial)) return;
   static constexpr SaveKind kWhole[] = {SaveKind::kFullFrameGif, SaveKind::kPng};
-  const std::optional<SaveKind> kind = AskForKind(
-      QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
-      kWhole);
-  if (!kind || !StillTheSameDrop(serial)) return;
-  const std::string target = Toolkit::PathFromText(folder);
-  if (!MayReplace(SavedNames(every, target, *kind), QDir::toNativeSeparators(folder)) ||
-      !StillTheSameDrop(serial)) {
-    return;
-  }
-  SaveFrames(every, target, *kind);
+  AskAndSave(EveryFrame(),
+             QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
+             kWhole);
 }
 
 void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
   if (!last_drop_.bytes) return;
-  const std::uint64_t serial = drop_serial_;
-  const auto count = static_cast<int>(numbers.size());
-  const QString folder = AskForFolder(QString::fromUtf8(kSaveFramesTo).arg(count));
-  if (folder.isEmpty() || !StillTheSameDrop(serial)) return;
   static constexpr SaveKind kEvery[] = {SaveKind::kStoredGif, SaveKind::kFullFrameGif,
                                         SaveKind::kPng, SaveKind::kSheet};
-  const std::optional<SaveKind> kind =
-      AskForKind(QString::fromUtf8(kSaveKindQuestion)
-                     .arg(count)
-                     .arg(Toolkit::PathToText(last_drop_.file_name)),
-                 kEvery);
+  AskAndSave(numbers,
+             QString::fromUtf8(kSaveKindQuestion)
+                 .arg(numbers.size())
+                 .arg(Toolkit::PathToText(last_drop_.file_name)),
+             kEvery);
+}
+
+void Form_main::AskAndSave(const std::vector<int>& numbers, const QString& question,
+                           std::span<const SaveKind> kinds) {
+  const std::uint64_t serial = drop_serial_;
+  const QString folder = AskForFolder(QString::fromUtf8(kSaveFramesTo).arg(numbers.size()));
+  if (folder.isEmpty() || !StillTheSameDrop(serial)) return;
+  const std::optional<SaveKind> kind = AskForKind(question, kinds);
   if (!kind || !StillTheSameDrop(serial)) return;
   const std::string target = Toolkit::PathFromText(folder);
-  if (!MayReplace(SavedNames(numbers, target, *kind), QDir::toNativeSeparators(folder)) ||
+  if (!MayReplace(Saving().SavedNames(numbers, target, *kind), QDir::toNativeSeparators(folder)) ||
       !StillTheSameDrop(serial)) {
     return;
   }
@@ -447,12 +295,10 @@ void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
 
 void Form_main::SaveFrameDialog(int number) {
   const std::uint64_t serial = drop_serial_;
-  const std::string start =
-      last_save_folder_.empty() ? Toolkit::PicturesFolder() : last_save_folder_;
   QString filter = QString::fromUtf8(kPngFilter);
   const QString path = QFileDialog::getSaveFileName(
       this, QString::fromUtf8(kSaveFrameAs).arg(number),
-      Toolkit::PathToText(SavedFrameName(start, number, true)),
+      Toolkit::PathToText(Saving().SavedFrameName(SaveDialogsFolder(), number, true)),
       QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
       &filter);
   if (path.isEmpty() || !StillTheSameDrop(serial)) return;
@@ -466,7 +312,7 @@ std::vector<std::string> Form_main::FrameFilesThere(const std::vector<int>& numb
     files.push_back(FrameFile(number));
     if (Toolkit::KindOf(files.back()) != Toolkit::EntryKind::kRegularFile) {
       services_.message_boxes->MsgBox(
-          this, QString::fromUtf8(gone).arg(number).arg(Native(files.back())));
+          this, QString::fromUtf8(gone).arg(number).arg(Toolkit::PathToNativeText(files.back())));
       return {};
     }
   }

@@ -15,6 +15,7 @@
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/strip_plan.h"
+#include "main_window/window_progress.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/scroll_bar.h"
@@ -174,13 +175,13 @@ void Form_main::ShowFramesAsStored(bool as_stored) {
   const DividingScope busy(busy_);
   Strip()->Cls();
   frame_slots_.clear();
-  ProgressStrip()->setVisible(true);
-  const StripPlan plan =
-      PlanStrip(last_drop_.shown, Measurer()->ImageWidthHimetric(),
-                Measurer()->ImageHeightHimetric(), Strip()->Height(), Viewport()->Width());
-  PaintStrip(plan, ProgressStrip()->Width(), last_drop_.survey);
-  ProgressStrip()->Cls();
-  ProgressStrip()->setVisible(false);
+  {
+    const ShownProgress shown(*ProgressStrip());
+    const StripPlan plan =
+        PlanStrip(last_drop_.shown, Measurer()->ImageWidthHimetric(),
+                  Measurer()->ImageHeightHimetric(), Strip()->Height(), Viewport()->Width());
+    PaintStrip(plan, ProgressStrip()->Width(), last_drop_.survey);
+  }
   UpdateMarks();  // the picked frames stay picked
 }
 

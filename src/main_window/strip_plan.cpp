@@ -25,9 +25,12 @@ StripPlan PlanStrip(int frame_count, double picture_width_himetric, double pictu
   StripPlan plan;
   std::int32_t picture_width = 0, picture_height = 0;
   double aspect_ratio = 0;
-  Guarded([&] { picture_height = Toolkit::CLng(picture_height_himetric); });
-  Guarded([&] { picture_width = Toolkit::CLng(picture_width_himetric); });
-  Guarded([&] { aspect_ratio = Ratio(picture_width, picture_height); });
+  Guarded("reading the picture's height",
+          [&] { picture_height = Toolkit::CLng(picture_height_himetric); });
+  Guarded("reading the picture's width",
+          [&] { picture_width = Toolkit::CLng(picture_width_himetric); });
+  Guarded("taking the picture's aspect ratio",
+          [&] { aspect_ratio = Ratio(picture_width, picture_height); });
 
   plan.thumbnail_height = strip_box_height - kNumberBand;
   plan.thumbnail_width = aspect_ratio * plan.thumbnail_height;
@@ -35,10 +38,11 @@ StripPlan PlanStrip(int frame_count, double picture_width_himetric, double pictu
   plan.strip_width = slot_width * frame_count + kSlotPadding;
   // The range is 32-bit, so that a wide strip scrolls to its last frame.
   if (plan.strip_width > viewport_width) {
-    Guarded([&] {
+    Guarded("sizing the scroll bar's range", [&] {
       plan.scroll_max = Toolkit::CLng((plan.strip_width - viewport_width) / kTwipsPerScrollUnit);
     });
-    Guarded([&] { plan.large_change = Toolkit::CLng(slot_width / kTwipsPerScrollUnit); });
+    Guarded("sizing the scroll bar's large change",
+            [&] { plan.large_change = Toolkit::CLng(slot_width / kTwipsPerScrollUnit); });
     if (plan.large_change) {
       plan.small_change =
           Toolkit::CLng(static_cast<double>(*plan.large_change) / kSmallChangeDivisor);

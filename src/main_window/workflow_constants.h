@@ -62,6 +62,9 @@ inline constexpr char kWhyNameTooLong[] =
 inline constexpr char kOtherFilesDropped[] =
     "%1 files were dropped; only the first, %2, was divided.";
 inline constexpr char kImagesSuffix[] = " Images";
+// Logged, never shown, when a step the workflow goes on without fails: the
+// step and the reason.
+inline constexpr char kStepFailedLog[] = "Mervane: %s failed: %s";
 inline constexpr char kWorkFolderRefused[] = "Cannot use %1 as the work folder: %2";
 inline constexpr char kCannotOpenWorkFolder[] = "Cannot open the work folder %1: %2";
 inline constexpr char kFrameTip[] = "Frame %1, %2 ms";  // a thumbnail's number and delay

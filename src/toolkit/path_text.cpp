@@ -55,4 +55,8 @@ std::vector<std::string> ArgumentPaths(int argc, char** argv) {
 
 #endif
 
+QString PathToNativeText(const std::string& path) {
+  return QDir::toNativeSeparators(PathToText(path));
+}
+
 }  // namespace Toolkit

@@ -15,6 +15,9 @@ namespace Toolkit {
 // The path as text, to show or to hand to Qt.
 QString PathToText(const std::string& path);
 
+// The path as text with the system's own separators, to show in a box.
+QString PathToNativeText(const std::string& path);
+
 // The path that Qt's text `text` names.
 std::string PathFromText(const QString& text);
 

@@ -509,13 +509,14 @@ TEST_F(DropE2E, KeysPickFramesToCopyOrSaveAsASheetAndTheMenuShowsThemAsStored) {
   EXPECT_EQ(GifTest::ListNames(saved),
             (std::vector<std::string>{"keys-sheet-2x2-30x30.json", "keys-sheet-2x2-30x30.png"}));
   PressInBox("Return");  // the box that says so
-  // Thumbnail 2 away from its patch: frame 1 shows through as it appears,
-  // nothing but a checkerboard as stored.
-  const At two = GifTest::ThumbnailPoint(2);
-  const At beside{origin_.x + two.x + 20, origin_.y + two.y + 20};  // the strip scrolled to 4
+  // Thumbnail 2 below its patch, however little the strip scrolled to show
+  // 4: frame 1 shows through as it appears, nothing but a checkerboard as
+  // stored.
+  const At away = GifTest::ThumbnailPoint(2, 0.25, 0.75);
+  const At beside{origin_.x + away.x, origin_.y + away.y};
   const std::string seen = Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)});
   EXPECT_EQ(seen, "#ff0000");
-  MenuItem(two, 7);  // Show frames as stored
+  MenuItem(GifTest::ThumbnailPoint(2), 7);  // Show frames as stored
   EXPECT_TRUE(GifTest::PollUntil(5, [&] {
     return IsGrey(Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)}));
   })) << Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)});

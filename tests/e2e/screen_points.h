@@ -36,17 +36,18 @@ inline ScreenPoint EndButtonPoint() { return MiddleOf("Command1"); }
 inline ScreenPoint ShowHolderPoint() { return MiddleOf("Command2"); }
 inline ScreenPoint StripPoint() { return MiddleOf("Picture3"); }  // the strip fills the viewport
 
-// The middle of thumbnail `number` (1-based) of a square picture's strip,
-// scrolled to its start, in client pixels.
-inline ScreenPoint ThumbnailPoint(int number) {
+// The point `across` and `down` of the way into thumbnail `number`
+// (1-based; the middle by default) of a square picture's strip, scrolled
+// to its start, in client pixels.
+inline ScreenPoint ThumbnailPoint(int number, double across = 0.5, double down = 0.5) {
   const auto& viewport = Control("Picture3").geometry;
   const auto& strip = Control("Picture1").geometry;
   const MainWindow::StripPlan plan =
       MainWindow::PlanStrip(number, 1000, 1000, strip.height, viewport.width);
   const double left = viewport.left + strip.left + plan.places.back().thumbnail_left;
   const double top = viewport.top + strip.top;
-  return {static_cast<int>(Toolkit::TwipsToPixels(left + plan.thumbnail_width / 2)),
-          static_cast<int>(Toolkit::TwipsToPixels(top + plan.thumbnail_height / 2))};
+  return {static_cast<int>(Toolkit::TwipsToPixels(left + plan.thumbnail_width * across)),
+          static_cast<int>(Toolkit::TwipsToPixels(top + plan.thumbnail_height * down))};
 }
 
 }  // namespace GifTest

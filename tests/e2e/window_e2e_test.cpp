@@ -480,12 +480,13 @@ TEST_F(Driven, SavingPickedFramesSaysWhereAndWhatNamesWhatItWouldReplaceAndStays
   Click(two, "3");
   Keys(
       {"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});  // Show frames as stored
+  const GifTest::ScreenPoint away = GifTest::ThumbnailPoint(2, 0.25, 0.75);  // below the patch
   const auto grey = [&] {
-    const std::string seen = Pixel(origin_.x + two.x + 20, origin_.y + two.y + 20);
+    const std::string seen = Pixel(origin_.x + away.x, origin_.y + away.y);
     return seen.size() == 7 && seen.substr(1, 2) == seen.substr(3, 2) &&
            seen.substr(3, 2) == seen.substr(5, 2) && seen.substr(1, 2) >= "cc";
   };
-  EXPECT_TRUE(GifTest::PollUntil(5, grey)) << Pixel(origin_.x + two.x + 20, origin_.y + two.y + 20);
+  EXPECT_TRUE(GifTest::PollUntil(5, grey)) << Pixel(origin_.x + away.x, origin_.y + away.y);
 
   // The window pushed against the screen's left edge, partly past it.
   Xdotool({"windowmove", "--sync", window_, "-120", "200"});

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "main_window/form_main.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDragMoveEvent>
 #include <QKeyEvent>
@@ -20,42 +21,57 @@
 #include "toolkit/picture_box.h"
 #include "toolkit/platform_error.h"
 #include "toolkit/scroll_bar.h"
+#include "toolkit/units.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using GifTest::FormTest;
 
-TEST_F(FormTest, ControlsAreNestedAndShownAsTheTableSays) {
-  const std::tuple<const char*, const char*, bool> controls[] = {
-      {"Progress", "Form_main", false}, {"Command2", "Form_main", true},
-      {"Command1", "Form_main", true},  {"HScroll1", "Form_main", true},
-      {"Picture3", "Form_main", true},  {"Picture1", "Picture3", true},
-      {"Picture2", "Form_main", false}, {"Label1", "Form_main", true},
-      {"Image1", "Form_main", false},
+// Every row of the control table built as it says: its parent, place,
+// visibility, drops, and its stacking among its siblings.
+TEST_F(FormTest, EveryControlIsBuiltAsItsRowSays) {
+  using MainWindow::kControls;
+  const auto pixels = [](const MainWindow::TwipsRect& r) {
+    return QRect(Toolkit::ClampedPixels(r.left), Toolkit::ClampedPixels(r.top),
+                 Toolkit::ClampedPixels(r.width), Toolkit::ClampedPixels(r.height));
   };
-  EXPECT_EQ(form().size(), QSize(385, 174));
-  EXPECT_EQ(form().windowTitle(), "Mervane");
-  for (const auto& [name, parent, visible] : controls) {
-    const QWidget* widget = form().findChild<QWidget*>(name);
-    ASSERT_NE(widget, nullptr) << name;
-    EXPECT_EQ(widget->parentWidget()->objectName(), parent) << name;
-    EXPECT_EQ(widget->isVisibleTo(&form()), visible) << name;
+  EXPECT_EQ(form().size(),
+            pixels({0, 0, MainWindow::kClientWidth, MainWindow::kClientHeight}).size());
+  EXPECT_TRUE(form().acceptDrops());
+  std::vector<QWidget*> built;
+  for (const auto& row : kControls) {
+    const std::string name(row.name);
+    SCOPED_TRACE(name);
+    QWidget* widget = form().findChild<QWidget*>(QString::fromStdString(name));
+    ASSERT_NE(widget, nullptr);
+    built.push_back(widget);
+    QWidget* const parent =
+        row.container.empty()
+            ? &form()
+            : form().findChild<QWidget*>(QString::fromUtf8(
+                  row.container.data(), static_cast<qsizetype>(row.container.size())));
+    EXPECT_EQ(widget->parentWidget(), parent);
+    EXPECT_EQ(widget->geometry(), pixels(row.geometry));
+    EXPECT_EQ(widget->isVisibleTo(&form()), row.visible_at_start);
+    EXPECT_EQ(widget->acceptDrops(), row.accepts_drops);
+  }
+  // Listed topmost first: Qt paints later siblings on top.
+  for (std::size_t i = 0; i < built.size(); ++i) {
+    for (std::size_t k = i + 1; k < built.size(); ++k) {
+      if (built[i]->parentWidget() != built[k]->parentWidget()) continue;
+      const QObjectList& siblings = built[i]->parentWidget()->children();
+      EXPECT_GT(siblings.indexOf(built[i]), siblings.indexOf(built[k]))
+          << kControls[i].name << " over " << kControls[k].name;
+    }
   }
 }
 
-TEST_F(FormTest, StackingTextsAndColoursAreAsTheUserSeesThem) {
-  // Topmost first among the window's own children: Qt paints later siblings on top.
-  const QObjectList& children = form().children();
-  const auto index = [&](QWidget* w) { return children.indexOf(w); };
-  EXPECT_GT(index(form().Progress), index(form().Command2));
-  EXPECT_GT(index(form().Command1), index(form().HScroll1));
-  EXPECT_GT(index(form().HScroll1), index(form().Picture3));
-  EXPECT_GT(index(form().Picture3), index(form().Picture2));
-  EXPECT_GT(index(form().Picture2), index(form().Label1));
+TEST_F(FormTest, TextsAndColoursAreAsTheUserSeesThem) {
   // The scroll bar covers the viewport's bottom 255 twips.
   EXPECT_EQ(form().childAt(100, 120), form().HScroll1);
 
+  EXPECT_EQ(form().windowTitle(), "Mervane");
   EXPECT_EQ(form().Label1->text(), "Mervane");
   EXPECT_EQ(form().Picture1->toolTip(), "Drop AnimationGIFfile");
   EXPECT_TRUE(form().Picture1->font().families().contains(QString::fromUtf8(u8"ＭＳ Ｐゴシック")));
@@ -74,34 +90,29 @@ std::unique_ptr<QMimeData> FileDrag(const QString& path = "/some/file.gif") {
   return mime;
 }
 
-TEST_F(FormTest, OnlyTheWindowTheStripTheViewportAndThePreviewTakeDrops) {
-  EXPECT_TRUE(form().acceptDrops());
-  EXPECT_TRUE(form().Picture1->acceptDrops());
-  EXPECT_TRUE(form().Picture3->acceptDrops());
-  EXPECT_TRUE(form().Image1->acceptDrops());
-  for (QWidget* w : {static_cast<QWidget*>(form().Command1), static_cast<QWidget*>(form().Command2),
-                     static_cast<QWidget*>(form().HScroll1), static_cast<QWidget*>(form().Progress),
-                     static_cast<QWidget*>(form().Picture2)}) {
-    EXPECT_FALSE(w->acceptDrops()) << w->objectName().toStdString();
-  }
+TEST_F(FormTest, DropsAreTakenOnlyOverTheStripTheViewportAndTheBareWindow) {
   form().show();  // drop sites register when the window is shown
   form().Progress->setVisible(true);
   const Toolkit::DropData file{{"/some/file.gif"}};
-  struct Point {
-    QPoint at;
-    bool accepted;
-  };
-  const Point points[] = {{{10, 165}, true},   {{60, 160}, true},   {{250, 155}, false},
-                          {{330, 155}, false}, {{100, 120}, false}, {{150, 55}, false}};
-  for (const Point& p : points) {
-    EXPECT_EQ(form().AcceptsDropAt(file, p.at), p.accepted) << p.at.x() << "," << p.at.y();
+  const auto middle = [&](const QWidget* w) { return w->mapTo(&form(), w->rect().center()); };
+  // The strip's middle lies under the progress strip, shown here.
+  const std::pair<QPoint, bool> points[] = {
+      {QPoint(2, form().height() - 2), true},  // the bare window
+      {middle(form().CountLabel()), true},
+      {form().Strip()->mapTo(&form(), QPoint(10, 10)), true},
+      {middle(form().ShowHolderButton()), false},
+      {middle(form().EndButton()), false},
+      {middle(form().StripScrollBar()), false},
+      {middle(form().ProgressStrip()), false}};
+  for (const auto& [at, accepted] : points) {
+    EXPECT_EQ(form().AcceptsDropAt(file, at), accepted) << at.x() << "," << at.y();
   }
   QMimeData text;
   text.setText("not a file");
   QMimeData remote;
   remote.setUrls({QUrl("https://example.invalid/a.gif")});
-  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&text), {10, 165}));
-  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), {10, 165}));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&text), points[0].first));
+  EXPECT_FALSE(form().AcceptsDropAt(Toolkit::DropDataFrom(&remote), points[0].first));
   EXPECT_EQ(Toolkit::DropDataFrom(FileDrag("/a b/c.gif").get()).files,
             std::vector<std::string>{"/a b/c.gif"});
   // A name that is no UTF-8 arrives as its own bytes.
@@ -205,8 +216,7 @@ TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
     form().HScroll1->SetValue(value);
     EXPECT_EQ(form().Picture1->Left(), left) << value;
   }
-  form().HScroll1->SetMax(100);  // lowered below Value
-  EXPECT_EQ(form().HScroll1->Value(), 100);
+  form().HScroll1->SetMax(100);  // lowered below Value: the strip follows the bar
   EXPECT_EQ(form().Picture1->Left(), -1600.0f);
 
   // Dragging the thumb moves nothing until it is released.
@@ -217,10 +227,23 @@ TEST_F(FormTest, TheScrollBarMovesTheStripSixteenTwipsPerUnit) {
   EXPECT_EQ(form().Picture1->Left(), -160.0f);
 }
 
-TEST_F(FormTest, TabReachesTheButtonsAndEnterPressesEnd) {
+// Tab goes round the strip and the two buttons in the table's order,
+// passing over the viewport and the hidden controls; the scroll bar is
+// among them where the style lets it take the focus.
+TEST_F(FormTest, TabGoesRoundTheControlsAndEnterPressesEnd) {
   form().show();
-  for (QWidget* button : {form().EndButton(), form().ShowHolderButton()}) {
-    EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+  QApplication::setActiveWindow(&form());  // where the keyboard focus can be
+  std::vector<QWidget*> cycle = {form().StripScrollBar(), form().EndButton(),
+                                 form().ShowHolderButton(), form().Strip()};
+  if (!(form().StripScrollBar()->focusPolicy() & Qt::TabFocus)) cycle.erase(cycle.begin());
+  form().Strip()->setFocus();
+  for (QWidget* next : cycle) {
+    QWidget* const from = QApplication::focusWidget();
+    ASSERT_NE(from, nullptr);
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QCoreApplication::sendEvent(from, &tab);
+    EXPECT_EQ(QApplication::focusWidget(), next) << "from " << from->objectName().toStdString()
+                                                 << " to " << next->objectName().toStdString();
   }
   form().EndButton()->setFocus();
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);

@@ -38,9 +38,16 @@ TEST(StripPlan, LaysOutSlotsAndAScrollRangeThatReachesTheEnd) {
     EXPECT_EQ(plan.large_change, c.large);
     EXPECT_EQ(plan.small_change, c.small);
     ASSERT_EQ(plan.places.size(), static_cast<std::size_t>(c.frames));
-    const auto& last = plan.places.back();
-    EXPECT_DOUBLE_EQ(last.separator_x, (c.frames - 1) * (c.thumbnail + 60));
-    EXPECT_DOUBLE_EQ(last.thumbnail_left, last.separator_x + 30);
+    // Each thumbnail lies inside its slot, right of its separator and
+    // clear of the next slot (the last: of the strip's end), and its
+    // number below it.
+    for (std::size_t i = 0; i < plan.places.size(); ++i) {
+      const auto& slot = plan.places[i];
+      const double next = i + 1 < plan.places.size() ? plan.places[i + 1].separator_x : c.strip;
+      EXPECT_GT(slot.thumbnail_left, slot.separator_x) << i;
+      EXPECT_LT(slot.thumbnail_left + c.thumbnail, next) << i;
+      EXPECT_GE(slot.number_top, plan.thumbnail_height) << i;
+    }
   }
 }
 

@@ -42,9 +42,16 @@ TEST(PictureBox, AVeryWideStripHoldsNoMoreThanItsSourcePictures) {
     strip.PaintPicture(picture, static_cast<float>(n * slot + 30), 0, 697500, 1395);
     strip.Line(static_cast<float>(n * slot), 0, static_cast<float>(n * slot), 1695);
   }
-  EXPECT_EQ(strip.Width(), static_cast<float>(slot * 127 + 60));
   EXPECT_LE(strip.drawing().PixelBytes(), 127u * 2000u * 4u * 4u);
   EXPECT_EQ(holder.grab().toImage().pixelColor(100, 30), QColor(Qt::red));
+  // Scrolled to its end, nearly six million pixels along: the last
+  // thumbnail is there, and the holder shows past the strip's right end
+  // (x 200).
+  strip.SetLeft(static_cast<float>(200 * 15 - (slot * 127 + 60)));
+  const QImage end = holder.grab().toImage();
+  EXPECT_EQ(end.pixelColor(150, 30), QColor(Qt::red));
+  EXPECT_NE(end.pixelColor(250, 30), QColor(Qt::red));
+  EXPECT_NE(end.pixelColor(250, 30), QColor(255, 255, 224));
   // Thumbnails larger than their slot are kept at the slot's size.
   Toolkit::PictureBox small(&holder);
   QImage big(640, 360, QImage::Format_ARGB32);

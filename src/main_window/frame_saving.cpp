@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+#include "main_window/frame_saving.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+
+#include "frame_compose/frame_sets.h"
+#include "frame_split/frame_split.h"
+#include "main_window/workflow_constants.h"
+#include "toolkit/file_ops.h"
+#include "toolkit/path_text.h"
+
+namespace MainWindow {
+namespace {
+
+// True for the frames of `numbers`, which are in order.
+std::function<bool(int number)> Among(const std::vector<int>& numbers) {
+  return
+      [&numbers](int number) { return std::binary_search(numbers.begin(), numbers.end(), number); };
+}
+
+// The text that says saving went well: the frames, or the sheet, and the
+// JSON written beside them, and where.
+QString SavedText(std::size_t frames, const std::string& folder, const std::string& sheet,
+                  const std::string& json) {
+  const QString json_name = Toolkit::PathToText(Toolkit::FileNameOf(json));
+  if (!sheet.empty()) {
+    return QString::fromUtf8(kSavedSheet)
+        .arg(frames)
+        .arg(Toolkit::PathToNativeText(sheet), json_name);
+  }
+  return QString::fromUtf8(kSaved).arg(frames).arg(Toolkit::PathToNativeText(folder), json_name);
+}
+
+}  // namespace
+
+std::string FrameSaving::SavedPrefix(const std::string& folder) const {
+  return folder + Toolkit::PathSeparator() + source_.base_name;
+}
+
+std::string FrameSaving::SavedFrameName(const std::string& folder, int number, bool png) const {
+  return FrameSplit::FrameFileName(SavedPrefix(folder), number,
+                                   png ? kPngExtension : FrameSplit::kFrameExtension);
+}
+
+int FrameSaving::SheetColumns(std::size_t frames) {
+  // As square a grid as the frames make.
+  return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(frames)))));
+}
+
+std::vector<std::string> FrameSaving::SavedNames(const std::vector<int>& numbers,
+                                                 const std::string& folder, SaveKind kind) const {
+  const std::string prefix = SavedPrefix(folder);
+  if (kind == SaveKind::kSheet) {
+    const FrameCompose::SheetGrid grid =
+        FrameCompose::SheetGridFor(numbers.size(), SheetColumns(numbers.size()));
+    const std::string stem = FrameCompose::SheetStem(prefix, grid.columns, grid.rows,
+                                                     source_.survey.width, source_.survey.height);
+    return {stem + kPngExtension, FrameCompose::SidecarName(stem)};
+  }
+  std::vector<std::string> names;
+  for (const int number : numbers) {
+    names.push_back(SavedFrameName(folder, number, kind == SaveKind::kPng));
+  }
+  names.push_back(FrameCompose::SidecarName(prefix));
+  return names;
+}
+
+FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest request,
+                                                   Toolkit::Progress& progress,
+                                                   const Saver& save) const {
+  const std::vector<std::uint8_t>& bytes = *source_.bytes;
+  FrameCompose::ComposeOptions options;
+  options.largest_canvas_bytes = kLargestSavedCanvas;
+  options.pump = [&progress] { progress.DoEvents(); };
+  request.survey = FrameCompose::SurveyFrames(bytes, options);
+  // A save that writes JSON or a sheet reads every frame.
+  const bool to_the_end = save || !request.sidecar.empty();
+  const int frames = to_the_end ? request.survey->frames
+                                : std::min(request.survey->frames, request.last.value_or(INT_MAX));
+  const float step = progress.Width() / static_cast<float>(std::max(frames, 1));
+  request.after_frame = [&](int number) {
+    progress.DrawBox(static_cast<float>(number) * step);
+    progress.DoEvents();
+  };
+  request.pump = [&progress] { progress.DoEvents(); };
+  // The dropped file is never written over, whatever a dialog allowed.
+  request.keep = source_.source_path;
+  return save ? save(bytes, request)
+              : FrameCompose::SaveFramesAsTheyAppear(bytes, source_.source_path, request);
+}
+
+int FrameSaving::SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder,
+                                  Toolkit::Progress& progress) const {
+  const std::vector<std::uint8_t>& bytes = *source_.bytes;
+  const std::optional<FrameSplit::CutPlan> cut = FrameSplit::PlanCuts(bytes, source_.source_path);
+  if (!cut) return 0;  // it was cut when it was dropped
+  const std::string prefix = SavedPrefix(folder);
+  // The dropped file is never written over, whatever a dialog allowed.
+  Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif), source_.source_path);
+  const auto wanted = Among(numbers);
+  const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
+  FrameCompose::SetFacts set = FrameCompose::ReadSetFacts(
+      bytes, source_.source_path, wanted, nullptr, [&progress] { progress.DoEvents(); });
+  FrameCompose::NameFiles(set,
+                          [&](int number) { return FrameSplit::FrameFileName(prefix, number); });
+  FrameCompose::WriteSetJson(FrameCompose::SidecarName(prefix), set);
+  return written;
+}
+
+QString FrameSaving::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
+                                      SaveKind kind, Toolkit::Progress& progress) const {
+  FrameCompose::SaveRequest request;
+  request.wanted = Among(numbers);
+  request.last = numbers.back();
+  FrameCompose::SaveReport report;
+  QString outcome;
+  if (kind == SaveKind::kSheet) {
+    std::string sheet;
+    report = SaveComposed(
+        request, progress,
+        [&](std::span<const std::uint8_t> bytes, const FrameCompose::SaveRequest& ready) {
+          return FrameCompose::SaveSheet(bytes, source_.source_path, SavedPrefix(folder),
+                                         SheetColumns(numbers.size()), ready, &sheet);
+        });
+    outcome = SavedText(report.set.frames.size(), folder, sheet,
+                        SavedNames(numbers, folder, kind).back());
+  } else {
+    const bool png = kind == SaveKind::kPng;
+    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
+    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
+    request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
+    report = SaveComposed(std::move(request), progress);
+    outcome = SavedText(static_cast<std::size_t>(report.written), folder, {},
+                        SavedNames(numbers, folder, kind).back());
+  }
+  if (report.damage) {
+    outcome += QString::fromUtf8(kSavedDamaged)
+                   .arg(report.damage->frame())
+                   .arg(QString::fromUtf8(report.damage->what()));
+  }
+  return outcome;
+}
+
+QString FrameSaving::Save(const std::vector<int>& numbers, const std::string& folder, SaveKind kind,
+                          Toolkit::Progress& progress) const {
+  const FrameCompose::Survey& screen = source_.survey;
+  const long long sheet_pixels =
+      static_cast<long long>(numbers.size()) * screen.width * screen.height;
+  if (kind == SaveKind::kSheet && sheet_pixels > kLargestSheetPixels) {
+    return QString::fromUtf8(kSaveFailed)
+        .arg(Toolkit::PathToNativeText(folder), QString::fromUtf8(kSheetTooLarge)
+                                                    .arg(numbers.size())
+                                                    .arg(screen.width)
+                                                    .arg(screen.height)
+                                                    .arg(sheet_pixels)
+                                                    .arg(kLargestSheetPixels));
+  }
+  if (kind == SaveKind::kStoredGif) {
+    const int written = SaveStoredFrames(numbers, folder, progress);
+    return SavedText(static_cast<std::size_t>(written), folder, {},
+                     SavedNames(numbers, folder, kind).back());
+  }
+  return SaveAsTheyAppear(numbers, folder, kind, progress);
+}
+
+bool FrameSaving::SaveFrameAs(int number, const std::string& path,
+                              Toolkit::Progress& progress) const {
+  FrameCompose::SaveRequest request;
+  const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
+                                                      Qt::CaseInsensitive);
+  request.kind = gif ? FrameCompose::FileKind::kFullFrameGif : FrameCompose::FileKind::kPng;
+  request.path_of = [&](int) { return path; };
+  request.wanted = [number](int wanted) { return wanted == number; };
+  request.last = number;
+  return SaveComposed(std::move(request), progress).written != 0;
+}
+
+QString SavePathFor(const QString& chosen, const QString& filter) {
+  const QLatin1String extension(
+      filter == QString::fromUtf8(kGifFilter) ? FrameSplit::kFrameExtension : kPngExtension);
+  return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
+}
+
+}  // namespace MainWindow

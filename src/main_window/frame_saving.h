@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Saving the last divided animation's frames where the user chose: as the
+// work folder stores them, as they appear (GIFs, PNGs or one sprite sheet),
+// or one frame alone. No widget here: the window asks where and how, keeps
+// the progress strip and shows the boxes; this writes the files and says
+// how it went.
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/save_frames.h"
+#include "toolkit/progress.h"
+
+namespace MainWindow {
+
+// What a set of frames is saved as.
+enum class SaveKind { kStoredGif, kFullFrameGif, kPng, kSheet };
+
+// The animation whose frames are saved: the bytes that were divided, never
+// the file read again, which may have changed since.
+struct SaveSource {
+  std::string source_path;  // the dropped file: never written over
+  std::string base_name;    // the dropped file's name less its extension
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;  // not null
+  FrameCompose::Survey survey;  // its frames as composing counts them, and their picture
+};
+
+class FrameSaving {
+ public:
+  explicit FrameSaving(SaveSource source) : source_(std::move(source)) {}
+
+  // Where saving frame `number` into `folder` writes it: the base name, the
+  // frame's three-digit number and ".png" or ".gif".
+  std::string SavedFrameName(const std::string& folder, int number, bool png) const;
+  // Every file saving `numbers` into `folder` as `kind` writes, its JSON
+  // last; what a dialog asks about before it replaces any.
+  std::vector<std::string> SavedNames(const std::vector<int>& numbers, const std::string& folder,
+                                      SaveKind kind) const;
+
+  // Saves frames `numbers` (in order, not empty) into `folder` as `kind`
+  // says, with their JSON beside them, drawing on `progress` and letting
+  // its events run meanwhile. Stored GIFs are the frames as the dropped
+  // file's cut makes them. Returns the text that says how it went: what was
+  // saved and where, with the damage that ended a damaged file, or why a
+  // sheet too large was refused before a frame was composed. Throws
+  // Toolkit::PlatformError for a name that may not be written (the dropped
+  // file's among them) or a file that cannot be, and std::exception for
+  // other failures; files written before stay.
+  QString Save(const std::vector<int>& numbers, const std::string& folder, SaveKind kind,
+               Toolkit::Progress& progress) const;
+
+  // Writes frame `number` as it appears to `path`: a full-frame GIF when
+  // `path` ends in ".gif" (in any case), else a PNG. False, with nothing
+  // written, when the file ends before that frame. Throws as Save does.
+  bool SaveFrameAs(int number, const std::string& path, Toolkit::Progress& progress) const;
+
+ private:
+  // Hands `save` (empty: FrameCompose::SaveFramesAsTheyAppear) the divided
+  // bytes and `request`, filled in with the survey, the progress, the event
+  // pump and the dropped file to keep.
+  using Saver = std::function<FrameCompose::SaveReport(std::span<const std::uint8_t> bytes,
+                                                       const FrameCompose::SaveRequest& request)>;
+  FrameCompose::SaveReport SaveComposed(FrameCompose::SaveRequest request,
+                                        Toolkit::Progress& progress, const Saver& save = {}) const;
+  // Writes the exact-cut files of `numbers` and their JSON into `folder`;
+  // returns how many were written.
+  int SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder,
+                       Toolkit::Progress& progress) const;
+  // Saves frames `numbers` as they appear (GIFs, PNGs or a sheet); the
+  // text that says how it went.
+  QString SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
+                           SaveKind kind, Toolkit::Progress& progress) const;
+  // The folder and the base name: where saved frames' names start.
+  std::string SavedPrefix(const std::string& folder) const;
+  // The columns of a sprite sheet of `frames` frames.
+  static int SheetColumns(std::size_t frames);
+
+  SaveSource source_;
+};
+
+// The path a save dialog's answer `chosen` names, with the format of the
+// chosen `filter`: its extension is added unless the name ends in it already.
+QString SavePathFor(const QString& chosen, const QString& filter);
+
+}  // namespace MainWindow

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+// Saving frames without the window: the files each kind writes, the text
+// that says so, the dropped file kept, and the save dialog's path rule.
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+#include "main_window/frame_saving.h"
+#include "main_window/workflow_constants.h"
+#include "support/gif_writer.h"
+#include "support/temp_dir.h"
+#include "toolkit/platform_error.h"
+#include "toolkit/progress.h"
+
+namespace {
+
+using MainWindow::SaveKind;
+
+// Saving from `bytes`, as if dropped as `source` and named `base`.
+MainWindow::FrameSaving SavingOf(const GifTest::Bytes& bytes, const std::string& source,
+                                 const std::string& base = "clip") {
+  auto shared = std::make_shared<const std::vector<std::uint8_t>>(bytes);
+  FrameCompose::ComposeOptions options;
+  options.largest_canvas_bytes = MainWindow::kLargestSavedCanvas;
+  return MainWindow::FrameSaving(
+      {source, base, shared, FrameCompose::SurveyFrames(*shared, options)});
+}
+
+std::vector<std::string> NamesOf(const std::vector<std::string>& paths) {
+  std::vector<std::string> names;
+  for (const auto& path : paths) names.push_back(std::filesystem::path(path).filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
+  const auto saving = SavingOf(GifTest::Encode(GifTest::SolidFrames(3, 4, 4)), "/in/clip.gif");
+  struct Case {
+    SaveKind kind;
+    std::vector<std::string> names;
+    const char* text;  // %1: the folder
+  };
+  for (const auto& [kind, names, text] : {
+           Case{SaveKind::kStoredGif,
+                {"clip.json", "clip001.gif", "clip003.gif"},
+                "Saved 2 frames to %1, with clip.json beside them."},
+           Case{SaveKind::kFullFrameGif,
+                {"clip.json", "clip001.gif", "clip003.gif"},
+                "Saved 2 frames to %1, with clip.json beside them."},
+           Case{SaveKind::kPng,
+                {"clip.json", "clip001.png", "clip003.png"},
+                "Saved 2 frames to %1, with clip.json beside them."},
+           Case{SaveKind::kSheet,
+                {"clip-sheet-2x1-4x4.json", "clip-sheet-2x1-4x4.png"},
+                "Saved 2 frames to the sprite sheet %1/clip-sheet-2x1-4x4.png, with "
+                "clip-sheet-2x1-4x4.json beside it."},
+       }) {
+    GifTest::TempDir folder;
+    Toolkit::NoProgress quiet;
+    const QString said = saving.Save({1, 3}, folder.Text(), kind, quiet);
+    // The folder as a box shows it: in the system's own separators.
+    const QString folder_text = QString::fromStdString(folder.Text());
+    EXPECT_EQ(said, QDir::toNativeSeparators(QString(text).arg(folder_text)));
+    EXPECT_EQ(GifTest::ListNames(folder.path()), names);
+    // What the replace question asks about is what was written.
+    EXPECT_EQ(NamesOf(saving.SavedNames({1, 3}, folder.Text(), kind)), names);
+  }
+}
+
+TEST(FrameSaving, ASheetPastTheBudgetIsRefusedBeforeAnyFrameIsComposed) {
+  const auto saving = SavingOf(GifTest::ConstantFrames(2, 8192, 8192, 8192, 8192), "/in/big.gif");
+  GifTest::TempDir folder;
+  Toolkit::NoProgress quiet;
+  EXPECT_EQ(saving.Save({1, 2}, folder.Text(), SaveKind::kSheet, quiet),
+            "Cannot save frames to " +
+                QDir::toNativeSeparators(QString::fromStdString(folder.Text())) +
+                ": 2 frames of 8192 x 8192 are 134217728 pixels to write, more than the limit "
+                "of 67108864; nothing written");
+  EXPECT_TRUE(GifTest::ListNames(folder.path()).empty());
+}
+
+TEST(FrameSaving, TheDroppedFileIsNeverWrittenOverAndNothingElseIsWritten) {
+  GifTest::TempDir folder;
+  const GifTest::Bytes bytes = GifTest::Encode(GifTest::SolidFrames(2, 4, 4));
+  GifTest::WriteBytes(folder.path() / "clip002.gif", bytes);  // dropped as this, named "clip"
+  const auto saving = SavingOf(bytes, folder.File("clip002.gif"));
+  for (const SaveKind kind : {SaveKind::kStoredGif, SaveKind::kFullFrameGif}) {
+    Toolkit::NoProgress quiet;
+    EXPECT_THROW(saving.Save({1, 2}, folder.Text(), kind, quiet), Toolkit::PlatformError);
+    EXPECT_EQ(GifTest::ListNames(folder.path()), std::vector<std::string>{"clip002.gif"});
+    EXPECT_EQ(GifTest::ReadBytes(folder.path() / "clip002.gif"), bytes);
+  }
+}
+
+TEST(FrameSaving, OneFrameIsAGifWhenItsNameSaysSoElseAPng) {
+  const auto saving = SavingOf(GifTest::Encode(GifTest::SolidFrames(2, 4, 4)), "/in/clip.gif");
+  struct Case {
+    int number;
+    const char* name;
+    std::string starts;  // empty: nothing written
+  };
+  for (const auto& [number, name, starts] :
+       {Case{2, "a.gif", "GIF89a"}, Case{2, "a.GIF", "GIF89a"}, Case{1, "a.png", "\x89PNG"},
+        Case{1, "a.gif.png", "\x89PNG"}, Case{3, "a.png", ""}}) {
+    GifTest::TempDir folder;
+    Toolkit::NoProgress quiet;
+    EXPECT_EQ(saving.SaveFrameAs(number, folder.File(name), quiet), !starts.empty()) << name;
+    if (starts.empty()) {
+      EXPECT_TRUE(GifTest::ListNames(folder.path()).empty());
+      continue;
+    }
+    const GifTest::Bytes file = GifTest::ReadBytes(folder.path() / name);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + starts.size()), starts) << name;
+  }
+}
+
+TEST(SavePathFor, AddsTheChosenFormatsExtensionUnlessTheNameEndsInIt) {
+  const QString png = "PNG image (*.png)", gif = "Full-frame GIF image (*.gif)";
+  struct Case {
+    const char* chosen;
+    QString filter;
+    const char* path;
+  };
+  for (const auto& [chosen, filter, path] :
+       {Case{"a", gif, "a.gif"}, Case{"a.GIF", gif, "a.GIF"}, Case{"a", png, "a.png"},
+        Case{"a.gif", png, "a.gif.png"}, Case{"a.png", png, "a.png"}}) {
+    EXPECT_EQ(MainWindow::SavePathFor(chosen, filter), path) << chosen;
+  }
+}
+
+}  // namespace
