@@ -22,6 +22,7 @@
 #include "frame_split/frame_split.h"
 #include "main_window/form_main.h"
 #include "support/gif_writer.h"
+#include "support/split_files.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/platform.h"
 
@@ -107,7 +108,7 @@ void TimeLargeSaves(const std::filesystem::path& folder, Toolkit::MessageBoxes& 
          [&] { form.SaveFramesAsTheyAppear(out.string(), false); });
   form.Picture1_OLEDragDrop({{wide.string()}});
   report("save a sheet of 2 frames of 5000 x 5000", [&] {
-    form.SaveFrames({1, 2}, out.string(), MainWindow::Form_main::SaveKind::kSheet);
+    form.SaveFrames({1, 2}, out.string(), MainWindow::SaveKind::kSheet);
   });
 }
 
@@ -155,10 +156,10 @@ int main(int argc, char** argv) {
     for (const auto& entry : std::filesystem::directory_iterator(folder / "base"))
       std::filesystem::remove(entry.path(), ignored);
     start = std::chrono::steady_clock::now();
-    FrameSplit::NoProgress quiet;
+    Toolkit::NoProgress quiet;
     const std::string prefix = (folder / "base" / "f").string();
     const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(source);
-    frames = FrameSplit::SplitAnimation(bytes, source, prefix, quiet);
+    frames = GifTest::SplitAnimation(bytes, source, prefix, quiet);
     FrameCompose::AnimationFacts animation;
     FrameCompose::Compose(
         bytes, source, [](const auto&, const FrameCompose::Canvas*) { return true; }, animation);

@@ -16,6 +16,7 @@
 
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
+#include "support/split_files.h"
 #include "toolkit/platform_error.h"
 
 namespace {
@@ -75,9 +76,9 @@ void CheckAgainstPlainSearch(std::span<const std::uint8_t> source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> source(data, size);
-  FrameSplit::NoProgress progress;
+  Toolkit::NoProgress progress;
   try {
-    const int written = FrameSplit::SplitAnimation(source, "input", OutputPrefix(), progress);
+    const int written = GifTest::SplitAnimation(source, "input", OutputPrefix(), progress);
     if (written < 0) std::abort();
     if (written > 0 &&
         !std::filesystem::exists(FrameSplit::FrameFileName(OutputPrefix(), written))) {

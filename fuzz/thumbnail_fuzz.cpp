@@ -14,6 +14,7 @@
 #include "frame_compose/frame_compose.h"
 #include "frame_split/frame_split.h"
 #include "main_window/workflow_constants.h"
+#include "support/split_files.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
 
@@ -34,10 +35,10 @@ const std::string& OutputPrefix() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FrameSplit::NoProgress progress;
+  Toolkit::NoProgress progress;
   int written = 0;
   try {
-    written = FrameSplit::SplitAnimation(std::span(data, size), "input", OutputPrefix(), progress);
+    written = GifTest::SplitAnimation(std::span(data, size), "input", OutputPrefix(), progress);
   } catch (const FrameSplit::DivideError&) {
   } catch (const Toolkit::PlatformError&) {
   }

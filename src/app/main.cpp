@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "main_window/form_main.h"
+#include "main_window/workflow_constants.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/path_text.h"
 #include "toolkit/platform.h"
@@ -85,8 +86,9 @@ int main(int argc, char** argv) {
   try {
     app_path = Toolkit::AppPath();
   } catch (const Toolkit::PlatformError& failure) {
-    message_boxes.MsgBox(nullptr, MainWindow::UnhandledErrorText(
-                                      failure.number(), QString::fromUtf8(failure.what())));
+    message_boxes.MsgBox(nullptr,
+                         MainWindow::UnhandledErrorText(MainWindow::ErrorNumberFor(failure.kind()),
+                                                        QString::fromUtf8(failure.what())));
     return 1;
   }
   // An installed copy, under whatever prefix, finds the marker its install

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <limits>
 
 #include "toolkit/file_ops.h"
+#include "toolkit/utf8_path.h"
 
 namespace Cli {
 namespace {
@@ -266,9 +266,7 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
 }
 
 std::string DefaultPrefix(const std::string& source) {
-  const std::u8string name =
-      std::filesystem::path(std::u8string(source.begin(), source.end())).filename().u8string();
-  std::string prefix(name.begin(), name.end());
+  std::string prefix = Toolkit::FromPath(Toolkit::ToPath(source).filename());
   if (EndsWithNoCase(prefix, kGifExtension))
     prefix.resize(prefix.size() - (sizeof kGifExtension - 1));
   return prefix;

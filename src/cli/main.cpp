@@ -18,12 +18,14 @@
 #include "cli/arguments.h"
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_sets.h"
+#include "frame_compose/png_writer.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
 #include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
+#include "toolkit/utf8_path.h"
 
 namespace {
 
@@ -31,7 +33,6 @@ constexpr char kProgram[] = "mervane-split";
 constexpr int kExitWritten = 0;
 constexpr int kExitNotDivisible = 1;
 constexpr int kExitFailure = 2;
-constexpr char kPngExtension[] = ".png";
 constexpr char kNoMemory[] =
     "not enough memory; nothing more written (fewer frames at once, with --frames, may fit)";
 constexpr char kUnexpected[] = "an unexpected failure; nothing more written";
@@ -99,7 +100,7 @@ constexpr char kUsage[] =
     "  mervane-split -- -odd.gif         a SOURCE whose name starts with a dash\n";
 
 // A bar on standard error, redrawn only when its whole percentage changes.
-class TerminalBar final : public FrameSplit::SplitProgress {
+class TerminalBar final : public Toolkit::Progress {
  public:
   float Width() override { return kFull; }
   void DrawBox(float right) override {
@@ -136,7 +137,7 @@ std::string Obstacle(const std::string& source, const std::string& prefix, int f
   const auto wanted = [&](int k) { return selection.Contains(k); };
   const auto path_of = [&](int k) { return FrameSplit::FrameFileName(prefix, k); };
   try {
-    FrameCompose::RequireFreeFrameNames(frames, wanted, path_of, source);
+    Toolkit::RequireFreeNames(FrameCompose::WantedPaths(frames, wanted, path_of), source);
   } catch (const Toolkit::PlatformError& failure) {
     int frame = 0;
     for (int k = 1; k <= frames && frame == 0; ++k) {
@@ -168,25 +169,22 @@ void Warn(const std::string& damage) {
 // A prefix naming folders that do not exist yet gets them, as mkdir -p
 // would; called once nothing stands in the way of writing.
 void MakePrefixFolder(const std::string& prefix) {
-  const std::filesystem::path folder =
-      std::filesystem::path(std::u8string(prefix.begin(), prefix.end())).parent_path();
+  const std::filesystem::path folder = Toolkit::ToPath(prefix).parent_path();
   if (folder.empty()) return;
-  const std::u8string text = folder.u8string();
-  Toolkit::MkDirAll(std::string(text.begin(), text.end()));
+  Toolkit::MkDirAll(Toolkit::FromPath(folder));
 }
 
 // The folder that files named from `prefix` go to, whole, as the summary
 // names it: a relative prefix alone would not say where "here" was.
 std::string FolderOf(const std::string& prefix) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::path(std::u8string(prefix.begin(), prefix.end())).parent_path();
+  const fs::path folder = Toolkit::ToPath(prefix).parent_path();
   std::error_code unknown;  // no current folder: the prefix's own words serve
   fs::path whole = fs::absolute(folder.empty() ? fs::path(u8".") : folder, unknown);
   if (unknown) whole = folder.empty() ? fs::path(u8".") : folder;
   whole = whole.lexically_normal();
   if (!whole.has_filename() && whole != whole.root_path()) whole = whole.parent_path();
-  const std::u8string text = whole.u8string();
-  return std::string(text.begin(), text.end());
+  return Toolkit::FromPath(whole);
 }
 
 int Written(int written, const std::string& prefix) {
@@ -202,7 +200,7 @@ auto WithProgress(Work work) {
     TerminalBar bar;
     return work(bar);
   }
-  FrameSplit::NoProgress quiet;
+  Toolkit::NoProgress quiet;
   return work(quiet);
 }
 
@@ -239,7 +237,7 @@ int Cut(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
   const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
   if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
   MakePrefixFolder(prefix);
-  const int written = WithProgress([&](FrameSplit::SplitProgress& progress) {
+  const int written = WithProgress([&](Toolkit::Progress& progress) {
     return FrameSplit::WriteFrames(bytes, *plan, prefix, progress,
                                    [&](int k) { return args.frames.Contains(k); });
   });
@@ -275,7 +273,7 @@ std::string OverBudget(const Cli::Arguments& args, const FrameCompose::Survey& s
 // What every save of frames as they appear shares: the selection, the
 // source kept, the threads and the progress.
 FrameCompose::SaveRequest RequestFor(const Cli::Arguments& args, const FrameCompose::Survey& survey,
-                                     FrameSplit::SplitProgress& progress) {
+                                     Toolkit::Progress& progress) {
   const float step = progress.Width() / static_cast<float>(std::max(survey.frames, 1));
   FrameCompose::SaveRequest request;
   request.wanted = [&args](int number) { return args.frames.Contains(number); };
@@ -294,13 +292,13 @@ FrameCompose::SaveRequest RequestFor(const Cli::Arguments& args, const FrameComp
 int WriteComposed(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args,
                   const std::string& prefix) {
   const bool png = args.output == Cli::Output::kPng;
-  const char* extension = png ? kPngExtension : FrameSplit::kFrameExtension;
+  const char* extension = png ? FrameCompose::kPngExtension : FrameSplit::kFrameExtension;
   const FrameCompose::Survey survey = FrameCompose::SurveyFrames(bytes);
   if (const std::string none = NoneSelected(args, survey.frames); !none.empty()) return Fail(none);
   if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
   MakePrefixFolder(prefix);
   std::string sheet;
-  const FrameCompose::SaveReport report = WithProgress([&](FrameSplit::SplitProgress& progress) {
+  const FrameCompose::SaveReport report = WithProgress([&](Toolkit::Progress& progress) {
     FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
     FrameCompose::SaveReport done;
     if (args.output == Cli::Output::kSheet) {
@@ -326,21 +324,7 @@ int WriteComposed(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& 
   return Written(report.written, prefix);
 }
 
-const char* DisposalName(int disposal) {
-  static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
-  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
-}
-
-const char* TableName(const FrameCompose::FrameFacts& frame, bool global) {
-  return frame.local_colour_table ? "local" : global ? "global" : "none";
-}
-
 const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
-
-template <typename Value>
-std::string NumberOr(const std::optional<Value>& value, const char* absent) {
-  return value ? std::to_string(*value) : std::string(absent);
-}
 
 void PrintTable(const Facts& facts) {
   const FrameCompose::AnimationFacts& animation = facts.set.animation;
@@ -350,10 +334,11 @@ void PrintTable(const Facts& facts) {
   for (const FrameCompose::KeptFrame& kept : facts.set.frames) {
     const FrameCompose::FrameFacts& f = kept.facts;
     std::printf("%d %zu %zu %dx%d+%d+%d %d %s %s %s %d %s %s\n", f.number, f.offset, f.length,
-                f.width, f.height, f.left, f.top, f.delay_cs * 10, DisposalName(f.disposal),
-                NumberOr(f.transparent_index, "-").c_str(),
-                TableName(f, animation.global_colour_table), f.colour_table_size,
-                YesNo(f.interlaced), YesNo(f.complete));
+                f.width, f.height, f.left, f.top, f.delay_cs * 10,
+                FrameCompose::DisposalName(f.disposal),
+                Toolkit::NumberOr(f.transparent_index, "-").c_str(),
+                FrameCompose::ColourTableName(f, animation.global_colour_table),
+                f.colour_table_size, YesNo(f.interlaced), YesNo(f.complete));
   }
   const std::string loop = !animation.loop_count        ? "once"
                            : *animation.loop_count == 0 ? "forever"
@@ -421,8 +406,7 @@ std::string Described(const std::exception_ptr& failure, const std::string& sour
   } catch (const FrameCompose::ComposeError& ours) {
     return ours.what();
   } catch (const std::filesystem::filesystem_error& system) {
-    const std::u8string path = system.path1().u8string();
-    return std::string(path.begin(), path.end()) + ": " + system.code().message();
+    return Toolkit::FromPath(system.path1()) + ": " + system.code().message();
   } catch (const std::system_error& system) {  // a thread that could not start, say
     return where + system.code().message() + "; nothing more written";
   } catch (const std::runtime_error& ours) {  // what this program throws itself

@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "frame_compose/lzw_decoder.h"
 #include "frame_compose/paced.h"
 #include "gif_format/gif_markers.h"
 
@@ -52,129 +53,6 @@ std::uint32_t Rgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t 
   std::memcpy(&pixel, bytes, sizeof pixel);
   return pixel;
 }
-
-// GIF's LZW, decoded into rows. giflib reads the blocks; this turns their
-// codes into indices several times as fast as giflib's own decoder, which
-// is most of the time a full-frame output takes. A code's string is copied
-// from where it was first written, while that is still in the caller's
-// buffer, rather than walked back through its prefixes one index at a time.
-class LzwDecoder {
- public:
-  static constexpr int kMostBits = Gif::kLzwMostBits;
-  static constexpr int kCodes = 1 << kMostBits;
-
-  // REQUIRES: 1 <= min_code_size <= 11; `data` outlives the decoder.
-  LzwDecoder(const std::vector<std::uint8_t>& data, int min_code_size)
-      : data_(data), min_code_size_(min_code_size), clear_(1 << min_code_size) {
-    for (int code = 0; code < clear_; ++code) {
-      suffix_[code] = first_[code] = static_cast<std::uint8_t>(code);
-      length_[code] = 1;
-    }
-    Reset();
-  }
-
-  // Fills `out` with the next `count` indices; false when the data ends or
-  // is damaged first. Where `out` continues the buffer of the calls before,
-  // their indices serve as the source of later strings.
-  bool Read(std::uint8_t* out, std::size_t count) {
-    if (window_ + (written_ - window_start_) != out) {
-      window_ = out;
-      window_start_ = written_;
-    }
-    std::size_t done = 0;
-    while (done < count && pending_ < pending_end_) out[done++] = string_[pending_++];
-    while (done < count) {
-      int code = 0;
-      if (!NextCode(code)) return Wrote(done, false);
-      if (code == clear_) {
-        Reset();
-        continue;
-      }
-      if (code == clear_ + 1) return Wrote(done, false);  // the end, before every pixel came
-      if (old_ < 0) {
-        if (code >= clear_) return Wrote(done, false);
-      } else {
-        if (code > avail_ || (code == avail_ && avail_ >= kCodes)) return Wrote(done, false);
-        if (avail_ < kCodes) {
-          // The old string and the first index of this one: written just now.
-          prefix_[avail_] = static_cast<std::uint16_t>(old_);
-          first_[avail_] = first_[old_];
-          suffix_[avail_] = code == avail_ ? first_[old_] : first_[code];
-          length_[avail_] = static_cast<std::uint16_t>(length_[old_] + 1);
-          at_[avail_] = old_at_;
-          ++avail_;
-        }
-      }
-      if (avail_ == (1 << width_) && width_ < kMostBits) ++width_;
-      old_ = code;
-      old_at_ = written_ + done;
-      const std::size_t length = length_[code];
-      if (length <= count - done) {
-        Put(code, out + done);
-        done += length;
-      } else {
-        Put(code, string_.data());
-        pending_ = 0;
-        pending_end_ = length;
-        while (done < count) out[done++] = string_[pending_++];
-      }
-    }
-    return Wrote(done, true);
-  }
-
- private:
-  void Reset() {
-    avail_ = clear_ + 2;
-    width_ = min_code_size_ + 1;
-    old_ = -1;
-  }
-  bool Wrote(std::size_t count, bool result) {
-    written_ += count;
-    return result;
-  }
-  // Writes the string of `code` to `out`: its prefix copied from where it
-  // was written, when that is in the window, else walked back.
-  void Put(int code, std::uint8_t* out) {
-    const std::size_t length = length_[code];
-    if (length > 1 && at_[code] >= window_start_) {
-      std::memcpy(out, window_ + (at_[code] - window_start_), length - 1);
-      out[length - 1] = suffix_[code];
-      return;
-    }
-    for (std::size_t at = length; at-- > 0; code = prefix_[code]) out[at] = suffix_[code];
-  }
-  bool NextCode(int& code) {
-    while (bits_ < width_) {
-      if (position_ == data_.size()) return false;
-      accumulator_ |= static_cast<std::uint32_t>(data_[position_++]) << bits_;
-      bits_ += 8;
-    }
-    code = static_cast<int>(accumulator_ & ((1u << width_) - 1));
-    accumulator_ >>= width_;
-    bits_ -= width_;
-    return true;
-  }
-
-  const std::vector<std::uint8_t>& data_;
-  std::size_t position_ = 0;
-  std::uint32_t accumulator_ = 0;
-  int bits_ = 0;
-  const int min_code_size_;
-  const int clear_;
-  int avail_ = 0, width_ = 0, old_ = -1;
-  std::array<std::uint16_t, kCodes> prefix_{};
-  std::array<std::uint8_t, kCodes> suffix_{}, first_{};
-  std::array<std::uint16_t, kCodes> length_{};
-  // Where each code's string was first written, counted in indices from
-  // the start of the frame; a string holding its prefix plus one index.
-  std::array<std::size_t, kCodes> at_{};
-  std::size_t old_at_ = 0;
-  std::size_t written_ = 0;         // indices handed out so far
-  std::uint8_t* window_ = nullptr;  // the caller's buffer: indices from window_start_ on
-  std::size_t window_start_ = 0;
-  std::array<std::uint8_t, kCodes> string_{};  // a string longer than the rest of a row
-  std::size_t pending_ = 0, pending_end_ = 0;
-};
 
 class Composer {
  public:
@@ -582,6 +460,10 @@ ComposeError::ComposeError(const std::string& source_name, int frame, std::size_
                          "byte " + std::to_string(offset) + ": " + reason),
       frame_(frame),
       offset_(offset) {}
+
+bool SamePicture(const Canvas& a, const Canvas& b, const std::function<void()>& pump) {
+  return a.width == b.width && a.height == b.height && Paced(pump).Equal(a.pixels, b.pixels);
+}
 
 Survey SurveyFrames(std::span<const std::uint8_t> source, const ComposeOptions& options) {
   // The logical screen, grown to take in the first frame where it lies

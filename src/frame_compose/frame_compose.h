@@ -59,6 +59,11 @@ struct Canvas {
   int transparent_index = -1;
 };
 
+// True when `a` and `b` show the same picture: the same size and the same
+// colour at every pixel. `pump` (empty: none) runs now and then while large
+// pictures are compared, so that a window can go on answering.
+bool SamePicture(const Canvas& a, const Canvas& b, const std::function<void()>& pump = {});
+
 // A source that cannot be decoded further. `frame` is the frame being read
 // (1-based; 0 before the first), `offset` the byte where reading failed.
 class ComposeError : public std::runtime_error {

@@ -3,19 +3,15 @@
 
 // Standalone files of composed frames: a full-frame GIF or an RGBA PNG.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/png_writer.h"
 
 namespace FrameCompose {
-
-// The first eight bytes of every PNG file.
-inline constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P',  'N',  'G',
-                                                              '\r', '\n', 0x1A, '\n'};
 
 // A GIF89a holding `canvas` with its colours exactly, never dithered or
 // reduced, shown for `delay_cs` hundredths of a second. Pixels no frame

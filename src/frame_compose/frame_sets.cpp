@@ -3,10 +3,11 @@
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
 
 #include "gif_format/gif_markers.h"
+#include "toolkit/conversions.h"
 #include "toolkit/file_ops.h"
+#include "toolkit/utf8_path.h"
 
 namespace FrameCompose {
 namespace {
@@ -14,17 +15,9 @@ namespace {
 constexpr char kSidecarExtension[] = ".json";
 constexpr char kSidecarForAFolder[] = "frames";
 
-const char* DisposalName(int disposal) {
-  static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
-  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
-}
-
 const char* Bool(bool value) { return value ? "true" : "false"; }
 
-template <typename Value>
-std::string NumberOr(const std::optional<Value>& value) {
-  return value ? std::to_string(*value) : std::string("null");
-}
+constexpr char kJsonNull[] = "null";
 
 constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -106,9 +99,6 @@ std::string Printed(const char* format, Values... values) {
 std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
                       const std::optional<SheetLayout>& sheet) {
   const FrameFacts& f = kept.facts;
-  const char* table = f.local_colour_table            ? "local"
-                      : animation.global_colour_table ? "global"
-                                                      : "none";
   std::string json = Printed(
       "{\"number\": %d, \"offset\": %zu, \"length\": %zu, \"left\": %d, \"top\": %d, "
       "\"width\": %d, \"height\": %d, \"delay_ms\": %lld, \"disposal\": \"%s\", "
@@ -116,7 +106,8 @@ std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
       "\"interlaced\": %s, \"complete\": %s",
       f.number, f.offset, f.length, f.left, f.top, f.width, f.height,
       static_cast<long long>(f.delay_cs) * 10, DisposalName(f.disposal),
-      NumberOr(f.transparent_index).c_str(), table, f.colour_table_size, Bool(f.interlaced),
+      Toolkit::NumberOr(f.transparent_index, kJsonNull).c_str(),
+      ColourTableName(f, animation.global_colour_table), f.colour_table_size, Bool(f.interlaced),
       Bool(f.complete));
   if (!kept.file.empty()) json += ", " + FileFields(kept.file);
   if (kept.stands_for.size() > 1) {
@@ -147,8 +138,7 @@ void FrameRuns::Add(const FrameFacts& facts, const Canvas& canvas) {
   // A frame's own delay is 16-bit, so the sum is tested without passing it.
   if (held_ && facts.number == held_->stands_for.back() + 1 &&
       held_->facts.delay_cs <= kLongestDelayCs - facts.delay_cs &&
-      held_canvas_.width == canvas.width && held_canvas_.height == canvas.height &&
-      held_canvas_.pixels == canvas.pixels) {
+      SamePicture(held_canvas_, canvas)) {
     held_->facts.delay_cs += facts.delay_cs;
     held_->stands_for.push_back(facts.number);
     return;
@@ -203,9 +193,10 @@ std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet
   json += Printed(
       "%s],\n \"count\": %d, \"loop_count\": %s, \"screen\": {\"width\": %d, \"height\": "
       "%d}, \"background_index\": %d, \"duration_ms\": %lld, \"damaged_at\": %s",
-      set.frames.empty() ? "" : "\n", animation.frame_count, NumberOr(animation.loop_count).c_str(),
-      animation.screen_width, animation.screen_height, animation.background_index,
-      animation.total_delay_cs * 10, NumberOr(set.damaged_at).c_str());
+      set.frames.empty() ? "" : "\n", animation.frame_count,
+      Toolkit::NumberOr(animation.loop_count, kJsonNull).c_str(), animation.screen_width,
+      animation.screen_height, animation.background_index, animation.total_delay_cs * 10,
+      Toolkit::NumberOr(set.damaged_at, kJsonNull).c_str());
   if (sheet) {
     json += ",\n \"sheet\": {" + FileFields(sheet->file) +
             Printed(", \"columns\": %d, \"rows\": %d, \"cell_width\": %d, \"cell_height\": %d}",
@@ -236,9 +227,25 @@ void NameFiles(SetFacts& set, const std::function<std::string(int number)>& path
 }
 
 std::string BareName(const std::string& path) {
-  const std::u8string name =
-      std::filesystem::path(std::u8string(path.begin(), path.end())).filename().u8string();
-  return std::string(name.begin(), name.end());
+  return Toolkit::FromPath(Toolkit::ToPath(path).filename());
+}
+
+std::vector<std::string> WantedPaths(int frames, const std::function<bool(int number)>& wanted,
+                                     const std::function<std::string(int number)>& path_of) {
+  std::vector<std::string> paths;
+  for (int number = 1; number <= frames; ++number) {
+    if (!wanted || wanted(number)) paths.push_back(path_of(number));
+  }
+  return paths;
+}
+
+const char* DisposalName(int disposal) {
+  static constexpr const char* kNames[] = {"unspecified", "leave", "background", "previous"};
+  return disposal >= 0 && disposal <= Gif::kDisposalRestorePrevious ? kNames[disposal] : "reserved";
+}
+
+const char* ColourTableName(const FrameFacts& frame, bool global_table) {
+  return frame.local_colour_table ? "local" : global_table ? "global" : "none";
 }
 
 }  // namespace FrameCompose

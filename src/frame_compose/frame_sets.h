@@ -111,4 +111,19 @@ std::string BareName(const std::string& path);
 // Sets each frame's file to the name alone of `path_of(its number)`.
 void NameFiles(SetFacts& set, const std::function<std::string(int number)>& path_of);
 
+// The paths `path_of` gives the frames 1 .. `frames` that `wanted` approves
+// (`wanted` empty: every frame), in order: the names to look at before the
+// first file is written.
+std::vector<std::string> WantedPaths(int frames, const std::function<bool(int number)>& wanted,
+                                     const std::function<std::string(int number)>& path_of);
+
+// A frame's disposal (FrameFacts::disposal) in a word, as its JSON and the
+// command line's table give it: "unspecified", "leave", "background",
+// "previous", or "reserved" for the values GIF leaves unassigned.
+const char* DisposalName(int disposal);
+
+// The colour table `frame` uses, in a word: "local", else "global" when its
+// animation has one (`global_table`), else "none".
+const char* ColourTableName(const FrameFacts& frame, bool global_table);
+
 }  // namespace FrameCompose

@@ -125,7 +125,7 @@ class Writer {
     // costs neither tiling nor encoding: its file is the one before.
     const bool delay_matters = request_.kind == FileKind::kFullFrameGif;
     if (previous_ && (!delay_matters || previous_delay_ == job.delay_cs) &&
-        SamePicture(*previous_, canvas)) {
+        SameFile(*previous_, canvas)) {
       job.same_as_previous = true;
     } else if (canvas.width == 0 || canvas.height == 0) {
       job.encoded = true;  // nothing to encode: the writer says so
@@ -276,16 +276,15 @@ class Writer {
     return kept;
   }
 
-  // True when `kept`, as Kept made it, shows the picture `canvas` shows.
-  // Indices say as much as colours: every indexed frame has the same table.
-  bool SamePicture(const Canvas& kept, const Canvas& canvas) const {
-    if (kept.width != canvas.width || kept.height != canvas.height) return false;
+  // True when `kept`, as Kept made it, makes the file `canvas` would make.
+  // Where it kept indices alone, those are what a full-frame GIF writes, and
+  // they are compared: every indexed frame has the same table.
+  bool SameFile(const Canvas& kept, const Canvas& canvas) const {
+    if (kept.indices.empty()) return SamePicture(kept, canvas, request_.pump);
     Paced paced(request_.pump);
-    if (!kept.indices.empty()) {
-      return kept.transparent_index == canvas.transparent_index &&
-             paced.Equal(kept.indices, canvas.indices);
-    }
-    return paced.Equal(kept.pixels, canvas.pixels);
+    return kept.width == canvas.width && kept.height == canvas.height &&
+           kept.transparent_index == canvas.transparent_index &&
+           paced.Equal(kept.indices, canvas.indices);
   }
 
   std::vector<std::uint8_t> Encode(FrameEncoder& encoder, int delay_cs,
@@ -317,20 +316,6 @@ class Writer {
   std::exception_ptr failure_;
   std::vector<std::thread> threads_;  // last: start once everything above is set up
 };
-
-}  // namespace
-
-void RequireFreeFrameNames(int frames, const std::function<bool(int number)>& wanted,
-                           const std::function<std::string(int number)>& path_of,
-                           const std::string& keep) {
-  std::vector<std::string> names;
-  for (int number = 1; number <= frames; ++number) {
-    if (!wanted || wanted(number)) names.push_back(path_of(number));
-  }
-  Toolkit::RequireFreeNames(names, keep);
-}
-
-namespace {
 
 // Composes the wanted frames of `source` and hands them, through FrameRuns,
 // to `out`; the report's damage and set's animation facts are filled in.
@@ -372,11 +357,8 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
                                   const std::string& source_name, const SaveRequest& request) {
   // Every name is looked at before the first file is written.
   const Survey survey = SurveyOf(source, request);
-  std::vector<std::string> names;
-  for (int number = 1; number <= std::min(survey.frames, request.last.value_or(INT_MAX));
-       ++number) {
-    if (!request.wanted || request.wanted(number)) names.push_back(request.path_of(number));
-  }
+  std::vector<std::string> names = WantedPaths(
+      std::min(survey.frames, request.last.value_or(INT_MAX)), request.wanted, request.path_of);
   if (!request.sidecar.empty()) names.push_back(request.sidecar);
   Toolkit::RequireFreeNames(names, request.keep);
   SaveReport report;
@@ -528,7 +510,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
       report);
   const std::string stem =
       SheetStem(prefix, builder.Columns(), builder.Rows(), survey.width, survey.height);
-  const std::string path = stem + ".png";
+  const std::string path = stem + kPngExtension;
   const std::string sidecar = SidecarName(stem);
   Toolkit::RequireFreeNames({path, sidecar}, request.keep);
   const SheetLayout layout{BareName(path), builder.Columns(), builder.Rows(), survey.width,

@@ -56,14 +56,6 @@ struct SaveRequest {
 // written; indices only where they suffice) are held besides the
 // composer's own, and the pixels of the last. Files come out the same
 // whatever the number of threads.
-// Looks, before the first file is written, at the file of every wanted
-// frame 1 .. `frames` (`path_of`; `wanted` empty: every frame), as
-// Toolkit::RequireFreeNames does against `keep`; throws its
-// Toolkit::PlatformError for the first that may not be written.
-void RequireFreeFrameNames(int frames, const std::function<bool(int number)>& wanted,
-                           const std::function<std::string(int number)>& path_of,
-                           const std::string& keep);
-
 struct SaveReport {
   int written = 0;                     // files written
   std::optional<ComposeError> damage;  // where a damaged source ended

@@ -27,20 +27,14 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 DivideError::DivideError(const std::string& source_name, std::int64_t offset,
-                         const std::string& reason, int number)
+                         const std::string& reason, Kind kind)
     : std::runtime_error(source_name + ": byte " + std::to_string(offset) + ": " + reason),
       offset_(offset),
-      number_(number) {}
+      kind_(kind) {}
 
 std::string FrameFileName(const std::string& output_prefix, int number,
                           const std::string& extension) {
   return output_prefix + Toolkit::Format(number, kFrameNumberPicture) + extension;
-}
-
-int SplitAnimation(const std::string& source_path, const std::string& output_prefix,
-                   SplitProgress& progress) {
-  const std::vector<std::uint8_t> source = Toolkit::ReadWholeFile(source_path);
-  return SplitAnimation(source, source_path, output_prefix, progress);
 }
 
 std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
@@ -48,11 +42,11 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
   // The same refusals, with the same type, as reading the file from its path.
   if (source.empty()) {
     throw Toolkit::PlatformError("read", source_name, "file is empty",
-                                 Toolkit::ErrorNumber::kSubscriptOutOfRange);
+                                 Toolkit::FailureKind::kEmpty);
   }
   if (source.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw Toolkit::PlatformError("read", source_name, "file is 2 GiB or larger",
-                                 Toolkit::ErrorNumber::kOverflow);
+                                 Toolkit::FailureKind::kTooLarge);
   }
   if (FindMarker(source, 0, Gif::kLoopingSignature) == kNoMatch) return std::nullopt;
 
@@ -63,12 +57,12 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
     throw DivideError(source_name, static_cast<std::int64_t>(source.size()),
                       "no application extension (" + Hex(Gif::kApplicationExtensionMarker) +
                           ") at a block start, so there are no header bytes",
-                      Toolkit::ErrorNumber::kSubscriptOutOfRange);
+                      DivideError::Kind::kNoHeader);
   }
   if (application.front() == 0) {
     throw DivideError(source_name, 0,
                       "application extension at the start of the file leaves no header bytes",
-                      Toolkit::ErrorNumber::kSubscriptOutOfRange);
+                      DivideError::Kind::kNoHeader);
   }
 
   CutPlan plan;
@@ -81,7 +75,7 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
     throw DivideError(source_name, static_cast<std::int64_t>(plan.header_end),
                       "no graphic control extension (" + Hex(Gif::kGraphicControlExtensionMarker) +
                           ") after the application extension",
-                      Toolkit::ErrorNumber::kDivisionByZero);
+                      DivideError::Kind::kNoFrame);
   }
   plan.damage = std::move(walk.stop);
   return plan;
@@ -117,7 +111,7 @@ std::vector<std::uint8_t> FrameFileBytes(std::span<const std::uint8_t> source, c
 }
 
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
-                const std::string& output_prefix, SplitProgress& progress,
+                const std::string& output_prefix, Toolkit::Progress& progress,
                 const std::function<bool(int)>& wanted) {
   const std::span<const std::uint8_t> header = source.first(plan.header_end);
   const float step = progress.Width() / static_cast<float>(plan.expected);
@@ -134,18 +128,6 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
   }
   progress.Clear();
   return written;
-}
-
-SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const std::string& output_prefix, SplitProgress& progress) {
-  const std::optional<CutPlan> plan = PlanCuts(source, source_name);
-  if (!plan) return {};
-  return {WriteFrames(source, *plan, output_prefix, progress), plan->damage};
-}
-
-int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
-                   const std::string& output_prefix, SplitProgress& progress) {
-  return SplitAndReport(source, source_name, output_prefix, progress).frames;
 }
 
 }  // namespace FrameSplit

@@ -10,26 +10,27 @@
 #include <vector>
 
 #include "frame_split/gif_blocks.h"
-#include "frame_split/split_progress.h"
+#include "toolkit/progress.h"
 
 namespace FrameSplit {
 
-// A source that carries the looping signature but cannot be cut; thrown by
-// both forms of the divider alike. `offset` is the byte offset the message
-// refers to; `number` the error number of the failure
-// (Toolkit::ErrorNumber::kSubscriptOutOfRange: no header bytes before the
-// application extension; kDivisionByZero: no frame after it). The window
-// and the command line show only the message.
+// A source that carries the looping signature but cannot be cut, as
+// PlanCuts finds it. `offset` is the byte offset the message refers to.
+// The window and the command line show only the message.
 class DivideError : public std::runtime_error {
  public:
+  enum class Kind {
+    kNoHeader,  // no header bytes before the first application extension
+    kNoFrame,   // no frame after it
+  };
   DivideError(const std::string& source_name, std::int64_t offset, const std::string& reason,
-              int number);
+              Kind kind);
   std::int64_t offset() const noexcept { return offset_; }
-  int number() const noexcept { return number_; }
+  Kind kind() const noexcept { return kind_; }
 
  private:
   std::int64_t offset_;
-  int number_;
+  Kind kind_;
 };
 
 // Frame file names: prefix + number in this picture + extension.
@@ -41,18 +42,6 @@ inline constexpr char kFrameExtension[] = ".gif";
 // frame file, cut or composed, is named by this.
 std::string FrameFileName(const std::string& output_prefix, int number,
                           const std::string& extension = kFrameExtension);
-
-// Divides the GIF file at `source_path` into one GIF file per frame, named by
-// FrameFileName(output_prefix, k) for k = 1, 2, .... The file is read whole
-// with one read; then it is divided as by the in-memory form below.
-// Returns the number of frame files written; 0 when the file holds no
-// looping signature, in which case nothing is written and `progress` is not
-// touched.
-// Throws Toolkit::PlatformError when the source is missing, unreadable,
-// empty or 2 GiB or larger, or a frame file cannot be written; DivideError
-// when the source cannot be cut. Frame files written before a failure stay.
-int SplitAnimation(const std::string& source_path, const std::string& output_prefix,
-                   SplitProgress& progress);
 
 // Where a source is cut. Offsets are into the source, bytes 0 .. L-1.
 struct CutPlan {
@@ -86,7 +75,7 @@ std::optional<CutPlan> PlanCuts(std::span<const std::uint8_t> source,
 // written (under their own numbers). Returns the number of files written.
 // REQUIRES: the folder named in `output_prefix` exists.
 int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
-                const std::string& output_prefix, SplitProgress& progress,
+                const std::string& output_prefix, Toolkit::Progress& progress,
                 const std::function<bool(int)>& wanted = {});
 
 // The bytes WriteFrames writes for frame `number` (1-based) of `plan`, in
@@ -95,20 +84,5 @@ int WriteFrames(std::span<const std::uint8_t> source, const CutPlan& plan,
 // plan.frame_starts.size().
 std::vector<std::uint8_t> FrameFileBytes(std::span<const std::uint8_t> source, const CutPlan& plan,
                                          int number);
-
-struct SplitReport {
-  int frames = 0;                  // frame files written; 0: no looping signature
-  std::optional<WalkStop> damage;  // set when the last frame may be incomplete
-};
-
-// PlanCuts, then WriteFrames. With no looping signature nothing is written
-// and `progress` is not touched. `source_name` only names the source in
-// messages.
-SplitReport SplitAndReport(std::span<const std::uint8_t> source, const std::string& source_name,
-                           const std::string& output_prefix, SplitProgress& progress);
-
-// SplitAndReport, returning only the number of frame files written.
-int SplitAnimation(std::span<const std::uint8_t> source, const std::string& source_name,
-                   const std::string& output_prefix, SplitProgress& progress);
 
 }  // namespace FrameSplit

@@ -16,7 +16,6 @@
 #include "frame_compose/frame_files.h"
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
-#include "frame_split/split_progress.h"
 #include "gif_format/gif_markers.h"
 #include "main_window/dividing_scope.h"
 #include "main_window/form_main.h"
@@ -31,6 +30,7 @@
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
 #include "toolkit/platform_error.h"
+#include "toolkit/progress.h"
 #include "toolkit/scroll_bar.h"
 
 namespace MainWindow {
@@ -155,7 +155,7 @@ QString Form_main::NameRefusal(const std::string& file_name, const std::string& 
 }
 
 QString Form_main::DivisionFailure(const Toolkit::PlatformError& failure) const {
-  if (failure.number() == Toolkit::ErrorNumber::kDiskFull) {
+  if (failure.kind() == Toolkit::FailureKind::kDiskFull) {
     return QString::fromUtf8(kWhyDiskFull)
         .arg(QDir::toNativeSeparators(Toolkit::PathToText(WorkFolder())));
   }
@@ -312,16 +312,18 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
   std::size_t painted = 0;
   FrameCompose::ComposeOptions options = ThumbnailOptions();
   options.survey = survey;
-  std::vector<std::uint32_t> run_pixels;  // the picture of the run the last frame belongs to
+  FrameCompose::Canvas run;  // the picture of the run the last frame belongs to
   int run_first = 0;
   try {
     FrameCompose::AnimationFacts animation;
     FrameCompose::Compose(
         *last_drop_.bytes, last_drop_.source_path,
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
-          const bool same = run_first != 0 && canvas->pixels == run_pixels;
+          const bool same = run_first != 0 && FrameCompose::SamePicture(*canvas, run);
           if (!same) {
-            run_pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
+            run.width = canvas->width;
+            run.height = canvas->height;
+            run.pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
             run_first = frame.number;
           }
           patches_ = patches_ || IsPatch(frame, survey);

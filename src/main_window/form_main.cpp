@@ -409,7 +409,8 @@ std::unique_ptr<Form_main> StartUp(FormServices services) {
   try {
     form->Form_Load();
   } catch (const Toolkit::PlatformError& failure) {
-    boxes->MsgBox(nullptr, UnhandledErrorText(failure.number(), QString::fromUtf8(failure.what())));
+    boxes->MsgBox(nullptr, UnhandledErrorText(ErrorNumberFor(failure.kind()),
+                                              QString::fromUtf8(failure.what())));
     return nullptr;
   }
   return form;

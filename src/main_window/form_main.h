@@ -288,7 +288,7 @@ class Form_main : public QWidget {
   FrameSaving Saving() const;
   // Runs `work` with the window busy and the progress strip shown for it
   // to draw on; hides the strip again however `work` ends.
-  void WithProgressShown(const std::function<void(FrameSplit::SplitProgress&)>& work);
+  void WithProgressShown(const std::function<void(Toolkit::Progress&)>& work);
   // Where the save dialogs start: the folder the last save went to, else
   // the user's pictures folder.
   std::string SaveDialogsFolder() const;

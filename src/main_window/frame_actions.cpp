@@ -96,7 +96,7 @@ FrameSaving Form_main::Saving() const {
       {last_drop_.source_path, last_drop_.base_name, last_drop_.bytes, last_drop_.survey});
 }
 
-void Form_main::WithProgressShown(const std::function<void(FrameSplit::SplitProgress&)>& work) {
+void Form_main::WithProgressShown(const std::function<void(Toolkit::Progress&)>& work) {
   const DividingScope busy(busy_);
   const ShownProgress shown(*ProgressStrip());
   WindowProgress progress(*ProgressStrip());
@@ -118,7 +118,7 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
   if (busy_ || !last_drop_.bytes || numbers.empty()) return;
   QString outcome;
   try {
-    WithProgressShown([&](FrameSplit::SplitProgress& progress) {
+    WithProgressShown([&](Toolkit::Progress& progress) {
       outcome = Saving().Save(numbers, folder, kind, progress);
     });
     last_save_folder_ = folder;  // a folder that took the frames is worth starting in again
@@ -137,9 +137,8 @@ void Form_main::SaveFrameAs(int number, const std::string& path) {
   };
   try {
     bool saved = false;
-    WithProgressShown([&](FrameSplit::SplitProgress& progress) {
-      saved = Saving().SaveFrameAs(number, path, progress);
-    });
+    WithProgressShown(
+        [&](Toolkit::Progress& progress) { saved = Saving().SaveFrameAs(number, path, progress); });
     if (!saved) return failed(QString::fromUtf8(kFrameNotInFile).arg(number));
     last_save_folder_ = Toolkit::FolderOf(path);
   } catch (const Toolkit::PlatformError& failure) {

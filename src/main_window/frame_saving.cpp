@@ -69,7 +69,7 @@ std::vector<std::string> FrameSaving::SavedNames(const std::vector<int>& numbers
 }
 
 FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest request,
-                                                   FrameSplit::SplitProgress& progress,
+                                                   Toolkit::Progress& progress,
                                                    const Saver& save) const {
   const std::vector<std::uint8_t>& bytes = *source_.bytes;
   FrameCompose::ComposeOptions options;
@@ -93,7 +93,7 @@ FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest req
 }
 
 int FrameSaving::SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder,
-                                  FrameSplit::SplitProgress& progress) const {
+                                  Toolkit::Progress& progress) const {
   const std::vector<std::uint8_t>& bytes = *source_.bytes;
   const std::optional<FrameSplit::CutPlan> cut = FrameSplit::PlanCuts(bytes, source_.source_path);
   if (!cut) return 0;  // it was cut when it was dropped
@@ -111,7 +111,7 @@ int FrameSaving::SaveStoredFrames(const std::vector<int>& numbers, const std::st
 }
 
 QString FrameSaving::SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
-                                      SaveKind kind, FrameSplit::SplitProgress& progress) const {
+                                      SaveKind kind, Toolkit::Progress& progress) const {
   FrameCompose::SaveRequest request;
   request.wanted = Among(numbers);
   request.last = numbers.back();
@@ -145,7 +145,7 @@ QString FrameSaving::SaveAsTheyAppear(const std::vector<int>& numbers, const std
 }
 
 QString FrameSaving::Save(const std::vector<int>& numbers, const std::string& folder, SaveKind kind,
-                          FrameSplit::SplitProgress& progress) const {
+                          Toolkit::Progress& progress) const {
   const FrameCompose::Survey& screen = source_.survey;
   const long long sheet_pixels =
       static_cast<long long>(numbers.size()) * screen.width * screen.height;
@@ -167,7 +167,7 @@ QString FrameSaving::Save(const std::vector<int>& numbers, const std::string& fo
 }
 
 bool FrameSaving::SaveFrameAs(int number, const std::string& path,
-                              FrameSplit::SplitProgress& progress) const {
+                              Toolkit::Progress& progress) const {
   FrameCompose::SaveRequest request;
   const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
                                                       Qt::CaseInsensitive);

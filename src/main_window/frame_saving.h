@@ -16,7 +16,7 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
-#include "frame_split/split_progress.h"
+#include "toolkit/progress.h"
 
 namespace MainWindow {
 
@@ -54,12 +54,12 @@ class FrameSaving {
   // file's among them) or a file that cannot be, and std::exception for
   // other failures; files written before stay.
   QString Save(const std::vector<int>& numbers, const std::string& folder, SaveKind kind,
-               FrameSplit::SplitProgress& progress) const;
+               Toolkit::Progress& progress) const;
 
   // Writes frame `number` as it appears to `path`: a full-frame GIF when
   // `path` ends in ".gif" (in any case), else a PNG. False, with nothing
   // written, when the file ends before that frame. Throws as Save does.
-  bool SaveFrameAs(int number, const std::string& path, FrameSplit::SplitProgress& progress) const;
+  bool SaveFrameAs(int number, const std::string& path, Toolkit::Progress& progress) const;
 
  private:
   // Hands `save` (empty: FrameCompose::SaveFramesAsTheyAppear) the divided
@@ -68,16 +68,15 @@ class FrameSaving {
   using Saver = std::function<FrameCompose::SaveReport(std::span<const std::uint8_t> bytes,
                                                        const FrameCompose::SaveRequest& request)>;
   FrameCompose::SaveReport SaveComposed(FrameCompose::SaveRequest request,
-                                        FrameSplit::SplitProgress& progress,
-                                        const Saver& save = {}) const;
+                                        Toolkit::Progress& progress, const Saver& save = {}) const;
   // Writes the exact-cut files of `numbers` and their JSON into `folder`;
   // returns how many were written.
   int SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder,
-                       FrameSplit::SplitProgress& progress) const;
+                       Toolkit::Progress& progress) const;
   // Saves frames `numbers` as they appear (GIFs, PNGs or a sheet); the
   // text that says how it went.
   QString SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
-                           SaveKind kind, FrameSplit::SplitProgress& progress) const;
+                           SaveKind kind, Toolkit::Progress& progress) const;
   // The folder and the base name: where saved frames' names start.
   std::string SavedPrefix(const std::string& folder) const;
   // The columns of a sprite sheet of `frames` frames.

@@ -13,7 +13,7 @@ double Ratio(std::int32_t width, std::int32_t height) {
   if (height == 0) {
     throw Toolkit::PlatformError(
         "divide", "picture width by height", "Division by zero",
-        width == 0 ? Toolkit::ErrorNumber::kOverflow : Toolkit::ErrorNumber::kDivisionByZero);
+        width == 0 ? Toolkit::FailureKind::kNoSize : Toolkit::FailureKind::kNoHeight);
   }
   return static_cast<double>(width) / height;
 }

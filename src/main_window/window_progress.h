@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "frame_split/split_progress.h"
 #include "main_window/workflow_constants.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/platform.h"
+#include "toolkit/progress.h"
 
 namespace MainWindow {
 
 // The divider's view of the window: the progress strip and the event pump.
-class WindowProgress final : public FrameSplit::SplitProgress {
+class WindowProgress final : public Toolkit::Progress {
  public:
   explicit WindowProgress(Toolkit::PictureBox& strip) : strip_(strip) {}
   float Width() override { return strip_.Width(); }

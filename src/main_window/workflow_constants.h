@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame_compose/png_writer.h"
+#include "toolkit/platform_error.h"
+
 namespace MainWindow {
 
 inline constexpr char kWorkFolderName[] = "tmp";
@@ -90,7 +93,8 @@ inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
     "\n\nThe file ends inside frame %1, which is saved as far as it goes:\n%2";
 inline constexpr char kSaveFailed[] = "Cannot save frames to %1: %2";
-inline constexpr char kPngExtension[] = ".png";
+// Saved PNG files are named as the frame modules name every PNG they write.
+using FrameCompose::kPngExtension;
 // The strip's menu, and the dialogs behind it.
 inline constexpr char kCopyFrame[] = "Copy frame %1";
 inline constexpr char kCopyFrames[] = "Copy %1 frames";
@@ -164,5 +168,33 @@ inline constexpr char kNoSafeLockFolder[] =
     "Mervane cannot make sure that it is the only window on the work folder %1: it cannot "
     "keep its lock in %2, because %3. This window opens anyway, but a later start of Mervane "
     "will open a window of its own instead of handing its file to this one.";
+
+// The number the start-up box shows beside a failure that keeps the window
+// from opening ("Run-time error 'N'"), by the failure's kind: the numbers
+// the window has always shown for these failures. Nothing inside the
+// program reads them.
+constexpr int ErrorNumberFor(Toolkit::FailureKind kind) {
+  using Toolkit::FailureKind;
+  switch (kind) {
+    case FailureKind::kTooLarge:
+    case FailureKind::kNoSize:
+      return 6;  // overflow
+    case FailureKind::kEmpty:
+      return 9;  // subscript out of range: an empty file has no first byte
+    case FailureKind::kNoHeight:
+      return 11;  // division by zero
+    case FailureKind::kNotFound:
+      return 53;  // file not found
+    case FailureKind::kDiskFull:
+      return 61;  // disk full
+    case FailureKind::kDenied:
+      return 70;  // permission denied
+    case FailureKind::kUnusable:
+      return 75;  // path/file access error
+    case FailureKind::kNoSuchFolder:
+      return 76;  // path not found
+  }
+  return 75;
+}
 
 }  // namespace MainWindow

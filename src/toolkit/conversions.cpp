@@ -16,7 +16,7 @@ Int RoundToEven(double value, const char* type_name) {
   if (!std::isfinite(rounded) || rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
       rounded > static_cast<double>(std::numeric_limits<Int>::max())) {
     throw PlatformError(std::string("convert to ") + type_name, std::to_string(value), "Overflow",
-                        ErrorNumber::kOverflow);
+                        FailureKind::kTooLarge);
   }
   return static_cast<Int>(rounded);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,11 @@ std::string Format(long long number, std::string_view picture);
 // `count` characters or fewer. Characters are code points, so a multi-byte
 // name is never cut inside a character.
 std::string DropLastCharacters(std::string_view text, std::size_t count);
+
+// `value` in decimal digits, or `absent` when there is none.
+template <typename Value>
+std::string NumberOr(const std::optional<Value>& value, const char* absent) {
+  return value ? std::to_string(*value) : std::string(absent);
+}
 
 }  // namespace Toolkit

@@ -20,16 +20,14 @@
 namespace Toolkit {
 namespace fs = std::filesystem;
 using Internal::CodeError;
-using Internal::FromPath;
-using Internal::ToPath;
 
 PlatformError Internal::CodeError(const std::string& operation, const std::string& path,
                                   const std::error_code& code) {
   const std::error_condition condition = code.default_error_condition();
-  const int number = condition.category() == std::generic_category()
-                         ? ErrorNumberOf(condition.value())
-                         : ErrorNumber::kPathFileAccessError;
-  return PlatformError(operation, path, code.message(), number);
+  const FailureKind kind = condition.category() == std::generic_category()
+                               ? KindOfErrno(condition.value())
+                               : FailureKind::kUnusable;
+  return PlatformError(operation, path, code.message(), kind);
 }
 
 namespace {
@@ -53,7 +51,7 @@ bool Internal::UnfinishedFile::Create(const std::string& name,
                                       const std::function<bool()>& create) {
   const std::lock_guard hold(Unfinished().lock);
   if (Unfinished().ending) {
-    throw PlatformError("create", name, kEnding, ErrorNumber::kPathFileAccessError);
+    throw PlatformError("create", name, kEnding, FailureKind::kUnusable);
   }
   if (!create()) return false;
   name_ = name;
@@ -72,7 +70,7 @@ Internal::UnfinishedFile::~UnfinishedFile() {
 
 void Internal::ThrowIfEnding(const std::string& path) {
   if (Unfinished().ending) {
-    throw PlatformError("write", path, kEnding, ErrorNumber::kPathFileAccessError);
+    throw PlatformError("write", path, kEnding, FailureKind::kUnusable);
   }
 }
 
@@ -93,14 +91,13 @@ std::int32_t FileLen(const std::string& path) {
   // A folder, pipe or device has no length to read in one go; a pipe would
   // even block the read.
   if (!fs::is_regular_file(status)) {
-    throw PlatformError("get the length of", path, "not a regular file",
-                        ErrorNumber::kPathFileAccessError);
+    throw PlatformError("get the length of", path, "not a regular file", FailureKind::kUnusable);
   }
   const std::uintmax_t size = fs::file_size(native, code);
   if (code) throw CodeError("get the length of", path, code);
   if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max())) {
     throw PlatformError("get the length of", path, "file is 2 GiB or larger",
-                        ErrorNumber::kOverflow);
+                        FailureKind::kTooLarge);
   }
   return static_cast<std::int32_t>(size);
 }
@@ -109,7 +106,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path,
                                         const std::function<void()>& between) {
   const std::int32_t length = FileLen(path);
   if (length == 0) {
-    throw PlatformError("read", path, "file is empty", ErrorNumber::kSubscriptOutOfRange);
+    throw PlatformError("read", path, "file is empty", FailureKind::kEmpty);
   }
   std::vector<std::uint8_t> buffer;
   Internal::ReadInto(path, buffer, static_cast<std::size_t>(length), between);
@@ -172,18 +169,17 @@ void RequireFreeName(const std::string& path, const std::string& keep) {
   const EntryKind kind = KindOf(path);
   if (kind == EntryKind::kNothing) return;
   if (const std::string obstacle = ObstacleOf(kind); !obstacle.empty()) {
-    throw PlatformError("create", path, obstacle, ErrorNumber::kPathFileAccessError);
+    throw PlatformError("create", path, obstacle, FailureKind::kUnusable);
   }
   if (!keep.empty() && SameFile(path, keep)) {
-    throw PlatformError("create", path, "that is the file being divided",
-                        ErrorNumber::kPathFileAccessError);
+    throw PlatformError("create", path, "that is the file being divided", FailureKind::kUnusable);
   }
   // Found now, not after the frames before it were written.
   if (Internal::HeldByAnotherUser(path)) {
     throw PlatformError("replace", path,
                         "it belongs to another user, in a shared folder where only its owner may "
                         "replace it",
-                        ErrorNumber::kPermissionDenied);
+                        FailureKind::kDenied);
   }
 }
 
@@ -230,7 +226,7 @@ void RequireFreeNames(const std::vector<std::string>& paths, const std::string& 
     if (length > fits) {
       if (!NameFits(path)) {
         throw PlatformError("create", path, "the name is longer than the file system takes",
-                            ErrorNumber::kPathFileAccessError);
+                            FailureKind::kUnusable);
       }
       fits = length;
     }
@@ -253,11 +249,10 @@ void RequireRealFolder(const std::string& path) {
   const auto status = fs::symlink_status(ToPath(path), code);
   if (code) throw CodeError("use", path, code);
   if (KindOf(path) == EntryKind::kSymbolicLink) {
-    throw PlatformError("use", path, "it is a symbolic link, not a folder",
-                        ErrorNumber::kPathFileAccessError);
+    throw PlatformError("use", path, "it is a symbolic link, not a folder", FailureKind::kUnusable);
   }
   if (!fs::is_directory(status)) {
-    throw PlatformError("use", path, "it is not a folder", ErrorNumber::kPathFileAccessError);
+    throw PlatformError("use", path, "it is not a folder", FailureKind::kUnusable);
   }
 }
 
@@ -289,7 +284,7 @@ void KillEveryFile(const std::string& folder, const std::vector<std::string>& ke
     }
   }
   if (!matched) {
-    throw PlatformError("delete files in", folder, "no file found", ErrorNumber::kFileNotFound);
+    throw PlatformError("delete files in", folder, "no file found", FailureKind::kNotFound);
   }
   if (first_failure) throw CodeError("delete", first_failure_path, first_failure);
 }

@@ -12,19 +12,9 @@
 #include <vector>
 
 #include "toolkit/platform_error.h"
+#include "toolkit/utf8_path.h"
 
 namespace Toolkit::Internal {
-
-// Paths travel as UTF-8 text; std::filesystem takes them as such on every
-// platform, where a plain std::string would mean the ANSI code page on Windows.
-inline std::filesystem::path ToPath(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-inline std::string FromPath(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 // The name a file being written to `path` has until it is complete: in the
 // same folder, so that renaming it into place cannot cross file systems, and

@@ -56,7 +56,7 @@ void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buff
   struct stat opened {};
   if (::fstat(fd.get(), &opened) != 0) throw ErrnoError("open", path, errno);
   if (!S_ISREG(opened.st_mode)) {
-    throw PlatformError("open", path, "not a regular file", ErrorNumber::kPathFileAccessError);
+    throw PlatformError("open", path, "not a regular file", FailureKind::kUnusable);
   }
   const std::size_t piece = between ? kReadPiece : length;
   buffer.reserve(length);
@@ -71,7 +71,7 @@ void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buff
     }
     if (got == 0) {
       throw PlatformError("read", path, "file became shorter while it was read",
-                          ErrorNumber::kPathFileAccessError);
+                          FailureKind::kUnusable);
     }
     done += static_cast<std::size_t>(got);
     if (between && done == buffer.size()) between();
@@ -199,7 +199,7 @@ std::string AppPath() {
   std::error_code code;
   const fs::path executable = fs::read_symlink("/proc/self/exe", code);
   if (code) throw Internal::CodeError("find", "/proc/self/exe", code);
-  return Internal::FromPath(executable.parent_path());
+  return FromPath(executable.parent_path());
 }
 
 std::string UserCacheFolder(const std::string& program) {
@@ -208,13 +208,13 @@ std::string UserCacheFolder(const std::string& program) {
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home == '/') return std::string(home) + "/.cache/" + program;
   throw PlatformError("find", "the user's cache folder", "no cache or home folder is set",
-                      ErrorNumber::kPathNotFound);
+                      FailureKind::kNoSuchFolder);
 }
 
 void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
   if (make && ::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
     if (errno != ENOENT) throw ErrnoError("create folder", path, errno);
-    MkDirAll(Internal::FromPath(Internal::ToPath(path).parent_path()));
+    MkDirAll(FromPath(ToPath(path).parent_path()));
     if (::mkdir(path.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
       throw ErrnoError("create folder", path, errno);
     }
@@ -226,7 +226,7 @@ void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
   struct stat folder {};
   if (fd.get() < 0 || ::fstat(fd.get(), &folder) != 0) throw ErrnoError("use", path, errno);
   if (folder.st_uid != ::geteuid()) {
-    throw PlatformError("use", path, "it belongs to another user", ErrorNumber::kPermissionDenied);
+    throw PlatformError("use", path, "it belongs to another user", FailureKind::kDenied);
   }
   // Another user who may write in the folder may put files there, or
   // replace ours; one who may only read it may still learn what we keep.
@@ -238,7 +238,7 @@ void RequireOwnFolder(const std::string& path, bool make, FolderAccess access) {
   throw PlatformError("use", path,
                       (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ? "other users may write in it"
                                                                   : "other users may open it",
-                      ErrorNumber::kPermissionDenied);
+                      FailureKind::kDenied);
 }
 
 std::optional<std::string> ReadOwnFile(const std::string& path, std::size_t limit) {

@@ -23,8 +23,6 @@
 
 namespace Toolkit {
 namespace fs = std::filesystem;
-using Internal::FromPath;
-using Internal::ToPath;
 
 namespace {
 
@@ -47,7 +45,7 @@ void Internal::ReadInto(const std::string& path, std::vector<std::uint8_t>& buff
     buffer.resize(done + wanted);
     if (std::fread(buffer.data() + done, 1, wanted, file.get()) != wanted) {
       throw PlatformError("read", path, "file became shorter while it was read",
-                          ErrorNumber::kPathFileAccessError);
+                          FailureKind::kUnusable);
     }
     if (between) between();
   }
@@ -112,7 +110,7 @@ void WriteFileInPieces(const std::string& path, std::span<const std::uint8_t> fi
     }
     CloseHandle(raw);
     throw PlatformError("create", name, "a special file stands at that name",
-                        ErrorNumber::kPathFileAccessError);
+                        FailureKind::kUnusable);
   };
   if (Internal::UnfinishedFile unfinished;
       unfinished.Create(path, [&] { return create(path, true); })) {
@@ -193,8 +191,7 @@ std::string AppPath() {
   const DWORD length =
       GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length == buffer.size()) {
-    throw PlatformError("find", "the executable", "no module name",
-                        ErrorNumber::kPathFileAccessError);
+    throw PlatformError("find", "the executable", "no module name", FailureKind::kUnusable);
   }
   return FromPath(fs::path(std::wstring(buffer.data(), length)).parent_path());
 }
@@ -203,7 +200,7 @@ std::string UserCacheFolder(const std::string& program) {
   const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
   if (local != nullptr && *local != 0) return FromPath(fs::path(local) / ToPath(program));
   throw PlatformError("find", "the user's cache folder", "LOCALAPPDATA is not set",
-                      ErrorNumber::kPathNotFound);
+                      FailureKind::kNoSuchFolder);
 }
 
 void RequireOwnFolder(const std::string& path, bool make, FolderAccess) {
@@ -215,7 +212,7 @@ void RequireOwnFolder(const std::string& path, bool make, FolderAccess) {
   if (attributes == INVALID_FILE_ATTRIBUTES) throw LastError("use", path);
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     throw PlatformError("use", path, "it is a link or a junction, not a folder",
-                        ErrorNumber::kPermissionDenied);
+                        FailureKind::kDenied);
   }
 }
 

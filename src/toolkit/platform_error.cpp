@@ -8,33 +8,33 @@
 namespace Toolkit {
 
 PlatformError::PlatformError(std::string operation, std::string path, std::string reason,
-                             int number)
+                             FailureKind kind)
     : std::runtime_error("Cannot " + operation + " " + path + ": " + reason),
       operation_(std::move(operation)),
       path_(std::move(path)),
       reason_(std::move(reason)),
-      number_(number) {}
+      kind_(kind) {}
 
-int ErrorNumberOf(int errno_value) {
+FailureKind KindOfErrno(int errno_value) {
   struct Mapping {
     int errno_value;
-    int number;
+    FailureKind kind;
   };
-  static constexpr Mapping kNumbers[] = {
-      {ENOENT, ErrorNumber::kFileNotFound},     {ENOTDIR, ErrorNumber::kPathNotFound},
-      {EACCES, ErrorNumber::kPermissionDenied}, {EPERM, ErrorNumber::kPermissionDenied},
-      {EROFS, ErrorNumber::kPermissionDenied},  {ENOSPC, ErrorNumber::kDiskFull},
-      {EFBIG, ErrorNumber::kOverflow},          {EOVERFLOW, ErrorNumber::kOverflow},
+  static constexpr Mapping kKinds[] = {
+      {ENOENT, FailureKind::kNotFound}, {ENOTDIR, FailureKind::kNoSuchFolder},
+      {EACCES, FailureKind::kDenied},   {EPERM, FailureKind::kDenied},
+      {EROFS, FailureKind::kDenied},    {ENOSPC, FailureKind::kDiskFull},
+      {EFBIG, FailureKind::kTooLarge},  {EOVERFLOW, FailureKind::kTooLarge},
   };
-  for (const Mapping& mapping : kNumbers) {
-    if (mapping.errno_value == errno_value) return mapping.number;
+  for (const Mapping& mapping : kKinds) {
+    if (mapping.errno_value == errno_value) return mapping.kind;
   }
-  return ErrorNumber::kPathFileAccessError;
+  return FailureKind::kUnusable;
 }
 
 PlatformError ErrnoError(std::string operation, std::string path, int errno_value) {
   return PlatformError(std::move(operation), std::move(path), std::strerror(errno_value),
-                       ErrorNumberOf(errno_value));
+                       KindOfErrno(errno_value));
 }
 
 }  // namespace Toolkit

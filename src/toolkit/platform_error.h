@@ -6,45 +6,48 @@
 
 namespace Toolkit {
 
+// What went wrong, from a closed set: callers decide by the kind, never by
+// the words of the reason. Only the window's start-up box turns a kind into
+// a number to show (MainWindow::ErrorNumberFor).
+enum class FailureKind {
+  kNotFound,      // nothing stands at the path, or none of what was sought
+  kNoSuchFolder,  // a folder the path needs is missing, is not a folder, or cannot be named
+  kDenied,        // permission, a read-only file system, or another user's file or folder
+  kDiskFull,      // no room left on the device
+  kTooLarge,      // past what its type holds: a file of 2 GiB or more, a 32-bit overflow
+  kEmpty,         // a file of no bytes
+  kNoHeight,      // a picture of no height, which its width cannot be divided by
+  kNoSize,        // a picture of neither width nor height
+  kUnusable,      // anything else: the wrong kind of entry, the program ending, any other
+                  // system error
+};
+
 // The one failure type of every platform operation. It names the operation
 // that failed ("open", "create folder", ...), the path it was working on and
-// the operating system's reason, and carries an error number, one of
-// ErrorNumber below, that sorts the failure into a few kinds. The window
-// shows the number beside the description when it cannot start ("Run-time
-// error 'N'"), and tells a full disk from other failures of a drop by it.
+// the operating system's reason, and carries the kind of the failure. The
+// window tells a full disk from other failures of a drop by the kind.
 class PlatformError : public std::runtime_error {
  public:
-  PlatformError(std::string operation, std::string path, std::string reason, int number);
+  PlatformError(std::string operation, std::string path, std::string reason, FailureKind kind);
 
   const std::string& operation() const noexcept { return operation_; }
   const std::string& path() const noexcept { return path_; }
   const std::string& reason() const noexcept { return reason_; }
-  int number() const noexcept { return number_; }
+  FailureKind kind() const noexcept { return kind_; }
 
  private:
   std::string operation_;
   std::string path_;
   std::string reason_;
-  int number_;
+  FailureKind kind_;
 };
 
-// The error numbers a PlatformError carries, as the start-up box shows them.
-namespace ErrorNumber {
-inline constexpr int kOverflow = 6;
-inline constexpr int kSubscriptOutOfRange = 9;
-inline constexpr int kDivisionByZero = 11;
-inline constexpr int kFileNotFound = 53;
-inline constexpr int kDiskFull = 61;
-inline constexpr int kPermissionDenied = 70;
-inline constexpr int kPathFileAccessError = 75;
-inline constexpr int kPathNotFound = 76;
-}  // namespace ErrorNumber
+// The kind of failure an errno value reports; kUnusable for any value
+// without a closer one.
+FailureKind KindOfErrno(int errno_value);
 
-// The error number for an errno value; kPathFileAccessError for
-// any value without a closer one.
-int ErrorNumberOf(int errno_value);
-
-// Builds a PlatformError from an errno value, choosing the error number from it.
+// Builds a PlatformError from an errno value, its reason the system's text
+// and its kind KindOfErrno's.
 PlatformError ErrnoError(std::string operation, std::string path, int errno_value);
 
 }  // namespace Toolkit

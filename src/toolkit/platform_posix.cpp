@@ -17,7 +17,7 @@ QString Opener(const std::string& path) {
   const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
   if (opener.isEmpty()) {
     throw PlatformError("open the file manager for", path, "xdg-open was not found on PATH",
-                        ErrorNumber::kFileNotFound);
+                        FailureKind::kNotFound);
   }
   return opener;
 }

@@ -22,6 +22,7 @@
 #include "support/gif_writer.h"
 #include "support/json_fields.h"
 #include "support/process.h"
+#include "support/split_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -195,8 +196,8 @@ TEST_F(DropE2E, ADroppedAnimationIsDividedIntoTheWorkFolderByteForByte) {
   const fs::path gif = inputs_.path() / "walk.gif";
   GifTest::WriteBytes(gif, GifTest::Encode(GifTest::SolidFrames(3, 30, 20)));
   GifTest::TempDir expected;
-  FrameSplit::NoProgress quiet;
-  FrameSplit::SplitAnimation(gif.string(), expected.File("walk"), quiet);
+  Toolkit::NoProgress quiet;
+  GifTest::SplitAnimation(gif.string(), expected.File("walk"), quiet);
   EXPECT_EQ(DragOntoStrip(gif), "accepted\n");
   const auto last_frame_written = [&] {
     std::error_code missing;

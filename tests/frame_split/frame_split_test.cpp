@@ -9,18 +9,19 @@
 
 #include "support/gif_writer.h"
 #include "support/special_files.h"
+#include "support/split_files.h"
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
 
 namespace {
 
 using FrameSplit::DivideError;
-using FrameSplit::SplitAnimation;
 using GifTest::Bytes;
 using GifTest::Concat;
+using GifTest::SplitAnimation;
 
 // Records what the divider asks of the progress strip.
-class RecordingProgress final : public FrameSplit::SplitProgress {
+class RecordingProgress final : public Toolkit::Progress {
  public:
   explicit RecordingProgress(float width = 3495.0f) : width_(width) {}
   float Width() override {
@@ -164,8 +165,8 @@ TEST_F(Divider, OddLayoutsAreCutOnlyWhereBlocksStart) {
     GifTest::TempDir fresh;
     RecordingProgress progress;
     const std::string prefix = fresh.File("f");
-    const FrameSplit::SplitReport report =
-        FrameSplit::SplitAndReport(layout.source, "s", prefix, progress);
+    const GifTest::SplitReport report =
+        GifTest::SplitAndReport(layout.source, "s", prefix, progress);
     ASSERT_EQ(report.frames, static_cast<int>(layout.frames.size()));
     EXPECT_EQ(GifTest::ListNames(fresh.path()).size(), layout.frames.size());
     for (std::size_t k = 0; k < layout.frames.size(); ++k) {
@@ -203,17 +204,18 @@ TEST_F(Divider, SourcesThatCannotBeCutFailBeforeWritingAnything) {
   struct FailureCase {
     const char* name;
     Bytes source;
-    int number;
+    DivideError::Kind kind;
     std::int64_t offset;
   };
   const Bytes no_app = Concat({Header(), GifTest::FromText("NETSCAPE"), Gce(1), Image(1), {0x3B}});
   const Bytes at_zero = Concat({loop, Gce(1), Image(1), {0x3B}});
   const Bytes marks_before = Concat({Header(), Gce(1), Image(1), loop, {0x3B}});
   const std::vector<FailureCase> cases = {
-      {"looping signature without an application extension", no_app, 9,
+      {"looping signature without an application extension", no_app, DivideError::Kind::kNoHeader,
        static_cast<std::int64_t>(no_app.size())},
-      {"application extension at offset 0", at_zero, 9, 0},
-      {"every frame marker before the application extension", marks_before, 11,
+      {"application extension at offset 0", at_zero, DivideError::Kind::kNoHeader, 0},
+      {"every frame marker before the application extension", marks_before,
+       DivideError::Kind::kNoFrame,
        static_cast<std::int64_t>(Header().size() + Gce(1).size() + Image(1).size())},
   };
   for (const FailureCase& failure : cases) {
@@ -223,7 +225,7 @@ TEST_F(Divider, SourcesThatCannotBeCutFailBeforeWritingAnything) {
       SplitAnimation(failure.source, "s.gif", Prefix(), progress);
       ADD_FAILURE() << "no failure";
     } catch (const DivideError& error) {
-      EXPECT_EQ(error.number(), failure.number);
+      EXPECT_EQ(error.kind(), failure.kind);
       EXPECT_EQ(error.offset(), failure.offset);
       EXPECT_NE(std::string(error.what()).find("s.gif"), std::string::npos) << error.what();
     }
@@ -241,7 +243,7 @@ TEST_F(Divider, UnreadableSourcesFailAsPlatformErrors) {
     RecordingProgress progress;
     EXPECT_THROW(SplitAnimation(path, Prefix(), progress), Toolkit::PlatformError);
   }
-  FrameSplit::NoProgress progress;  // the in-memory form refuses no bytes the same way
+  Toolkit::NoProgress progress;  // the in-memory form refuses no bytes the same way
   EXPECT_THROW(SplitAnimation(Bytes{}, "s", Prefix(), progress), Toolkit::PlatformError);
   EXPECT_EQ(GifTest::ListNames(dir_.path()), std::vector<std::string>{"empty.gif"});
 }
@@ -310,7 +312,7 @@ TEST_F(Divider, EveryTruncatedPrefixOfAnAnimationIsHandled) {
     GifTest::TempDir fresh;
     try {
       const auto [written, damage] =
-          FrameSplit::SplitAndReport(prefix, "s", fresh.File("t"), progress);
+          GifTest::SplitAndReport(prefix, "s", fresh.File("t"), progress);
       EXPECT_EQ(damage.has_value(), written > 0 && length < whole.size()) << length;
       EXPECT_EQ(GifTest::ListNames(fresh.path()).size(), static_cast<std::size_t>(written));
       for (int k = 1; k <= written; ++k) {

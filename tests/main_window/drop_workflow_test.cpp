@@ -21,6 +21,7 @@
 #include "support/gif_writer.h"
 #include "support/process.h"
 #include "support/special_files.h"
+#include "support/split_files.h"
 #include "toolkit/image_control.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/scroll_bar.h"
@@ -85,8 +86,8 @@ TEST_F(Drop, TenSquareFramesGiveTheWorkedExampleLayout) {
 
   // Byte for byte what the divider writes on its own.
   GifTest::TempDir direct;
-  FrameSplit::NoProgress quiet;
-  FrameSplit::SplitAnimation(source, direct.File("anim"), quiet);
+  Toolkit::NoProgress quiet;
+  GifTest::SplitAnimation(source, direct.File("anim"), quiet);
   for (const auto& name : WorkFiles()) {
     EXPECT_EQ(GifTest::ReadBytes(work() / name), GifTest::ReadBytes(direct.path() / name)) << name;
   }
@@ -296,8 +297,8 @@ TEST_F(Drop, AFullDiskSaysSoAndLeavesNoHalfWrittenFrame) {
     EXPECT_EQ(form().CountLabel()->text(), "Mervane");
     // The frames that fitted are whole, and nothing else is there.
     GifTest::TempDir whole;
-    FrameSplit::NoProgress quiet;
-    FrameSplit::SplitAnimation(source, whole.File("anim"), quiet);
+    Toolkit::NoProgress quiet;
+    GifTest::SplitAnimation(source, whole.File("anim"), quiet);
     const auto files = WorkFiles();
     EXPECT_FALSE(files.empty());
     EXPECT_LT(files.size(), 40u);

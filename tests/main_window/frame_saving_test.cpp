@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
-#include "frame_split/split_progress.h"
 #include "main_window/frame_saving.h"
 #include "main_window/workflow_constants.h"
 #include "support/gif_writer.h"
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
+#include "toolkit/progress.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
                 "clip-sheet-2x1-4x4.json beside it."},
        }) {
     GifTest::TempDir folder;
-    FrameSplit::NoProgress quiet;
+    Toolkit::NoProgress quiet;
     const QString said = saving.Save({1, 3}, folder.Text(), kind, quiet);
     // The folder as a box shows it: in the system's own separators.
     const QString folder_text = QString::fromStdString(folder.Text());
@@ -75,7 +75,7 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
 TEST(FrameSaving, ASheetPastTheBudgetIsRefusedBeforeAnyFrameIsComposed) {
   const auto saving = SavingOf(GifTest::ConstantFrames(2, 8192, 8192, 8192, 8192), "/in/big.gif");
   GifTest::TempDir folder;
-  FrameSplit::NoProgress quiet;
+  Toolkit::NoProgress quiet;
   EXPECT_EQ(saving.Save({1, 2}, folder.Text(), SaveKind::kSheet, quiet),
             "Cannot save frames to " +
                 QDir::toNativeSeparators(QString::fromStdString(folder.Text())) +
@@ -90,7 +90,7 @@ TEST(FrameSaving, TheDroppedFileIsNeverWrittenOverAndNothingElseIsWritten) {
   GifTest::WriteBytes(folder.path() / "clip002.gif", bytes);  // dropped as this, named "clip"
   const auto saving = SavingOf(bytes, folder.File("clip002.gif"));
   for (const SaveKind kind : {SaveKind::kStoredGif, SaveKind::kFullFrameGif}) {
-    FrameSplit::NoProgress quiet;
+    Toolkit::NoProgress quiet;
     EXPECT_THROW(saving.Save({1, 2}, folder.Text(), kind, quiet), Toolkit::PlatformError);
     EXPECT_EQ(GifTest::ListNames(folder.path()), std::vector<std::string>{"clip002.gif"});
     EXPECT_EQ(GifTest::ReadBytes(folder.path() / "clip002.gif"), bytes);
@@ -108,7 +108,7 @@ TEST(FrameSaving, OneFrameIsAGifWhenItsNameSaysSoElseAPng) {
        {Case{2, "a.gif", "GIF89a"}, Case{2, "a.GIF", "GIF89a"}, Case{1, "a.png", "\x89PNG"},
         Case{1, "a.gif.png", "\x89PNG"}, Case{3, "a.png", ""}}) {
     GifTest::TempDir folder;
-    FrameSplit::NoProgress quiet;
+    Toolkit::NoProgress quiet;
     EXPECT_EQ(saving.SaveFrameAs(number, folder.File(name), quiet), !starts.empty()) << name;
     if (starts.empty()) {
       EXPECT_TRUE(GifTest::ListNames(folder.path()).empty());

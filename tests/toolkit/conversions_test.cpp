@@ -45,7 +45,7 @@ TEST(Conversions, RoundToNearestTiesToEvenAndOverflowFails) {
       Toolkit::CLng(c.value);
       ADD_FAILURE() << "no overflow";
     } catch (const Toolkit::PlatformError& error) {
-      EXPECT_EQ(error.number(), Toolkit::ErrorNumber::kOverflow);
+      EXPECT_EQ(error.kind(), Toolkit::FailureKind::kTooLarge);
     }
   }
 }

@@ -29,7 +29,7 @@ Toolkit::PlatformError FailureOf(Operation operation) {
     return error;
   }
   ADD_FAILURE() << "no failure";
-  return Toolkit::PlatformError("", "", "", 0);
+  return Toolkit::PlatformError("", "", "", Toolkit::FailureKind::kUnusable);
 }
 
 TEST(FileOps, WholeFileReadAndPieceWriteRoundTrip) {
@@ -62,7 +62,7 @@ TEST(FileOps, FailuresNameTheOperationThePathAndTheReason) {
 
   const auto not_found = FailureOf([&] { Toolkit::ReadWholeFile(missing); });
   EXPECT_EQ(not_found.path(), missing);
-  EXPECT_EQ(not_found.number(), Toolkit::ErrorNumber::kFileNotFound);
+  EXPECT_EQ(not_found.kind(), Toolkit::FailureKind::kNotFound);
   EXPECT_EQ(std::string(not_found.what()),
             "Cannot get the length of " + missing + ": No such file or directory");
 

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-namespace FrameSplit {
+namespace Toolkit {
 
-// What the divider needs of the window while it writes: a progress strip to
-// draw on and a way to let pending window events run. The window implements
-// it over its progress control; the command line over a terminal bar.
-class SplitProgress {
+// What long work needs of whoever shows it, the divider's cut and the
+// composer's saves alike: a progress strip to draw on and a way to let
+// pending window events run. The window implements it over its progress
+// control; the command line over a terminal bar.
+class Progress {
  public:
-  virtual ~SplitProgress() = default;
+  virtual ~Progress() = default;
 
   // Width of the strip, in its own units (twips in the window). Read once per
   // run, before the first frame is written.
@@ -25,7 +26,7 @@ class SplitProgress {
 };
 
 // A strip that shows nothing, for callers without one.
-class NoProgress final : public SplitProgress {
+class NoProgress final : public Progress {
  public:
   float Width() override { return 1.0f; }
   void DrawBox(float) override {}
@@ -33,4 +34,4 @@ class NoProgress final : public SplitProgress {
   void DoEvents() override {}
 };
 
-}  // namespace FrameSplit
+}  // namespace Toolkit

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// RGBA PNG files, written around libdeflate: their chunks are few and simple.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+
+struct libdeflate_compressor;
+
+namespace FrameCompose {
+
+// The first eight bytes of every PNG file.
+inline constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P',  'N',  'G',
+                                                              '\r', '\n', 0x1A, '\n'};
+// The extension of every PNG file written: frames, sheets and saved frames.
+inline constexpr char kPngExtension[] = ".png";
+
+// Writes 8-bit RGBA PNGs, one picture after another, keeping its
+// compressor and buffers from one to the next.
+class PngWriter {
+ public:
+  PngWriter();
+  ~PngWriter();
+  PngWriter(const PngWriter&) = delete;
+  PngWriter& operator=(const PngWriter&) = delete;
+
+  // The PNG file of `canvas`. Throws std::runtime_error for a picture of no
+  // pixels or data that cannot be compressed, std::bad_alloc when memory
+  // runs out. REQUIRES: canvas.pixels.size() == width * height.
+  std::vector<std::uint8_t> Write(const Canvas& canvas);
+
+  // Gives back every buffer larger than `most_kept` bytes.
+  void Release(std::size_t most_kept);
+
+ private:
+  std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor_;
+  std::vector<std::uint8_t> rows_;
+  // Room for the compressed rows, never cleared: only what libdeflate
+  // writes is touched, mostly a small part of its bound, so most of a large
+  // frame's pages are never faulted in, and a program ended mid-save (END)
+  // has that many fewer to give back before it is gone.
+  std::unique_ptr<std::uint8_t[]> packed_;
+  std::size_t packed_room_ = 0;
+};
+
+}  // namespace FrameCompose
