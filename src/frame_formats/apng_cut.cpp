@@ -142,7 +142,6 @@ class ChunkReader {
     }
     announced_ = count;
     plan_.plays = Png::ReadBig32(chunk.data.data() + 4);
-    plan_.frames.reserve(count);
     return {};
   }
 
