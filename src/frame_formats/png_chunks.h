@@ -39,11 +39,13 @@ struct Chunk {
   std::size_t offset = 0;  // of its length field
   ChunkType type{};
   std::span<const std::uint8_t> data;
+  // Where the next chunk's length field is.
   std::size_t end() const { return offset + kChunkFraming + data.size(); }
 };
 
 // The big-endian 32-bit value at `bytes`. REQUIRES: 4 readable bytes.
 std::uint32_t ReadBig32(const std::uint8_t* bytes);
+// The big-endian 16-bit value at `bytes`. REQUIRES: 2 readable bytes.
 std::uint16_t ReadBig16(const std::uint8_t* bytes);
 
 // True when `source` starts with the PNG signature.
