@@ -99,9 +99,7 @@ void ComposeApng(std::span<const std::uint8_t> source, const std::string& source
                  const FormatFrameSink& sink, AnimationRecord& animation,
                  const FormatComposeOptions& options) {
   ApngPlan plan;
-  if (const Status status = ReadApng(source, options.budgets, plan); !status.ok()) {
-    throw ComposeError(source_name, 0, status.offset, status.Reason());
-  }
+  RequireComposable(ReadApng(source, options.budgets, plan), source_name);
   animation = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.plays, 0};
   for (const ApngFrame& frame : plan.frames) animation.total_delay_ms += frame.record.delay_ms;
 

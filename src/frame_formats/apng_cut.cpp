@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "frame_formats/apng_cut.h"
 
+#include <algorithm>
 #include <string>
 
 #include "frame_formats/png_chunks.h"
-#include "frame_split/frame_split.h"
-#include "toolkit/platform_error.h"
 
 namespace FrameFormats {
 namespace {
@@ -275,11 +274,7 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
 ApngPlan PlanApngCuts(std::span<const std::uint8_t> source, const std::string& source_name,
                       const Budgets& budgets) {
   ApngPlan plan;
-  const Status status = ReadApng(source, budgets, plan);
-  if (!status.ok()) {
-    throw FrameSplit::DivideError(source_name, static_cast<std::int64_t>(status.offset),
-                                  status.Reason(), Toolkit::ErrorNumber::kSubscriptOutOfRange);
-  }
+  RequireCuttable(ReadApng(source, budgets, plan), source_name);
   return plan;
 }
 

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "frame_formats/format_status.h"
 
+#include "frame_compose/frame_compose.h"
+#include "frame_split/frame_split.h"
+#include "toolkit/platform_error.h"
+
 namespace FrameFormats {
 
 const char* FaultText(Fault fault) {
@@ -51,6 +55,19 @@ std::string Status::Reason() const {
   std::string reason = FaultText(fault);
   if (!detail.empty()) reason += " (" + detail + ")";
   return reason;
+}
+
+void RequireCuttable(const Status& status, const std::string& source_name) {
+  if (status.ok()) return;
+  // The number only sorts the failure for the window's boundary, which
+  // shows the message alone for a source that cannot be cut.
+  throw FrameSplit::DivideError(source_name, static_cast<std::int64_t>(status.offset),
+                                status.Reason(), Toolkit::ErrorNumber::kSubscriptOutOfRange);
+}
+
+void RequireComposable(const Status& status, const std::string& source_name) {
+  if (!status.ok())
+    throw FrameCompose::ComposeError(source_name, 0, status.offset, status.Reason());
 }
 
 bool CanvasFits(std::uint64_t width, std::uint64_t height, const Budgets& budgets) {

@@ -48,6 +48,13 @@ struct Status {
   std::string Reason() const;
 };
 
+// Throws FrameSplit::DivideError naming `source_name`, the byte and the
+// reason when `status` holds a fault; does nothing otherwise. For the cut.
+void RequireCuttable(const Status& status, const std::string& source_name);
+// The same with FrameCompose::ComposeError, before the first frame. For
+// the composers.
+void RequireComposable(const Status& status, const std::string& source_name);
+
 // Canvas bytes at 4 bytes a pixel; the same limit as a GIF's screen.
 inline constexpr std::size_t kLargestCanvasBytes = std::size_t{256} << 20;
 // More frames than this are refused before any is read: each frame is

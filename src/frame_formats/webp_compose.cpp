@@ -22,9 +22,7 @@ void ComposeWebp(std::span<const std::uint8_t> source, const std::string& source
                  const FormatFrameSink& sink, AnimationRecord& animation,
                  const FormatComposeOptions& options) {
   WebpPlan plan;
-  if (const Status status = ReadWebp(source, options.budgets, plan); !status.ok()) {
-    throw FrameCompose::ComposeError(source_name, 0, status.offset, status.Reason());
-  }
+  RequireComposable(ReadWebp(source, options.budgets, plan), source_name);
   animation = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count, 0};
   for (const FrameRecord& record : plan.frames) animation.total_delay_ms += record.delay_ms;
 

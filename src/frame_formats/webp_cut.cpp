@@ -6,11 +6,10 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "frame_formats/format_sniff.h"
 #include "frame_formats/webp_chunks.h"
-#include "frame_split/frame_split.h"
-#include "toolkit/platform_error.h"
 
 namespace FrameFormats {
 namespace {
@@ -129,11 +128,7 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
 WebpPlan PlanWebpCuts(std::span<const std::uint8_t> source, const std::string& source_name,
                       const Budgets& budgets) {
   WebpPlan plan;
-  const Status status = ReadWebp(source, budgets, plan);
-  if (!status.ok()) {
-    throw FrameSplit::DivideError(source_name, static_cast<std::int64_t>(status.offset),
-                                  status.Reason(), Toolkit::ErrorNumber::kSubscriptOutOfRange);
-  }
+  RequireCuttable(ReadWebp(source, budgets, plan), source_name);
   return plan;
 }
 
