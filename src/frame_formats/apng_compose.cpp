@@ -5,11 +5,14 @@
 #include <png.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "frame_formats/apng_cut.h"
 #include "frame_formats/format_compose.h"
+#include "frame_formats/png_chunks.h"
 
 namespace FrameFormats {
 namespace {
@@ -19,26 +22,73 @@ using FrameCompose::ComposeError;
 
 constexpr int kOpaque = 255;
 
+// Rows decoded between two calls of the caller's pump: about 64 K pixels.
+constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
+
+// The frame file's bytes, handed to libpng as it asks for them.
+struct MemorySource {
+  const std::vector<std::uint8_t>& file;
+  std::size_t at = 0;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
+  auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
+  if (count > source->file.size() - source->at) png_error(png, "the frame file ends early");
+  std::memcpy(out, source->file.data() + source->at, count);
+  source->at += count;
+}
+
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+// libpng's read state, destroyed however decoding ends.
+struct PngReadState {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  ~PngReadState() { png_destroy_read_struct(&png, &info, nullptr); }
+};
+
 // Decodes `file` (a frame's exact cut) into `pixels` as 8-bit RGBA, not
-// premultiplied; false when libpng refuses it. A 16-bit image without
-// gamma facts is taken as sRGB, as viewers show it, not as linear light.
+// premultiplied, row by row, calling `pump` now and then; false when
+// libpng refuses it. 16-bit samples keep their high byte, as viewers show
+// them. Only rows and the header are read: the frame file holds nothing
+// after its data that matters.
 bool DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& record,
-                 std::vector<std::uint8_t>& pixels) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.flags = PNG_IMAGE_FLAG_16BIT_sRGB;
-  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return false;
-  image.format = PNG_FORMAT_RGBA;
-  if (image.width != static_cast<png_uint_32>(record.width) ||
-      image.height != static_cast<png_uint_32>(record.height)) {
-    png_image_free(&image);
+                 std::vector<std::uint8_t>& pixels, const std::function<void()>& pump) {
+  PngReadState state;  // made before setjmp, so that a longjmp skips no destructor
+  if (!state.png || !state.info) return false;
+  MemorySource source{file};
+  const std::size_t row_bytes = static_cast<std::size_t>(record.width) * 4;
+  pixels.resize(row_bytes * static_cast<std::size_t>(record.height));
+  if (setjmp(png_jmpbuf(state.png))) return false;
+  png_set_read_fn(state.png, &source, ReadFromMemory);
+  png_set_user_limits(state.png, Png::kLargestValue, Png::kLargestValue);
+  png_read_info(state.png, state.info);
+  const int colour = png_get_color_type(state.png, state.info);
+  const bool transparency = png_get_valid(state.png, state.info, PNG_INFO_tRNS) != 0;
+  if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(state.png);
+  if (png_get_bit_depth(state.png, state.info) < 8) png_set_expand(state.png);
+  if (transparency) png_set_tRNS_to_alpha(state.png);
+  png_set_strip_16(state.png);
+  if ((colour & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(state.png);
+  if ((colour & PNG_COLOR_MASK_ALPHA) == 0 && !transparency) {
+    png_set_add_alpha(state.png, 0xFF, PNG_FILLER_AFTER);
+  }
+  const int passes = png_set_interlace_handling(state.png);
+  png_read_update_info(state.png, state.info);
+  if (png_get_image_width(state.png, state.info) != static_cast<png_uint_32>(record.width) ||
+      png_get_image_height(state.png, state.info) != static_cast<png_uint_32>(record.height) ||
+      png_get_rowbytes(state.png, state.info) != row_bytes) {
     return false;
   }
-  pixels.resize(PNG_IMAGE_SIZE(image));
-  const bool read = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return read;
+  const std::size_t rows_between_pumps =
+      std::max<std::size_t>(1, kPixelsBetweenPumps / record.width);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < record.height; ++y) {
+      png_read_row(state.png, pixels.data() + static_cast<std::size_t>(y) * row_bytes, nullptr);
+      if (pump && (y + 1) % rows_between_pumps == 0) pump();
+    }
+  }
+  return true;
 }
 
 // Blends one source pixel over one canvas pixel, both RGBA bytes not
@@ -113,7 +163,8 @@ void ComposeApng(std::span<const std::uint8_t> source, const std::string& source
   for (const ApngFrame& frame : plan.frames) {
     const FrameRecord& record = frame.record;
     if (options.pump) options.pump();
-    if (!DecodeFrame(ApngFrameFileBytes(source, plan, record.number), record, pixels)) {
+    if (!DecodeFrame(ApngFrameFileBytes(source, plan, record.number), record, pixels,
+                     options.pump)) {
       throw ComposeError(source_name, record.number, frame.control_offset,
                          FaultText(Fault::kBadImageData));
     }

@@ -23,8 +23,9 @@ using FormatFrameSink =
 
 struct FormatComposeOptions {
   Budgets budgets;
-  // Called once before each frame is decoded, so that a caller with a
-  // window can let its events run.
+  // Called before each frame is decoded and, for APNG, about every 64 K
+  // pixels while it is, so that a caller with a window can let its events
+  // run. It may throw to stop reading.
   std::function<void()> pump;
 };
 

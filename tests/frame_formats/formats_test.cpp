@@ -369,6 +369,31 @@ TEST(ApngCompose, DelaysAndTheDefaultImage) {
   EXPECT_EQ(composed.canvases[1].pixels, (std::vector<std::uint32_t>{0, kRed, kBlue, 0}));
 }
 
+TEST(ApngCompose, PumpsWhileALargeFrameIsDecodedAndMayStopIt) {
+  ApngTest::Animation animation;
+  animation.width = 512, animation.height = 256;  // two pumps' worth of pixels a frame
+  animation.frames = {ApngTest::Solid(0, 0, 512, 256, kRed),
+                      ApngTest::Solid(0, 0, 512, 256, kBlue)};
+  const Bytes source = ApngTest::Encode(animation);
+  FrameFormats::FormatComposeOptions options;
+  int pumps = 0;
+  options.pump = [&] { ++pumps; };
+  FrameFormats::AnimationRecord record;
+  const auto sink = [](const auto&, const auto&) { return true; };
+  FrameFormats::ComposeApng(source, "s", sink, record, options);
+  EXPECT_GE(pumps, 2 * (1 + 2));  // before each frame, and twice within it
+  struct Stop {};
+  int frames = 0;
+  options.pump = [&] {
+    if (++pumps % 2 == 0) throw Stop{};
+  };
+  EXPECT_THROW(
+      FrameFormats::ComposeApng(
+          source, "s", [&](const auto&, const auto&) { return ++frames, true; }, record, options),
+      Stop);
+  EXPECT_EQ(frames, 0);
+}
+
 // --- Hostile files ---------------------------------------------------------
 
 ApngTest::Animation ThreeFrames() {
@@ -515,7 +540,9 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
     FrameFormats::WebpPlan plan;
     const Fault fault = FrameFormats::ReadWebp(webp, c.budgets, plan).fault;
     EXPECT_NE(fault, Fault::kNone) << c.name;
-    if (c.fault != Fault::kNone) EXPECT_EQ(fault, c.fault) << c.name;
+    if (c.fault != Fault::kNone) {
+      EXPECT_EQ(fault, c.fault) << c.name;
+    }
     FrameFormats::FormatComposeOptions options;
     options.budgets = c.budgets;
     FrameFormats::AnimationRecord animation;
