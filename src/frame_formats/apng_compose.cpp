@@ -103,8 +103,8 @@ void Over(const std::uint8_t* from, std::uint8_t* to) {
   const int own = alpha * kOpaque, under = (kOpaque - alpha) * to[3];
   const int sum = own + under;
   for (int c = 0; c < 3; ++c)
-    to[c] = static_cast<std::uint8_t>((from[c] * own + to[c] * under) / sum);
-  to[3] = static_cast<std::uint8_t>(sum / kOpaque);
+    to[c] = static_cast<std::uint8_t>((from[c] * own + to[c] * under + sum / 2) / sum);
+  to[3] = static_cast<std::uint8_t>((sum + kOpaque / 2) / kOpaque);
 }
 
 // Draws the frame's pixels into its region of `canvas`.
