@@ -12,8 +12,9 @@
 set -euo pipefail
 
 build=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev libdeflate-dev
+  libwebp-dev libpng-dev
   fonts-ipafont-gothic xdg-utils)
-test=(libgtest-dev xvfb xdotool x11-utils imagemagick)
+test=(libgtest-dev xvfb xdotool x11-utils imagemagick webp apngasm)
 package=(desktop-file-utils appstream man-db lintian dpkg-dev file)
 sanitize=(clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine dpkg-dev nsis zip cmark)

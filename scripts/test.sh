@@ -67,12 +67,18 @@ stage_sanitize() {
 }
 
 stage_fuzz() {
-  echo "== fuzzing the divider, the thumbnails composed from its frame files, and the composer"
+  echo "== fuzzing the divider, the thumbnails composed from its frame files, the composer," \
+    "and the animated WebP and APNG readers"
   "$root/scripts/build.sh" "$root/build-fuzz" -DMERVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
   local target corpus log lengths
-  for target in frame_split_fuzz thumbnail_fuzz compose_fuzz; do
+  for target in frame_split_fuzz thumbnail_fuzz compose_fuzz webp_fuzz apng_fuzz; do
     corpus="$root/build-fuzz/corpus-$target"
-    rm -rf "$corpus" && "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus"
+    rm -rf "$corpus"
+    case "$target" in
+      webp_fuzz) "$root/build-fuzz/fuzz/make_format_corpus" "$corpus" webp ;;
+      apng_fuzz) "$root/build-fuzz/fuzz/make_format_corpus" "$corpus" apng ;;
+      *) "$root/build-fuzz/fuzz/make_fuzz_corpus" "$corpus" ;;
+    esac
     log="$root/build-fuzz/$target.log"
     # The divider's inputs grow as large as the corpus's largest file at once.
     lengths=(-max_len=8192)

@@ -22,6 +22,7 @@ class DivideError : public std::runtime_error {
   enum class Kind {
     kNoHeader,  // no header bytes before the first application extension
     kNoFrame,   // no frame after it
+    kDamaged,   // a WebP's or APNG's chunks do not hold together; the reason says how
   };
   DivideError(const std::string& source_name, std::int64_t offset, const std::string& reason,
               Kind kind);

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Frames of an animated WebP or an APNG as a viewer shows them, streamed:
+// one canvas (and, for APNG's dispose-to-previous, a copy of one frame's
+// region), whatever the number of frames.
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_formats/format_status.h"
+
+namespace FrameFormats {
+
+// Receives each frame in play order, composed on the whole canvas, as it
+// stands before its own dispose op. The canvas (RGBA, not premultiplied;
+// pixels no frame has covered are transparent black) is valid only during
+// the call. Returns false to stop reading.
+using FormatFrameSink =
+    std::function<bool(const FrameRecord& record, const FrameCompose::Canvas& canvas)>;
+
+struct FormatComposeOptions {
+  Budgets budgets;
+  // Called before each frame is decoded and, for APNG, about every 64 K
+  // pixels while it is, so that a caller with a window can let its events
+  // run. It may throw to stop reading.
+  std::function<void()> pump;
+};
+
+// Reads `source` as an animated WebP (ReadWebp) and hands every frame,
+// composed by libwebp's animation decoder, to `sink`, filling `animation`
+// before the first. The budgets are checked from the headers before the
+// decoder is made. Throws FrameCompose::ComposeError (naming
+// `source_name`, the frame and the byte) for a file ReadWebp refuses or a
+// frame that cannot be decoded; frames handed on before stay handed on.
+// REQUIRES: nothing.
+void ComposeWebp(std::span<const std::uint8_t> source, const std::string& source_name,
+                 const FormatFrameSink& sink, AnimationRecord& animation,
+                 const FormatComposeOptions& options = {});
+
+// Reads `source` as an APNG (ReadApng) and hands every frame to `sink`:
+// each frame's image decoded by libpng from its exact cut
+// (ApngFrameFileBytes), drawn at its place with its blend op (source
+// replaces, over composes by alpha), then its dispose op applied before
+// the next (none, background clears the region to transparent black,
+// previous puts back the region as it was; previous on the first frame
+// acts as background). A default image that is not a frame is not shown.
+// A file cut short ends after its last whole frame. Throws as ComposeWebp,
+// also for a frame whose image data libpng cannot decode.
+// REQUIRES: nothing.
+void ComposeApng(std::span<const std::uint8_t> source, const std::string& source_name,
+                 const FormatFrameSink& sink, AnimationRecord& animation,
+                 const FormatComposeOptions& options = {});
+
+}  // namespace FrameFormats

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#include "frame_formats/png_chunks.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <string>
+
+#include "frame_compose/frame_files.h"
+
+namespace FrameFormats::Png {
+
+std::uint32_t ReadBig32(const std::uint8_t* bytes) {
+  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+         std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+std::uint16_t ReadBig16(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+bool HasSignature(std::span<const std::uint8_t> source) {
+  const auto& signature = FrameCompose::kPngSignature;
+  return source.size() >= signature.size() &&
+         std::equal(signature.begin(), signature.end(), source.begin());
+}
+
+Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool check_crc,
+                 Chunk& chunk) {
+  const std::size_t left = source.size() - offset;
+  if (left < kChunkFraming) return {Fault::kPastEnd, offset, {}};
+  const std::uint8_t* at = source.data() + offset;
+  const std::uint32_t length = ReadBig32(at);
+  if (length > kLargestValue) {
+    return {Fault::kChunkLength, offset, std::to_string(length) + " bytes"};
+  }
+  if (length > left - kChunkFraming) {
+    return {Fault::kPastEnd, offset,
+            std::to_string(length) + " bytes claimed, " + std::to_string(left - kChunkFraming) +
+                " left"};
+  }
+  chunk.offset = offset;
+  std::copy(at + 4, at + 8, chunk.type.letters);
+  chunk.data = source.subspan(offset + 8, length);
+  if (check_crc) {
+    // libdeflate's CRC-32 is PNG's: the same polynomial, over type and data.
+    const std::uint32_t crc = static_cast<std::uint32_t>(libdeflate_crc32(0, at + 4, 4 + length));
+    if (crc != ReadBig32(at + 8 + length)) {
+      return {Fault::kChunkCrc, offset, std::string(chunk.type.letters, 4)};
+    }
+  }
+  return {};
+}
+
+void PutChunk(std::vector<std::uint8_t>& out, ChunkType type, std::span<const std::uint8_t> data) {
+  const auto put32 = [&out](std::uint32_t value) {
+    out.insert(out.end(),
+               {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+                static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
+  };
+  put32(static_cast<std::uint32_t>(data.size()));
+  const std::size_t type_at = out.size();
+  out.insert(out.end(), type.letters, type.letters + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  put32(static_cast<std::uint32_t>(libdeflate_crc32(0, out.data() + type_at, 4 + data.size())));
+}
+
+}  // namespace FrameFormats::Png

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The animated WebP's blocks: VP8X (canvas and flags), ANIM (loop count
+// and background) and one ANMF chunk per frame, holding the frame's
+// region, duration, dispose and blend bits and its own bitstream (VP8 with
+// an optional ALPH, or VP8L). The chunk headers are walked here, for the
+// budgets and for reasons a user can act on; libwebp's demux and mux
+// libraries then check and cut the container.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "frame_formats/format_status.h"
+
+namespace FrameFormats {
+
+struct WebpPlan {
+  int width = 0, height = 0;  // the canvas
+  long long loop_count = 0;   // 0 = for ever
+  std::vector<FrameRecord> frames;
+};
+
+// Reads the container of `source` into `plan`: RIFF/WEBP, VP8X with the
+// animation flag, ANIM before the first ANMF, every chunk within the file
+// (kPastEnd: a truncated file is refused whole, since libwebp's mux
+// library reads only whole files), every frame within the canvas, the
+// canvas and the number of ANMF chunks within the budgets (checked before
+// libwebp allocates anything for them), then libwebp's own checks
+// (kLibraryRefused). Nothing is decoded. Returns kNotThisFormat for a file
+// that is not an animated WebP. REQUIRES: nothing.
+Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, WebpPlan& plan);
+
+// ReadWebp, throwing FrameSplit::DivideError naming `source_name`, the
+// byte and the reason on any fault.
+WebpPlan PlanWebpCuts(std::span<const std::uint8_t> source, const std::string& source_name,
+                      const Budgets& budgets = {});
+
+// The still WebP file of frame `number` (1-based): that frame's own
+// bitstream (VP8 or VP8L, with its ALPH), unchanged, in a RIFF container of
+// the frame's own size, exactly as libwebp's mux library writes a frame it
+// extracts. Throws std::runtime_error when the library cannot (it ran out
+// of memory). REQUIRES: ReadWebp accepted this `source`, 1 <= number <=
+// its frame count.
+std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source, int number);
+
+}  // namespace FrameFormats

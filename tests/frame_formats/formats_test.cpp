@@ -1,0 +1,604 @@
+// SPDX-License-Identifier: MIT
+// Animated WebP and APNG: sniffing, the exact cut and frames as they
+// appear, on files made by Debian's own encoders (img2webp, gif2webp,
+// apngasm) and compared with libwebp's own frame extraction (webpmux) and
+// decoder (dwebp); hostile files made by changing a few bytes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_files.h"
+#include "frame_formats/apng_cut.h"
+#include "frame_formats/format_compose.h"
+#include "frame_formats/format_sniff.h"
+#include "frame_formats/png_chunks.h"
+#include "frame_formats/webp_cut.h"
+#include "frame_split/frame_split.h"
+#include "support/apng_writer.h"
+#include "support/gif_writer.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using FrameCompose::Canvas;
+using FrameFormats::Fault;
+using Bytes = std::vector<std::uint8_t>;
+
+enum class Alpha { kOpaque, kBinary, kPartial };
+
+std::uint32_t Rgba(int r, int g, int b, int a) {
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                 static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(a)};
+  std::uint32_t pixel;
+  std::memcpy(&pixel, bytes, 4);
+  return pixel;
+}
+
+// Pictures whose later frames change a moving part of the first, so that
+// encoders store sub-rectangles and blend them.
+std::vector<Canvas> Pictures(int width, int height, int count, Alpha alpha) {
+  std::vector<Canvas> pictures;
+  for (int k = 0; k < count; ++k) {
+    Canvas canvas{width, height, {}, {}, {}, -1};
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const bool changed = k > 0 && x >= k && x < k + width / 2 && y >= k / 2;
+        const int t = changed ? k : 0;
+        int a = 255;
+        if (alpha == Alpha::kBinary) a = (x + y + t) % 3 == 0 ? 0 : 255;
+        if (alpha == Alpha::kPartial) a = (x * 29 + y * 11 + t * 40) & 255;
+        canvas.pixels.push_back(a == 0 ? 0u
+                                       : Rgba((x * 37 + t * 50) & 255, (y * 59 + t * 13) & 255,
+                                              ((x ^ y) * 7 + t * 90) & 255, a));
+      }
+    }
+    pictures.push_back(std::move(canvas));
+  }
+  return pictures;
+}
+
+// Encoders may keep any colour under a fully transparent pixel.
+std::vector<std::uint32_t> Visible(const std::vector<std::uint32_t>& pixels) {
+  std::vector<std::uint32_t> out = pixels;
+  for (std::uint32_t& pixel : out) {
+    if ((pixel >> 24) == 0) pixel = 0;  // little-endian: A is the high byte
+  }
+  return out;
+}
+
+std::string Tool(const std::string& name) { return "/usr/bin/" + name; }
+
+bool HaveTools(std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (!std::filesystem::exists(Tool(name))) return false;
+  }
+  return true;
+}
+
+void RunTool(const std::vector<std::string>& argv) {
+  const GifTest::ProcessResult result = GifTest::RunProcess(argv);
+  ASSERT_EQ(result.exit_code, 0) << argv[0] << ": " << result.err;
+}
+
+// Writes `pictures` as PNG files in `dir`; returns their paths.
+std::vector<std::string> WritePngs(const GifTest::TempDir& dir,
+                                   const std::vector<Canvas>& pictures) {
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    paths.push_back(dir.File("in" + std::to_string(i + 10) + ".png"));
+    GifTest::WriteBytes(paths.back(), FrameCompose::EncodePng(pictures[i]));
+  }
+  return paths;
+}
+
+struct Composed {
+  std::vector<FrameFormats::FrameRecord> records;
+  std::vector<Canvas> canvases;
+};
+
+using Composer = std::function<void(
+    std::span<const std::uint8_t>, const std::string&, const FrameFormats::FormatFrameSink&,
+    FrameFormats::AnimationRecord&, const FrameFormats::FormatComposeOptions&)>;
+
+Composed ComposeAll(const Composer& compose, const Bytes& source) {
+  Composed out;
+  FrameFormats::AnimationRecord animation;
+  compose(source, "source",
+          [&](const FrameFormats::FrameRecord& record, const Canvas& canvas) {
+            out.records.push_back(record);
+            out.canvases.push_back(canvas);
+            return true;
+          },
+          animation, {});
+  return out;
+}
+
+// The width and height a PAM file's header gives.
+std::pair<int, int> PamSize(const Bytes& pam) {
+  const std::string text(pam.begin(), pam.begin() + std::min<std::size_t>(pam.size(), 100));
+  const auto field = [&](const char* name) {
+    const std::size_t at = text.find(name);
+    return at == std::string::npos ? -1 : std::stoi(text.substr(at + std::strlen(name)));
+  };
+  return {field("WIDTH "), field("HEIGHT ")};
+}
+
+// --- WebP, against libwebp's own tools -------------------------------------
+
+struct WebpCase {
+  const char* name;
+  std::vector<std::string> options;
+  int width, height, frames;
+  Alpha alpha;
+  bool lossless;
+};
+
+class WebpRoundTrip : public testing::TestWithParam<WebpCase> {};
+
+TEST_P(WebpRoundTrip, CutMatchesWebpmuxAndFramesComeBack) {
+  if (!HaveTools({"img2webp", "webpmux", "dwebp"})) GTEST_SKIP() << "webp tools missing";
+  const WebpCase& c = GetParam();
+  GifTest::TempDir dir;
+  const std::vector<Canvas> pictures = Pictures(c.width, c.height, c.frames, c.alpha);
+  const std::vector<std::string> pngs = WritePngs(dir, pictures);
+  std::vector<std::string> argv = {Tool("img2webp")};
+  for (std::size_t i = 0; i < pngs.size(); ++i) {
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    argv.insert(argv.end(), {"-d", std::to_string(40 + 30 * i), pngs[i]});
+  }
+  argv.insert(argv.end(), {"-o", dir.File("anim.webp")});
+  ASSERT_NO_FATAL_FAILURE(RunTool(argv));
+  const Bytes source = GifTest::ReadBytes(dir.File("anim.webp"));
+  EXPECT_EQ(FrameFormats::SniffFormat(source), FrameFormats::SourceFormat::kAnimatedWebp);
+
+  const FrameFormats::WebpPlan plan = FrameFormats::PlanWebpCuts(source, "anim.webp");
+  ASSERT_EQ(plan.frames.size(), pictures.size());
+  for (int n = 1; n <= c.frames; ++n) {
+    const std::string reference = dir.File("ref" + std::to_string(n) + ".webp");
+    const std::string ours = dir.File("ours" + std::to_string(n) + ".webp");
+    ASSERT_NO_FATAL_FAILURE(RunTool({Tool("webpmux"), "-get", "frame", std::to_string(n),
+                                     dir.File("anim.webp"), "-o", reference}));
+    const Bytes cut = FrameFormats::WebpFrameFileBytes(source, n);
+    EXPECT_EQ(cut, GifTest::ReadBytes(reference)) << "frame " << n;
+    EXPECT_EQ(FrameFormats::SniffFormat(cut), FrameFormats::SourceFormat::kStillWebp);
+    // The region the plan gives is the size an independent decoder finds.
+    GifTest::WriteBytes(ours, cut);
+    ASSERT_NO_FATAL_FAILURE(RunTool({Tool("dwebp"), ours, "-pam", "-o", ours + ".pam"}));
+    const FrameFormats::FrameRecord& record = plan.frames[n - 1];
+    EXPECT_EQ(PamSize(GifTest::ReadBytes(ours + ".pam")),
+              std::make_pair(record.width, record.height));
+    EXPECT_EQ(record.delay_ms, 40 + 30 * (n - 1));
+  }
+
+  const Composed composed = ComposeAll(FrameFormats::ComposeWebp, source);
+  ASSERT_EQ(composed.canvases.size(), pictures.size());
+  if (c.lossless) {
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+      EXPECT_EQ(Visible(composed.canvases[i].pixels), Visible(pictures[i].pixels))
+          << "frame " << i + 1;
+    }
+  } else {
+    // Frame 1 covers the empty canvas: it is the first cut as dwebp decodes it.
+    const Bytes pam = GifTest::ReadBytes(dir.File("ours1.webp.pam"));
+    const std::size_t size = composed.canvases[0].pixels.size() * 4;
+    ASSERT_GE(pam.size(), size);
+    EXPECT_EQ(
+        0, std::memcmp(pam.data() + pam.size() - size, composed.canvases[0].pixels.data(), size));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, WebpRoundTrip,
+    testing::Values(WebpCase{"lossless_alpha_odd", {"-lossless"}, 17, 9, 4, Alpha::kPartial, true},
+                    WebpCase{"lossless_cutout", {"-lossless"}, 31, 7, 3, Alpha::kBinary, true},
+                    WebpCase{"lossy", {"-lossy", "-q", "70"}, 15, 11, 3, Alpha::kOpaque, false},
+                    WebpCase{"lossy_alpha", {"-lossy"}, 13, 13, 3, Alpha::kPartial, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WebpFromGif, Gif2webpFramesMatchTheGifComposer) {
+  if (!HaveTools({"gif2webp", "webpmux"})) GTEST_SKIP() << "webp tools missing";
+  GifTest::TempDir dir;
+  GifTest::Animation gif = GifTest::SolidFrames(4, 7, 5);
+  gif.frames[1].left = 2, gif.frames[1].width = 3, gif.frames[1].disposal = 2;
+  gif.frames[2].transparent = 0, gif.frames[3].disposal = 3;
+  const Bytes gif_bytes = GifTest::Encode(gif);
+  GifTest::WriteBytes(dir.File("a.gif"), gif_bytes);
+  ASSERT_NO_FATAL_FAILURE(
+      RunTool({Tool("gif2webp"), "-quiet", dir.File("a.gif"), "-o", dir.File("a.webp")}));
+  const Bytes source = GifTest::ReadBytes(dir.File("a.webp"));
+  std::vector<Canvas> expected;
+  FrameCompose::AnimationFacts facts;
+  FrameCompose::Compose(
+      gif_bytes, "a.gif",
+      [&](const FrameCompose::FrameFacts&, const Canvas* canvas) {
+        return expected.push_back(*canvas), true;
+      },
+      facts);
+  const Composed composed = ComposeAll(FrameFormats::ComposeWebp, source);
+  ASSERT_EQ(composed.canvases.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(Visible(composed.canvases[i].pixels), Visible(expected[i].pixels)) << i + 1;
+  }
+}
+
+// --- APNG, made by apngasm -------------------------------------------------
+
+struct ApngCase {
+  const char* name;
+  int width, height, frames;
+  Alpha alpha;
+  bool skip_first;  // apngasm -f: the first picture is a default image only
+};
+
+class ApngRoundTrip : public testing::TestWithParam<ApngCase> {};
+
+TEST_P(ApngRoundTrip, FramesComeBackAndCutsHoldTheFramesData) {
+  if (!HaveTools({"apngasm"})) GTEST_SKIP() << "apngasm missing";
+  const ApngCase& c = GetParam();
+  GifTest::TempDir dir;
+  const std::vector<Canvas> pictures = Pictures(c.width, c.height, c.frames, c.alpha);
+  std::vector<std::string> argv = {Tool("apngasm"), dir.File("anim.png")};
+  const std::vector<std::string> pngs = WritePngs(dir, pictures);
+  argv.insert(argv.end(), pngs.begin(), pngs.end());
+  argv.insert(argv.end(), {"3", "20"});
+  if (c.skip_first) argv.push_back("-f");
+  ASSERT_NO_FATAL_FAILURE(RunTool(argv));
+  const Bytes source = GifTest::ReadBytes(dir.File("anim.png"));
+  ASSERT_EQ(FrameFormats::SniffFormat(source), FrameFormats::SourceFormat::kApng);
+
+  const FrameFormats::ApngPlan plan = FrameFormats::PlanApngCuts(source, "anim.png");
+  const std::size_t first = c.skip_first ? 1 : 0;
+  ASSERT_EQ(plan.frames.size(), pictures.size() - first);
+  EXPECT_EQ(plan.default_image_is_frame, !c.skip_first);
+  for (const FrameFormats::ApngFrame& frame : plan.frames) {
+    const Bytes cut = FrameFormats::ApngFrameFileBytes(source, plan, frame.record.number);
+    EXPECT_EQ(FrameFormats::SniffFormat(cut), FrameFormats::SourceFormat::kPng);
+    // Every chunk whole, IHDR the frame's size, and the IDATs' data the
+    // frame's own data in order.
+    namespace Png = FrameFormats::Png;
+    Png::Chunk chunk;
+    Bytes cut_data, own_data;
+    for (std::size_t at = Png::kSignatureSize; at < cut.size(); at = chunk.end()) {
+      ASSERT_TRUE(Png::ReadChunk(cut, at, true, chunk).ok());
+      if (chunk.type == Png::kImageHeader) {
+        EXPECT_EQ(Png::ReadBig32(chunk.data.data()),
+                  static_cast<std::uint32_t>(frame.record.width));
+        EXPECT_EQ(Png::ReadBig32(chunk.data.data() + 4),
+                  static_cast<std::uint32_t>(frame.record.height));
+      }
+      if (chunk.type == Png::kImageData)
+        cut_data.insert(cut_data.end(), chunk.data.begin(), chunk.data.end());
+    }
+    for (const FrameFormats::ByteRange& range : frame.data) {
+      own_data.insert(own_data.end(), source.begin() + range.offset,
+                      source.begin() + range.offset + range.length);
+    }
+    EXPECT_EQ(cut_data, own_data);
+    EXPECT_FALSE(own_data.empty());
+  }
+
+  const Composed composed = ComposeAll(FrameFormats::ComposeApng, source);
+  ASSERT_EQ(composed.canvases.size(), pictures.size() - first);
+  for (std::size_t i = 0; i < composed.canvases.size(); ++i) {
+    EXPECT_EQ(Visible(composed.canvases[i].pixels), Visible(pictures[i + first].pixels)) << i + 1;
+    EXPECT_EQ(composed.records[i].delay_ms, 150);  // 3/20 s
+    EXPECT_EQ(composed.records[i].delay_den, 20);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, ApngRoundTrip,
+                         testing::Values(ApngCase{"rgba_odd", 19, 7, 4, Alpha::kPartial, false},
+                                         ApngCase{"cutout", 12, 10, 3, Alpha::kBinary, false},
+                                         ApngCase{"opaque", 16, 16, 3, Alpha::kOpaque, false},
+                                         ApngCase{"default_image_apart", 9, 5, 4, Alpha::kPartial,
+                                                  true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- APNG compose rules, on files made here -------------------------------
+
+const std::uint32_t kRed = Rgba(255, 0, 0, 255), kGreen = Rgba(0, 255, 0, 255),
+                    kBlue = Rgba(0, 0, 255, 255), kHalfBlue = Rgba(0, 0, 255, 128);
+
+ApngTest::Frame Op(int left, std::uint32_t colour, int dispose, int blend) {
+  ApngTest::Frame frame = ApngTest::Solid(left, 0, left == 0 ? 4 : 1, 1, colour);
+  frame.dispose = dispose;
+  frame.blend = blend;
+  return frame;
+}
+
+struct OpCase {
+  const char* name;
+  std::vector<ApngTest::Frame> frames;
+  std::vector<std::uint32_t> last;  // the last frame as it appears, 4 x 1
+};
+
+TEST(ApngCompose, DisposeAndBlendOps) {
+  const OpCase cases[] = {
+      {"none keeps",
+       {Op(0, kRed, 0, 0), Op(1, kGreen, 0, 0), Op(2, kBlue, 0, 0)},
+       {kRed, kGreen, kBlue, kRed}},
+      {"background clears the region",
+       {Op(0, kRed, 0, 0), Op(1, kGreen, 1, 0), Op(2, kBlue, 0, 0)},
+       {kRed, 0, kBlue, kRed}},
+      {"previous restores the region",
+       {Op(0, kRed, 0, 0), Op(1, kGreen, 2, 0), Op(2, kBlue, 0, 0)},
+       {kRed, kRed, kBlue, kRed}},
+      {"previous on frame 1 clears",
+       {Op(0, kRed, 2, 0), Op(1, kGreen, 0, 0), Op(2, kBlue, 0, 0)},
+       {0, kGreen, kBlue, 0}},
+      {"over mixes by alpha",
+       {Op(0, kRed, 0, 0), Op(1, kHalfBlue, 0, 1), Op(3, 0, 0, 1)},
+       {kRed, Rgba(127, 0, 128, 255), kRed, kRed}},
+      {"source replaces",
+       {Op(0, kRed, 0, 0), Op(1, kHalfBlue, 0, 0), Op(3, 0, 0, 0)},
+       {kRed, kHalfBlue, kRed, 0}},
+      {"over the empty canvas",
+       {Op(0, kHalfBlue, 1, 1), Op(1, kHalfBlue, 0, 1), Op(2, kGreen, 0, 1)},
+       {0, kHalfBlue, kGreen, 0}},
+  };
+  for (const OpCase& c : cases) {
+    ApngTest::Animation animation;
+    animation.width = 4;
+    animation.frames = c.frames;
+    const Composed composed = ComposeAll(FrameFormats::ComposeApng, ApngTest::Encode(animation));
+    ASSERT_EQ(composed.canvases.size(), 3u) << c.name;
+    EXPECT_EQ(composed.canvases[2].pixels, c.last) << c.name;
+  }
+}
+
+TEST(ApngCompose, DelaysAndTheDefaultImage) {
+  ApngTest::Animation animation;
+  animation.width = 4;
+  animation.default_image = ApngTest::Solid(0, 0, 4, 1, kGreen).rgba;
+  animation.frames = {Op(1, kRed, 0, 0), Op(2, kBlue, 0, 0)};
+  animation.frames[0].delay_num = 3, animation.frames[0].delay_den = 0;  // 3/100 s
+  animation.frames[1].delay_num = 1, animation.frames[1].delay_den = 3;
+  const Composed composed = ComposeAll(FrameFormats::ComposeApng, ApngTest::Encode(animation));
+  ASSERT_EQ(composed.records.size(), 2u);
+  EXPECT_EQ(composed.records[0].delay_ms, 30);
+  EXPECT_EQ(composed.records[1].delay_ms, 333);
+  // The default image is never drawn: what no frame covers stays empty.
+  EXPECT_EQ(composed.canvases[1].pixels, (std::vector<std::uint32_t>{0, kRed, kBlue, 0}));
+}
+
+TEST(ApngCompose, PumpsWhileALargeFrameIsDecodedAndMayStopIt) {
+  ApngTest::Animation animation;
+  animation.width = 512, animation.height = 256;  // two pumps' worth of pixels a frame
+  animation.frames = {ApngTest::Solid(0, 0, 512, 256, kRed),
+                      ApngTest::Solid(0, 0, 512, 256, kBlue)};
+  const Bytes source = ApngTest::Encode(animation);
+  FrameFormats::FormatComposeOptions options;
+  int pumps = 0;
+  options.pump = [&] { ++pumps; };
+  FrameFormats::AnimationRecord record;
+  const auto sink = [](const auto&, const auto&) { return true; };
+  FrameFormats::ComposeApng(source, "s", sink, record, options);
+  EXPECT_GE(pumps, 2 * (1 + 2));  // before each frame, and twice within it
+  struct Stop {};
+  int frames = 0;
+  options.pump = [&] {
+    if (++pumps % 2 == 0) throw Stop{};
+  };
+  EXPECT_THROW(
+      FrameFormats::ComposeApng(
+          source, "s", [&](const auto&, const auto&) { return ++frames, true; }, record, options),
+      Stop);
+  EXPECT_EQ(frames, 0);
+}
+
+// --- Hostile files ---------------------------------------------------------
+
+ApngTest::Animation ThreeFrames() {
+  ApngTest::Animation animation;
+  animation.width = 4;
+  animation.frames = {Op(0, kRed, 0, 0), Op(1, kGreen, 0, 0), Op(2, kBlue, 0, 0)};
+  return animation;
+}
+
+struct HostileApng {
+  const char* name;
+  std::function<void(Bytes&)> change;
+  Fault fault;
+};
+
+TEST(ApngHostile, RefusedWithTheirReason) {
+  using ApngTest::FindChunk;
+  using ApngTest::FixCrc;
+  using ApngTest::PutBig32;
+  // Sets field `at` (bytes into the data) of chunk `type` #nth and fixes its CRC.
+  const auto set = [](const char* type, int nth, std::size_t at, std::uint32_t value) {
+    return [=](Bytes& png) {
+      const std::size_t chunk = FindChunk(png, type, nth);
+      PutBig32(png, chunk + 8 + at, value);
+      FixCrc(png, chunk);
+    };
+  };
+  const HostileApng cases[] = {
+      {"sequence out of order", set("fcTL", 1, 0, 3), Fault::kSequence},
+      {"frame past the right edge", set("fcTL", 1, 12, 4), Fault::kFrameOutsideCanvas},
+      {"offset wrapping 32 bits", set("fcTL", 2, 12, 0xFFFFFFFF), Fault::kFrameOutsideCanvas},
+      {"zero-size frame", set("fcTL", 1, 4, 0), Fault::kZeroSizeFrame},
+      {"first frame short of the canvas", set("fcTL", 0, 4, 3), Fault::kFirstFrameNotCanvas},
+      {"acTL counts more", set("acTL", 0, 0, 5), Fault::kFrameCountMismatch},
+      {"acTL counts fewer", set("acTL", 0, 0, 2), Fault::kFrameCountMismatch},
+      {"acTL past the frame budget", set("acTL", 0, 0, 1u << 20), Fault::kTooManyFrames},
+      {"huge canvas",
+       [&](Bytes& png) {
+         set("IHDR", 0, 0, 1u << 20)(png);
+         set("IHDR", 0, 4, 1u << 20)(png);
+       },
+       Fault::kCanvasTooLarge},
+      {"lying length inside the file",
+       [](Bytes& png) {
+         const std::size_t at = FindChunk(png, "fdAT");
+         PutBig32(png, at, FrameFormats::Png::ReadBig32(png.data() + at) + 5);
+       },
+       Fault::kChunkCrc},
+      {"length past 2^31", [](Bytes& png) { PutBig32(png, FindChunk(png, "fdAT"), 0x80000000u); },
+       Fault::kChunkLength},
+      {"bad CRC", [](Bytes& png) { png[FindChunk(png, "fdAT", 1) + 12] ^= 1; }, Fault::kChunkCrc},
+      {"plain PNG",
+       [](Bytes& png) {
+         png = FrameCompose::EncodePng(Canvas{2, 2, {0, 0, 0, 0}, {}, {}, -1});
+       },
+       Fault::kNotThisFormat},
+  };
+  for (const HostileApng& c : cases) {
+    Bytes png = ApngTest::Encode(ThreeFrames());
+    c.change(png);
+    FrameFormats::ApngPlan plan;
+    EXPECT_EQ(FrameFormats::ReadApng(png, {}, plan).fault, c.fault) << c.name;
+    EXPECT_THROW(FrameFormats::PlanApngCuts(png, "x.png"), FrameSplit::DivideError) << c.name;
+    EXPECT_THROW(ComposeAll(FrameFormats::ComposeApng, png), FrameCompose::ComposeError) << c.name;
+  }
+}
+
+TEST(ApngHostile, EveryTruncatedPrefixGivesWholeFramesOrARefusal) {
+  const Bytes whole = ApngTest::Encode(ThreeFrames());
+  FrameFormats::ApngPlan full;
+  ASSERT_TRUE(FrameFormats::ReadApng(whole, {}, full).ok());
+  std::size_t most = 0;
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    const Bytes prefix(whole.begin(), whole.begin() + size);
+    FrameFormats::ApngPlan plan;
+    if (!FrameFormats::ReadApng(prefix, {}, plan).ok()) {
+      EXPECT_THROW(ComposeAll(FrameFormats::ComposeApng, prefix), FrameCompose::ComposeError);
+      continue;
+    }
+    ASSERT_TRUE(plan.damage) << size;
+    ASSERT_LT(plan.frames.size(), full.frames.size()) << size;
+    for (const auto& frame : plan.frames) {
+      EXPECT_EQ(FrameFormats::ApngFrameFileBytes(prefix, plan, frame.record.number),
+                FrameFormats::ApngFrameFileBytes(whole, full, frame.record.number));
+    }
+    EXPECT_EQ(ComposeAll(FrameFormats::ComposeApng, prefix).canvases.size(), plan.frames.size());
+    most = std::max(most, plan.frames.size());
+  }
+  EXPECT_EQ(most, full.frames.size() - 1);  // the cut-short last frame is never handed on
+}
+
+// The offset of the `nth` (0-based) chunk `fourcc` of a WebP, top level.
+std::size_t FindWebpChunk(const Bytes& webp, const char* fourcc, int nth = 0) {
+  for (std::size_t at = 12; at + 8 <= webp.size();) {
+    if (std::memcmp(webp.data() + at, fourcc, 4) == 0 && nth-- == 0) return at;
+    const std::uint32_t size =
+        webp[at + 4] | webp[at + 5] << 8 | webp[at + 6] << 16 | webp[at + 7] << 24;
+    at += 8 + size + (size & 1);
+  }
+  return webp.size();
+}
+
+void PutLittle(Bytes& bytes, std::size_t at, std::uint32_t value, int count) {
+  for (int i = 0; i < count; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+struct HostileWebp {
+  const char* name;
+  std::function<void(Bytes&)> change;
+  Fault fault;
+  FrameFormats::Budgets budgets = {};
+};
+
+TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
+  if (!HaveTools({"img2webp"})) GTEST_SKIP() << "img2webp missing";
+  GifTest::TempDir dir;
+  const std::vector<std::string> pngs = WritePngs(dir, Pictures(8, 6, 3, Alpha::kBinary));
+  ASSERT_NO_FATAL_FAILURE(RunTool(
+      {Tool("img2webp"), "-lossless", pngs[0], pngs[1], pngs[2], "-o", dir.File("a.webp")}));
+  const Bytes whole = GifTest::ReadBytes(dir.File("a.webp"));
+  const HostileWebp cases[] = {
+      {"frame past the right edge",
+       [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 1) + 8, 2, 3); },
+       Fault::kFrameOutsideCanvas},
+      {"huge canvas",
+       [](Bytes& w) { PutLittle(w, 24, 0xFFFFFF, 3), PutLittle(w, 27, 0xFFFFFF, 3); },
+       Fault::kCanvasTooLarge},
+      {"ANMF length past the end",
+       [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 1) + 4, 1u << 30, 4); },
+       Fault::kPastEnd},
+      {"ANMF length short", [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 1) + 4, 20, 4); },
+       Fault::kNone},  // any refusal: where the walk lands depends on the encoder's bytes
+      {"RIFF size past the end",
+       [](Bytes& w) { PutLittle(w, 4, static_cast<std::uint32_t>(w.size()), 4); }, Fault::kPastEnd},
+      {"no ANIM", [](Bytes& w) { w[FindWebpChunk(w, "ANIM") + 3] = 'X'; }, Fault::kChunkOrder},
+      {"past the frame budget", [](Bytes&) {}, Fault::kTooManyFrames, {std::size_t{1} << 20, 2}},
+      {"past the canvas budget", [](Bytes&) {}, Fault::kCanvasTooLarge, {8 * 6 * 4 - 1, 10}},
+      {"still WebP", [&](Bytes& w) { w = FrameFormats::WebpFrameFileBytes(whole, 1); },
+       Fault::kNotThisFormat},
+  };
+  for (const HostileWebp& c : cases) {
+    Bytes webp = whole;
+    c.change(webp);
+    FrameFormats::WebpPlan plan;
+    const Fault fault = FrameFormats::ReadWebp(webp, c.budgets, plan).fault;
+    EXPECT_NE(fault, Fault::kNone) << c.name;
+    if (c.fault != Fault::kNone) {
+      EXPECT_EQ(fault, c.fault) << c.name;
+    }
+    FrameFormats::FormatComposeOptions options;
+    options.budgets = c.budgets;
+    FrameFormats::AnimationRecord animation;
+    EXPECT_THROW(
+        FrameFormats::ComposeWebp(
+            webp, "a.webp", [](const auto&, const auto&) { return true; }, animation, options),
+        FrameCompose::ComposeError)
+        << c.name;
+  }
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    const Bytes prefix(whole.begin(), whole.begin() + size);
+    FrameFormats::WebpPlan plan;
+    EXPECT_FALSE(FrameFormats::ReadWebp(prefix, {}, plan).ok()) << size;
+    EXPECT_THROW(ComposeAll(FrameFormats::ComposeWebp, prefix), FrameCompose::ComposeError) << size;
+  }
+}
+
+TEST(Sniff, FormatsByTheirBytes) {
+  const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+  const auto riff = [&](const char* form, Bytes rest) {
+    Bytes bytes = text("RIFF");
+    bytes.insert(bytes.end(), {static_cast<std::uint8_t>(rest.size() + 4), 0, 0, 0});
+    bytes.insert(bytes.end(), form, form + 4);
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    return bytes;
+  };
+  const auto webp = [&](std::uint8_t flags) {
+    return riff("WEBP", {'V', 'P', '8', 'X', 10, 0, 0, 0, flags, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  };
+  ApngTest::Animation animation = ThreeFrames();
+  Bytes late_actl = ApngTest::Encode(animation);
+  // acTL moved behind the first IDAT: a plain PNG with an odd chunk.
+  const std::size_t actl = ApngTest::FindChunk(late_actl, "acTL");
+  const Bytes actl_bytes(late_actl.begin() + actl, late_actl.begin() + actl + 20);
+  late_actl.erase(late_actl.begin() + actl, late_actl.begin() + actl + 20);
+  const std::size_t after_idat =
+      ApngTest::FindChunk(late_actl, "IDAT") + 12 +
+      FrameFormats::Png::ReadBig32(late_actl.data() + ApngTest::FindChunk(late_actl, "IDAT"));
+  late_actl.insert(late_actl.begin() + after_idat, actl_bytes.begin(), actl_bytes.end());
+  using F = FrameFormats::SourceFormat;
+  const std::pair<Bytes, F> cases[] = {
+      {GifTest::Encode(GifTest::SolidFrames(2, 2, 2)), F::kGif},
+      {text("GIF87a"), F::kGif},
+      {text("GIF88a"), F::kUnknown},
+      {webp(0x12), F::kAnimatedWebp},
+      {webp(0x10), F::kStillWebp},
+      {riff("WEBP", {}), F::kStillWebp},
+      {riff("WAVE", {}), F::kUnknown},
+      {ApngTest::Encode(animation), F::kApng},
+      {late_actl, F::kPng},
+      {FrameCompose::EncodePng(Canvas{1, 1, {0}, {}, {}, -1}), F::kPng},
+      {{}, F::kUnknown},
+  };
+  for (const auto& [bytes, format] : cases) {
+    EXPECT_EQ(FrameFormats::SniffFormat(bytes), format) << FrameFormats::FormatName(format);
+  }
+}
+
+}  // namespace
