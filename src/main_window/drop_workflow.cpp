@@ -215,8 +215,15 @@ std::optional<Form_main::Refusal> Form_main::DivideAndShow(const Toolkit::DropDa
     users_files_in_work_folder_.push_back(read.source_path);
   }
   ++drop_serial_;  // from here on, the last drop's frames are gone
-  Guarded("emptying the work folder",
-          [&] { Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_); });
+  Guarded("emptying the work folder", [&] {
+    try {
+      Toolkit::KillEveryFile(WorkFolder(), users_files_in_work_folder_);
+    } catch (const Toolkit::PlatformError& failure) {
+      // A work folder with nothing in it, as at every first drop, is
+      // already empty: nothing to log.
+      if (failure.kind() != Toolkit::FailureKind::kNotFound) throw;
+    }
+  });
   int frame_count = 0;
   try {
     WindowProgress progress(*ProgressStrip());
