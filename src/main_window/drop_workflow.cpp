@@ -17,7 +17,7 @@
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
-#include "main_window/dividing_scope.h"
+#include "main_window/flag_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
 #include "main_window/strip_plan.h"
@@ -166,7 +166,7 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   // Only reachable through the event pump of a running drop: such a drop
   // would empty the work folder under the running division.
   if (busy_) return;
-  const DividingScope busy(busy_);
+  const FlagScope busy(busy_);
   // Whatever the last drop's frames had open would act on this one's.
   CloseWhatTheLastDropOpened();
   // Emptying or writing through a link named like the work folder would

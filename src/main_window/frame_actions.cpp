@@ -21,7 +21,7 @@
 #include "frame_compose/frame_files.h"
 #include "frame_split/frame_split.h"
 #include "gif_format/gif_markers.h"
-#include "main_window/dividing_scope.h"
+#include "main_window/flag_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/guarded.h"
 #include "main_window/window_progress.h"
@@ -97,7 +97,7 @@ FrameSaving Form_main::Saving() const {
 }
 
 void Form_main::WithProgressShown(const std::function<void(Toolkit::Progress&)>& work) {
-  const DividingScope busy(busy_);
+  const FlagScope busy(busy_);
   const ShownProgress shown(*ProgressStrip());
   WindowProgress progress(*ProgressStrip());
   work(progress);
@@ -322,7 +322,7 @@ std::vector<std::string> Form_main::FrameFilesThere(const std::vector<int>& numb
 void Form_main::DragFramesOut(const std::vector<int>& numbers) {
   const std::vector<std::string> files = FrameFilesThere(numbers, kFrameFileGone);
   if (files.empty()) return;
-  const DividingScope dragging(dragging_out_);
+  const FlagScope dragging(dragging_out_);
   Toolkit::DragFilesOut(Strip(), files, {});
 }
 

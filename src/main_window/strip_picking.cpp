@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "main_window/dividing_scope.h"
+#include "main_window/flag_scope.h"
 #include "main_window/form_main.h"
 #include "main_window/strip_plan.h"
 #include "main_window/window_progress.h"
@@ -172,7 +172,7 @@ void Form_main::ShowFramesAsStored(bool as_stored) {
   if (Busy() || as_stored == as_stored_) return;
   as_stored_ = as_stored;
   if (last_drop_.shown < kFewestPainted || !last_drop_.bytes) return;
-  const DividingScope busy(busy_);
+  const FlagScope busy(busy_);
   Strip()->Cls();
   frame_slots_.clear();
   {
