@@ -13,9 +13,6 @@
 namespace FrameCompose {
 namespace {
 
-constexpr char kPngHeaderChunk[] = "IHDR";
-constexpr char kPngDataChunk[] = "IDAT";
-constexpr char kPngEndChunk[] = "IEND";
 constexpr std::uint8_t kPngBitDepth = 8;
 constexpr std::uint8_t kPngColourRgba = 6;
 constexpr std::uint8_t kPngFilterNone = 0;
@@ -34,20 +31,20 @@ void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
               static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
 }
 
-// Length, type, data, and the CRC-32 of type and data.
-void PutChunk(std::vector<std::uint8_t>& out, const char (&type)[5],
-              std::span<const std::uint8_t> data) {
+}  // namespace
+
+void PutPngChunk(std::vector<std::uint8_t>& out, PngFormat::ChunkType type,
+                 std::span<const std::uint8_t> data) {
   PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
-  const auto* name = reinterpret_cast<const std::uint8_t*>(type);
+  const auto* name = reinterpret_cast<const std::uint8_t*>(type.letters);
   out.insert(out.end(), name, name + 4);
   out.insert(out.end(), data.begin(), data.end());
+  // libdeflate's CRC-32 is PNG's: the same polynomial, over type and data.
   std::uint32_t crc = libdeflate_crc32(0, name, 4);
   // A null buffer would start the CRC afresh.
   if (!data.empty()) crc = libdeflate_crc32(crc, data.data(), data.size());
   PutBigEndian(out, crc);
 }
-
-}  // namespace
 
 PngWriter::PngWriter() : compressor_(nullptr, libdeflate_free_compressor) {}
 PngWriter::~PngWriter() = default;
@@ -92,17 +89,18 @@ std::vector<std::uint8_t> PngWriter::Write(const Canvas& canvas) {
       libdeflate_zlib_compress(compressor_.get(), rows_.data(), rows_.size(), packed_.get(), bound);
   if (packed_size == 0) throw std::runtime_error("the PNG's image data could not be compressed");
 
-  std::vector<std::uint8_t> out(kPngSignature.begin(), kPngSignature.end());
+  std::vector<std::uint8_t> out(PngFormat::kSignature.begin(), PngFormat::kSignature.end());
   out.reserve(packed_size + kPngFraming);
   std::vector<std::uint8_t> header;
   PutBigEndian(header, static_cast<std::uint32_t>(canvas.width));
   PutBigEndian(header, static_cast<std::uint32_t>(canvas.height));
   header.insert(header.end(), {kPngBitDepth, kPngColourRgba, 0, 0, 0});  // deflate, none, none
-  PutChunk(out, kPngHeaderChunk, header);
+  PutPngChunk(out, PngFormat::kImageHeader, header);
   for (std::size_t at = 0; at < packed_size; at += kLargestPngChunk) {
-    PutChunk(out, kPngDataChunk, packed.subspan(at, std::min(kLargestPngChunk, packed_size - at)));
+    PutPngChunk(out, PngFormat::kImageData,
+                packed.subspan(at, std::min(kLargestPngChunk, packed_size - at)));
   }
-  PutChunk(out, kPngEndChunk, {});
+  PutPngChunk(out, PngFormat::kImageEnd, {});
   return out;
 }
 

@@ -3,23 +3,26 @@
 
 // RGBA PNG files, written around libdeflate: their chunks are few and simple.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "png_format/png_chunks.h"
 
 struct libdeflate_compressor;
 
 namespace FrameCompose {
 
-// The first eight bytes of every PNG file.
-inline constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P',  'N',  'G',
-                                                              '\r', '\n', 0x1A, '\n'};
 // The extension of every PNG file written: frames, sheets and saved frames.
 inline constexpr char kPngExtension[] = ".png";
+
+// Appends a chunk of `type` holding `data` to `out`, with its length and
+// CRC. REQUIRES: data.size() <= PngFormat::kLargestValue.
+void PutPngChunk(std::vector<std::uint8_t>& out, PngFormat::ChunkType type,
+                 std::span<const std::uint8_t> data);
 
 // Writes 8-bit RGBA PNGs, one picture after another, keeping its
 // compressor and buffers from one to the next.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "frame_compose/png_writer.h"
 #include "frame_formats/png_chunks.h"
 
 namespace FrameFormats {
@@ -295,17 +296,18 @@ std::vector<std::uint8_t> ApngFrameFileBytes(std::span<const std::uint8_t> sourc
   put32(header, static_cast<std::uint32_t>(frame.record.width));
   put32(header + 4, static_cast<std::uint32_t>(frame.record.height));
   std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(plan.header.offset) + 8, 5, header + 8);
-  Png::PutChunk(out, Png::kImageHeader, header);
+  FrameCompose::PutPngChunk(out, Png::kImageHeader, header);
   if (plan.palette)
-    Png::PutChunk(out, Png::kPalette, source.subspan(plan.palette->offset, plan.palette->length));
+    FrameCompose::PutPngChunk(out, Png::kPalette,
+                              source.subspan(plan.palette->offset, plan.palette->length));
   if (plan.transparency) {
-    Png::PutChunk(out, Png::kTransparency,
-                  source.subspan(plan.transparency->offset, plan.transparency->length));
+    FrameCompose::PutPngChunk(out, Png::kTransparency,
+                              source.subspan(plan.transparency->offset, plan.transparency->length));
   }
   for (const ByteRange& range : frame.data) {
-    Png::PutChunk(out, Png::kImageData, source.subspan(range.offset, range.length));
+    FrameCompose::PutPngChunk(out, Png::kImageData, source.subspan(range.offset, range.length));
   }
-  Png::PutChunk(out, Png::kImageEnd, {});
+  FrameCompose::PutPngChunk(out, Png::kImageEnd, {});
   return out;
 }
 

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <string>
 
-#include "frame_compose/frame_files.h"
-
 namespace FrameFormats::Png {
 
 std::uint32_t ReadBig32(const std::uint8_t* bytes) {
@@ -20,7 +18,7 @@ std::uint16_t ReadBig16(const std::uint8_t* bytes) {
 }
 
 bool HasSignature(std::span<const std::uint8_t> source) {
-  const auto& signature = FrameCompose::kPngSignature;
+  const auto& signature = kSignature;
   return source.size() >= signature.size() &&
          std::equal(signature.begin(), signature.end(), source.begin());
 }
@@ -50,19 +48,6 @@ Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool 
     }
   }
   return {};
-}
-
-void PutChunk(std::vector<std::uint8_t>& out, ChunkType type, std::span<const std::uint8_t> data) {
-  const auto put32 = [&out](std::uint32_t value) {
-    out.insert(out.end(),
-               {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
-                static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
-  };
-  put32(static_cast<std::uint32_t>(data.size()));
-  const std::size_t type_at = out.size();
-  out.insert(out.end(), type.letters, type.letters + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  put32(static_cast<std::uint32_t>(libdeflate_crc32(0, out.data() + type_at, 4 + data.size())));
 }
 
 }  // namespace FrameFormats::Png

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// PNG's chunk layer: a 4-byte big-endian length, a 4-letter type, the data,
-// and a CRC-32 of type and data. Each chunk type used is named here once.
+// Reading PNG's chunk layer (png_format/png_chunks.h names its parts).
 
 #include <cstddef>
 #include <cstdint>
@@ -10,30 +9,12 @@
 #include <vector>
 
 #include "frame_formats/format_status.h"
+#include "png_format/png_chunks.h"
 
 namespace FrameFormats::Png {
 
-// A chunk type: four ASCII letters.
-struct ChunkType {
-  char letters[4];
-  bool operator==(const ChunkType&) const = default;
-};
-
-inline constexpr ChunkType kImageHeader{{'I', 'H', 'D', 'R'}};
-inline constexpr ChunkType kPalette{{'P', 'L', 'T', 'E'}};
-inline constexpr ChunkType kTransparency{{'t', 'R', 'N', 'S'}};
-inline constexpr ChunkType kImageData{{'I', 'D', 'A', 'T'}};
-inline constexpr ChunkType kImageEnd{{'I', 'E', 'N', 'D'}};
-inline constexpr ChunkType kAnimationControl{{'a', 'c', 'T', 'L'}};
-inline constexpr ChunkType kFrameControl{{'f', 'c', 'T', 'L'}};
-inline constexpr ChunkType kFrameData{{'f', 'd', 'A', 'T'}};
-
-inline constexpr std::size_t kSignatureSize = 8;
-// Length, type and CRC around a chunk's data.
-inline constexpr std::size_t kChunkFraming = 12;
-// A chunk's length, like every PNG integer, is at most 2^31 - 1.
-inline constexpr std::uint32_t kLargestValue = 0x7FFFFFFF;
-inline constexpr std::size_t kImageHeaderSize = 13;
+// The chunk types and sizes, named once for every module.
+using namespace ::PngFormat;
 
 struct Chunk {
   std::size_t offset = 0;  // of its length field
@@ -58,9 +39,5 @@ bool HasSignature(std::span<const std::uint8_t> source);
 // offset <= source.size().
 Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool check_crc,
                  Chunk& chunk);
-
-// Appends a chunk of `type` holding `data`, with its length and CRC.
-// REQUIRES: data.size() <= kLargestValue.
-void PutChunk(std::vector<std::uint8_t>& out, ChunkType type, std::span<const std::uint8_t> data);
 
 }  // namespace FrameFormats::Png

@@ -39,7 +39,7 @@ namespace {
 // Why a file without the looping signature is refused, from what it is.
 QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
   if (Gif::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
-  const auto& png = FrameCompose::kPngSignature;
+  const auto& png = PngFormat::kSignature;
   if (bytes.size() >= png.size() && std::equal(png.begin(), png.end(), bytes.begin())) {
     return QString::fromUtf8(kWhyPng);
   }

@@ -40,20 +40,20 @@ Bytes Deflate(const Bytes& rgba, int width, int height) {
 }  // namespace
 
 Bytes Encode(const Animation& animation) {
-  Bytes out(FrameCompose::kPngSignature.begin(), FrameCompose::kPngSignature.end());
+  Bytes out(PngFormat::kSignature.begin(), PngFormat::kSignature.end());
   Bytes header;
   Put32(header, static_cast<std::uint32_t>(animation.width));
   Put32(header, static_cast<std::uint32_t>(animation.height));
   header.insert(header.end(), {8, 6, 0, 0, 0});
-  Png::PutChunk(out, Png::kImageHeader, header);
+  FrameCompose::PutPngChunk(out, Png::kImageHeader, header);
   Bytes control;
   Put32(control, static_cast<std::uint32_t>(animation.frames.size()));
   Put32(control, animation.plays);
-  Png::PutChunk(out, Png::kAnimationControl, control);
+  FrameCompose::PutPngChunk(out, Png::kAnimationControl, control);
   std::uint32_t sequence = 0;
   if (!animation.default_image.empty()) {
-    Png::PutChunk(out, Png::kImageData,
-                  Deflate(animation.default_image, animation.width, animation.height));
+    FrameCompose::PutPngChunk(out, Png::kImageData,
+                              Deflate(animation.default_image, animation.width, animation.height));
   }
   for (std::size_t i = 0; i < animation.frames.size(); ++i) {
     const Frame& frame = animation.frames[i];
@@ -68,18 +68,18 @@ Bytes Encode(const Animation& animation) {
                  static_cast<std::uint8_t>(frame.delay_den >> 8),
                  static_cast<std::uint8_t>(frame.delay_den),
                  static_cast<std::uint8_t>(frame.dispose), static_cast<std::uint8_t>(frame.blend)});
-    Png::PutChunk(out, Png::kFrameControl, fctl);
+    FrameCompose::PutPngChunk(out, Png::kFrameControl, fctl);
     const Bytes data = Deflate(frame.rgba, frame.width, frame.height);
     if (i == 0 && animation.default_image.empty()) {
-      Png::PutChunk(out, Png::kImageData, data);
+      FrameCompose::PutPngChunk(out, Png::kImageData, data);
     } else {
       Bytes fdat;
       Put32(fdat, sequence++);
       fdat.insert(fdat.end(), data.begin(), data.end());
-      Png::PutChunk(out, Png::kFrameData, fdat);
+      FrameCompose::PutPngChunk(out, Png::kFrameData, fdat);
     }
   }
-  Png::PutChunk(out, Png::kImageEnd, {});
+  FrameCompose::PutPngChunk(out, Png::kImageEnd, {});
   return out;
 }
 
