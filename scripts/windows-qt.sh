@@ -16,8 +16,30 @@ options=(
   -nomake examples -nomake tests -no-pkg-config -no-opengl
   -no-feature-vulkan -no-feature-tabletevent -no-feature-network -no-feature-sql
   -no-feature-dbus -no-feature-printsupport -no-feature-testlib -no-feature-concurrent
-  -no-feature-xml -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-harfbuzz -qt-freetype
+  -no-feature-xml -qt-zlib -qt-pcre -qt-libpng -qt-harfbuzz -qt-freetype
   -no-zstd
+  # The window is one plain QWidget with labels, buttons, a scroll bar, a
+  # context menu, message boxes (detailed text: QTextEdit) and file dialogs
+  # (Qt's own for the folder: tree and list views, combo box, completer,
+  # splitter, tool buttons, line edit). Nothing below is among them or
+  # reached by them, nor by the tests.
+  # No main window, hence no tool bars, dock widgets, status or menu bar.
+  -no-feature-mainwindow -no-feature-toolbar -no-feature-dockwidget -no-feature-statusbar
+  -no-feature-menubar -no-feature-mdiarea -no-feature-graphicsview -no-feature-graphicseffect
+  # Widgets and dialogs the window never shows.
+  -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-lcdnumber -no-feature-dial
+  -no-feature-fontcombobox -no-feature-keysequenceedit -no-feature-toolbox
+  -no-feature-splashscreen -no-feature-textbrowser -no-feature-syntaxhighlighter
+  -no-feature-columnview -no-feature-treewidget -no-feature-tablewidget
+  -no-feature-datawidgetmapper -no-feature-undoview -no-feature-fontdialog
+  -no-feature-colordialog -no-feature-inputdialog -no-feature-errormessage
+  -no-feature-progressdialog -no-feature-wizard
+  # No undo, PDF, ODF or Markdown documents, tray icon or Direct2D platform.
+  # Pictures: the window's icon is PNG (built in) and the tests read GIF;
+  # nothing reads JPEG or ICO through Qt.
+  -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-pdf
+  -no-feature-textodfwriter -no-feature-textmarkdownreader -no-feature-textmarkdownwriter
+  -no-feature-systemtrayicon -no-feature-direct2d -no-feature-jpeg -no-feature-ico
 )
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
