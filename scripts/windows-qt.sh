@@ -25,7 +25,8 @@ options=(
   # reached by them, nor by the tests.
   # No dock widgets, status bar, MDI or graphics view. QMainWindow, its tool
   # bars and the menu bar stay: Qt 6.4 itself builds their old addAction
-  # overloads unguarded (src/widgets/compat/removed_api.cpp).
+  # overloads unguarded (src/widgets/compat/removed_api.cpp); so does
+  # QInputDialog, which the Windows style includes unguarded.
   -no-feature-dockwidget -no-feature-statusbar -no-feature-mdiarea -no-feature-graphicsview
   -no-feature-graphicseffect
   # Widgets and dialogs the window never shows.
@@ -34,8 +35,8 @@ options=(
   -no-feature-splashscreen -no-feature-textbrowser -no-feature-syntaxhighlighter
   -no-feature-columnview -no-feature-treewidget -no-feature-tablewidget
   -no-feature-datawidgetmapper -no-feature-undoview -no-feature-fontdialog
-  -no-feature-colordialog -no-feature-inputdialog -no-feature-errormessage
-  -no-feature-progressdialog -no-feature-wizard
+  -no-feature-colordialog -no-feature-errormessage -no-feature-progressdialog
+  -no-feature-wizard
   # No undo, PDF, ODF or Markdown documents, tray icon or Direct2D platform.
   # Pictures: the window's icon is PNG (built in) and the tests read GIF;
   # nothing reads JPEG or ICO through Qt.
