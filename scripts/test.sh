@@ -99,7 +99,7 @@ stage_windows() {
   # The Linux build is the reference the Windows one is compared with.
   [ -x "$root/build/src/cli/mervane-split" ] || "$root/scripts/build.sh" "$root/build"
   "$root/scripts/windows-deps.sh" "$root/build-windows/deps"
-  # A static Qt for MinGW, built once (about 45 minutes) and then cached.
+  # A static Qt for MinGW, built once (30 to 60 minutes) and then cached.
   local qt
   qt=$("$root/scripts/windows-qt.sh" | tail -n 1)
   "$root/scripts/build.sh" "$root/build-windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
