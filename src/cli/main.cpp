@@ -504,15 +504,15 @@ int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments&
       break;
     case SourceFormat::kStillWebp:
       return Fail(args.source +
-                  ": a still WebP, not an animated GIF, WebP or APNG (no VP8X chunk with the "
+                  ": a still WebP, so not a GIF, animated WebP or APNG (no VP8X chunk with the "
                   "animation flag)");
     case SourceFormat::kPng:
       return Fail(args.source +
-                  ": a PNG without animation, not an animated GIF, WebP or APNG (no acTL chunk "
+                  ": a PNG without animation, so not a GIF, animated WebP or APNG (no acTL chunk "
                   "before its image data)");
     default:
       return Fail(args.source +
-                  ": not an animated GIF, WebP or APNG (it starts with none of their "
+                  ": not a GIF, animated WebP or APNG (it starts with none of their "
                   "signatures)");
   }
   if (const std::string refused = Unsupported(args, FrameFormats::FormatName(format));
