@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,9 @@ struct Format {
   std::function<Bytes(const GifTest::TempDir& dir, int n)> reference_cut;
   std::string delay_field;  // as the JSON gives frame 1's delay
 };
+
+// Names a case in failure messages.
+void PrintTo(const Format& format, std::ostream* out) { *out << format.name; }
 
 std::vector<Format> Formats() {
   return {
