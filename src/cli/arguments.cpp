@@ -11,7 +11,6 @@
 namespace Cli {
 namespace {
 
-constexpr char kGifExtension[] = ".gif";
 constexpr long long kMostJobs = 1024;  // threads for --jobs at most
 constexpr long long kMostSheetColumns = 65535;
 
@@ -265,10 +264,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args,
   return Parser(args).Run(error);
 }
 
-std::string DefaultPrefix(const std::string& source) {
+std::string DefaultPrefix(const std::string& source, const std::string& extension) {
   std::string prefix = Toolkit::FromPath(Toolkit::ToPath(source).filename());
-  if (EndsWithNoCase(prefix, kGifExtension))
-    prefix.resize(prefix.size() - (sizeof kGifExtension - 1));
+  if (EndsWithNoCase(prefix, extension)) prefix.resize(prefix.size() - extension.size());
   return prefix;
 }
 

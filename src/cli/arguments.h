@@ -72,9 +72,14 @@ struct ArgumentError {
 // help or version set, nothing else is checked.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, ArgumentError& error);
 
+// The extension a GIF source's name ends in, dropped from its default prefix.
+inline constexpr char kGifExtension[] = ".gif";
+
 // The prefix frame files get when none is given: SOURCE's file name without
-// its folder and without a final ".gif" in any case (the whole name when it
-// has none), so that they land in the current folder.
-std::string DefaultPrefix(const std::string& source);
+// its folder and without a final `extension` in any case (the whole name
+// when it has none), so that they land in the current folder. The
+// extension is the source's format's own, so that a GIF named "x.png"
+// still divides into "x.png001.gif" as it always has.
+std::string DefaultPrefix(const std::string& source, const std::string& extension = kGifExtension);
 
 }  // namespace Cli

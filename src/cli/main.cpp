@@ -26,6 +26,10 @@
 #include "toolkit/file_ops.h"
 #include "toolkit/platform_error.h"
 #include "toolkit/utf8_path.h"
+#if MERVANE_FRAME_FORMATS
+#include "cli/format_source.h"
+#include "frame_formats/format_sniff.h"
+#endif
 
 namespace {
 
@@ -40,14 +44,20 @@ constexpr char kUnexpected[] = "an unexpected failure; nothing more written";
 constexpr char kUsage[] =
     "Usage: mervane-split [OPTION]... SOURCE [OUTPUT_PREFIX]\n"
     "  or:  mervane-split --info [--json] [--frames LIST] SOURCE\n"
-    "Divide the animated GIF SOURCE into one GIF file per frame, losslessly.\n"
+    "Divide SOURCE, an animated GIF, WebP or APNG, into one file per frame,\n"
+    "losslessly. The format is told by the bytes, not the name.\n"
     "\n"
     "Frame files are named OUTPUT_PREFIX, the frame number with at least three\n"
-    "digits (001, 002, ...) and \".gif\" (\".png\" with --png). The default prefix\n"
-    "is SOURCE's file name without a final \".gif\", in the current folder.\n"
+    "digits (001, 002, ...) and the source's extension: \".gif\", \".webp\" or\n"
+    "\".png\" (\".png\" with --png). The default prefix is SOURCE's file name\n"
+    "without a final \".gif\" (\".webp\" for a WebP, \".png\" for an APNG), in\n"
+    "the current folder.\n"
     "\n"
     "By default each frame file holds the source's own bytes for that frame, so\n"
-    "frames that only change part of the picture hold only that part.\n"
+    "frames that only change part of the picture hold only that part: a GIF's\n"
+    "frame as a GIF, a WebP's as a still WebP, an APNG's as a PNG, each the\n"
+    "frame's patch, which opened alone may show only part of the picture.\n"
+    "For a WebP or APNG, --full, --sheet and --distinct are not available yet.\n"
     "      --full         write each frame as it appears instead: the whole picture\n"
     "                     in a GIF of its own, colours exact, with the frame's delay\n"
     "                     (more than 256 colours: tiles of up to 256 colours each)\n"
@@ -63,7 +73,9 @@ constexpr char kUsage[] =
     "                     is kept as several frames)\n"
     "      --info         write no files; print each frame's number, byte offset\n"
     "                     and length in SOURCE, rectangle, delay, disposal,\n"
-    "                     transparency and colour table, then the totals\n"
+    "                     transparency and colour table, then the totals (for a\n"
+    "                     WebP or APNG: rectangle, delay, dispose and blend ops,\n"
+    "                     and APNG's delay as the fraction stored)\n"
     "      --json         with --info: print them as one JSON object; with frame\n"
     "                     files: write it as OUTPUT_PREFIX.json beside them, each\n"
     "                     frame with its file\n"
@@ -133,9 +145,10 @@ int Fail(const std::string& message) {
 // Why no frame may be cut under `prefix`, or empty text: every name is
 // looked at before the first file is written, so that a refusal writes nothing.
 std::string Obstacle(const std::string& source, const std::string& prefix, int frames,
-                     const Cli::FrameSelection& selection) {
+                     const Cli::FrameSelection& selection,
+                     const char* extension = FrameSplit::kFrameExtension) {
   const auto wanted = [&](int k) { return selection.Contains(k); };
-  const auto path_of = [&](int k) { return FrameSplit::FrameFileName(prefix, k); };
+  const auto path_of = [&](int k) { return FrameSplit::FrameFileName(prefix, k, extension); };
   try {
     Toolkit::RequireFreeNames(FrameCompose::WantedPaths(frames, wanted, path_of), source);
   } catch (const Toolkit::PlatformError& failure) {
@@ -363,6 +376,166 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
   return kExitWritten;
 }
 
+#if MERVANE_FRAME_FORMATS
+
+// What an animated WebP or APNG cannot do yet, or empty text.
+std::string Unsupported(const Cli::Arguments& args, const char* format) {
+  const char* option = args.distinct                             ? "--distinct"
+                       : args.output == Cli::Output::kFullFrames ? "--full"
+                       : args.output == Cli::Output::kSheet      ? "--sheet"
+                                                                 : nullptr;
+  if (option == nullptr) return {};
+  return args.source + ": " + option + " is not available for an " + format +
+         "; nothing written (--png writes its frames as they appear)";
+}
+
+// The frames `args` selects of `frames`, in order.
+std::vector<int> Selected(const Cli::Arguments& args, int frames) {
+  std::vector<int> numbers;
+  for (int k = 1; k <= frames; ++k) {
+    if (args.frames.Contains(k)) numbers.push_back(k);
+  }
+  return numbers;
+}
+
+// An APNG cut short gives its whole frames; the one the cut falls in is
+// left out, and this says so.
+void WarnCutShort(const Cli::FormatSource& source, const std::string& name) {
+  if (!source.Damage()) return;
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; the frames before it are written\n",
+               kProgram, name.c_str(), source.Damage()->offset, source.Damage()->Reason().c_str());
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  Toolkit::WriteFileInPieces(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), {}, {});
+}
+
+// The exact cut of an animated WebP or APNG: each frame's own compressed
+// data as a still file of the same format.
+int CutFormat(const Cli::FormatSource& source, const Cli::Arguments& args,
+              const std::string& prefix) {
+  const int frames = static_cast<int>(source.Frames().size());
+  if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
+  if (const std::string obstacle =
+          Obstacle(args.source, prefix, frames, args.frames, source.Extension());
+      !obstacle.empty()) {
+    return Fail(obstacle);
+  }
+  const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
+  if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
+  const auto path_of = [&](int k) {
+    return FrameSplit::FrameFileName(prefix, k, source.Extension());
+  };
+  MakePrefixFolder(prefix);
+  const std::vector<int> numbers = Selected(args, frames);
+  WithProgress([&](Toolkit::Progress& progress) {
+    const float step = progress.Width() / static_cast<float>(std::max(frames, 1));
+    for (const int k : numbers) {
+      Toolkit::WriteFileInPieces(path_of(k), source.FrameFile(k), {}, {});
+      progress.DrawBox(static_cast<float>(k) * step);
+    }
+    progress.Clear();
+    return 0;
+  });
+  if (!sidecar.empty()) WriteText(sidecar, source.Json(numbers, path_of));
+  WarnCutShort(source, args.source);
+  return Written(static_cast<int>(numbers.size()), prefix);
+}
+
+// An animated WebP's or APNG's frames as they appear, as PNGs, through the
+// same saver as a GIF's.
+int ComposeFormat(const std::vector<std::uint8_t>& bytes, const Cli::FormatSource& source,
+                  const Cli::Arguments& args, const std::string& prefix) {
+  FrameCompose::Survey survey;
+  survey.frames = static_cast<int>(source.Frames().size());
+  survey.width = source.Animation().canvas_width;
+  survey.height = source.Animation().canvas_height;
+  if (const std::string none = NoneSelected(args, survey.frames); !none.empty()) return Fail(none);
+  if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
+  const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
+  if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
+  const auto path_of = [&](int number) {
+    return FrameSplit::FrameFileName(prefix, number, FrameCompose::kPngExtension);
+  };
+  MakePrefixFolder(prefix);
+  const FrameCompose::SaveReport report = WithProgress([&](Toolkit::Progress& progress) {
+    FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
+    request.kind = FrameCompose::FileKind::kPng;
+    request.path_of = path_of;
+    request.frames = [&](const FrameCompose::FrameSink& sink,
+                         FrameCompose::AnimationFacts& animation) {
+      source.Compose(sink, animation);
+    };
+    FrameCompose::SaveReport done =
+        FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
+    progress.Clear();
+    return done;
+  });
+  if (report.damage) Warn(report.damage->what());
+  if (!sidecar.empty()) {
+    std::vector<int> numbers;
+    for (const FrameCompose::KeptFrame& kept : report.set.frames)
+      numbers.push_back(kept.facts.number);
+    WriteText(sidecar, source.Json(numbers, path_of));
+  }
+  WarnCutShort(source, args.source);
+  return Written(report.written, prefix);
+}
+
+int InfoFormat(const Cli::FormatSource& source, const Cli::Arguments& args) {
+  const int frames = static_cast<int>(source.Frames().size());
+  if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
+  const std::vector<int> numbers = Selected(args, frames);
+  std::fputs((args.json ? source.Json(numbers) : source.Table(numbers)).c_str(), stdout);
+  WarnCutShort(source, args.source);
+  return kExitWritten;
+}
+
+// A source that is not a GIF: an animated WebP or APNG is divided; anything
+// else is refused with the format it is in.
+int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
+  using FrameFormats::SourceFormat;
+  const SourceFormat format = FrameFormats::SniffFormat(bytes);
+  switch (format) {
+    case SourceFormat::kAnimatedWebp:
+    case SourceFormat::kApng:
+      break;
+    case SourceFormat::kStillWebp:
+      return Fail(args.source +
+                  ": a still WebP, so not a GIF, animated WebP or APNG (no VP8X chunk with the "
+                  "animation flag)");
+    case SourceFormat::kPng:
+      return Fail(args.source +
+                  ": a PNG without animation, so not a GIF, animated WebP or APNG (no acTL chunk "
+                  "before its image data)");
+    default:
+      return Fail(args.source +
+                  ": not a GIF, animated WebP or APNG (it starts with none of their "
+                  "signatures)");
+  }
+  if (const std::string refused = Unsupported(args, FrameFormats::FormatName(format));
+      !refused.empty()) {
+    return Fail(refused);
+  }
+  const Cli::FormatSource source(format, bytes, args.source);
+  const std::string prefix =
+      args.prefix.value_or(Cli::DefaultPrefix(args.source, source.Extension()));
+  switch (args.output) {
+    case Cli::Output::kExactCut:
+      return CutFormat(source, args, prefix);
+    case Cli::Output::kPng:
+      return ComposeFormat(bytes, source, args, prefix);
+    case Cli::Output::kInfo:
+      return InfoFormat(source, args);
+    default:
+      return kExitFailure;  // refused above
+  }
+}
+
+#endif
+
 int Run(const Cli::Arguments& args) {
   switch (Toolkit::KindOf(args.source)) {
     case Toolkit::EntryKind::kNothing:
@@ -374,6 +547,9 @@ int Run(const Cli::Arguments& args) {
   }
   const std::vector<std::uint8_t> bytes = Toolkit::ReadWholeFile(args.source);
   if (!Gif::HasGifHeader(bytes)) {
+#if MERVANE_FRAME_FORMATS
+    return RunOtherFormat(bytes, args);
+#endif
     return Fail(args.source + ": not a GIF file (it does not start with GIF87a or GIF89a)");
   }
   const std::string prefix = args.prefix.value_or(Cli::DefaultPrefix(args.source));

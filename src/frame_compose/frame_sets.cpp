@@ -77,8 +77,9 @@ std::string Quoted(const std::string& text) {
   return quoted + "\"";
 }
 
-// `"file": NAME`, and the name's bytes when it is not UTF-8.
-std::string FileFields(const std::string& name) {
+}  // namespace
+
+std::string FileJsonFields(const std::string& name) {
   std::string fields = "\"file\": " + Quoted(name);
   if (IsUtf8(name)) return fields;
   fields += ", \"file_bytes\": [";
@@ -87,6 +88,8 @@ std::string FileFields(const std::string& name) {
   }
   return fields + "]";
 }
+
+namespace {
 
 // Numbers and fixed words in a format: every use fits well within the buffer.
 template <typename... Values>
@@ -109,7 +112,7 @@ std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
       Toolkit::NumberOr(f.transparent_index, kJsonNull).c_str(),
       ColourTableName(f, animation.global_colour_table), f.colour_table_size, Bool(f.interlaced),
       Bool(f.complete));
-  if (!kept.file.empty()) json += ", " + FileFields(kept.file);
+  if (!kept.file.empty()) json += ", " + FileJsonFields(kept.file);
   if (kept.stands_for.size() > 1) {
     json += ", \"stands_for\": [";
     for (std::size_t i = 0; i < kept.stands_for.size(); ++i) {
@@ -198,7 +201,7 @@ std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet
       animation.screen_height, animation.background_index, animation.total_delay_cs * 10,
       Toolkit::NumberOr(set.damaged_at, kJsonNull).c_str());
   if (sheet) {
-    json += ",\n \"sheet\": {" + FileFields(sheet->file) +
+    json += ",\n \"sheet\": {" + FileJsonFields(sheet->file) +
             Printed(", \"columns\": %d, \"rows\": %d, \"cell_width\": %d, \"cell_height\": %d}",
                     sheet->columns, sheet->rows, sheet->cell_width, sheet->cell_height);
   }

@@ -91,6 +91,10 @@ struct SheetLayout {
 // reader can still find the file. Ends with a line break.
 std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet = std::nullopt);
 
+// `"file": NAME` as JSON fields, followed by `"file_bytes": [...]`, the
+// name's bytes, when the name is not UTF-8: as SetJson writes a frame's file.
+std::string FileJsonFields(const std::string& name);
+
 // Writes SetJson(set, sheet) to `path`, whole or not at all.
 void WriteSetJson(const std::string& path, const SetFacts& set,
                   const std::optional<SheetLayout>& sheet = std::nullopt);

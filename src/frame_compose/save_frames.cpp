@@ -327,15 +327,17 @@ void ComposeWanted(std::span<const std::uint8_t> source, const std::string& sour
   options.survey = survey;
   FrameRuns runs(request.distinct, out);
   AnimationFacts& animation = report.set.animation;
+  const FrameSink sink = [&](const FrameFacts& facts, const Canvas* canvas) {
+    if (!request.wanted || request.wanted(facts.number)) runs.Add(facts, *canvas);
+    if (request.after_frame) request.after_frame(facts.number);
+    return to_the_end || !request.last || facts.number < *request.last;
+  };
   try {
-    Compose(
-        source, source_name,
-        [&](const FrameFacts& facts, const Canvas* canvas) {
-          if (!request.wanted || request.wanted(facts.number)) runs.Add(facts, *canvas);
-          if (request.after_frame) request.after_frame(facts.number);
-          return to_the_end || !request.last || facts.number < *request.last;
-        },
-        animation, options);
+    if (request.frames) {
+      request.frames(sink, animation);
+    } else {
+      Compose(source, source_name, sink, animation, options);
+    }
   } catch (const ComposeError& damage) {
     // Past the first frame, damage ends the file: what came before is saved.
     if (animation.frame_count == 0) throw;

@@ -37,6 +37,11 @@ struct SaveRequest {
   // file); empty: nowhere. With it, every frame is read, `last` or not, so
   // that the JSON's totals are the animation's.
   std::string sidecar;
+  // Where the frames come from when the source is not a GIF: hands every
+  // frame, composed, to the sink in order and fills the animation's facts
+  // as it goes, throwing ComposeError as Compose does. `survey` must then
+  // be given. Empty: Compose(source).
+  std::function<void(const FrameSink& sink, AnimationFacts& animation)> frames;
 };
 
 // Writes the wanted frames of `source` as `request` says. Every name is

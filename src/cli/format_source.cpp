@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "cli/format_source.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <utility>
+
+#include "frame_compose/frame_sets.h"
+#include "frame_formats/format_compose.h"
+#include "frame_formats/webp_cut.h"
+
+namespace Cli {
+namespace {
+
+using FrameFormats::FrameRecord;
+using FrameFormats::SourceFormat;
+
+constexpr char kWebpName[] = "WebP";
+constexpr char kApngName[] = "APNG";
+constexpr char kWebpExtension[] = ".webp";
+constexpr char kApngExtension[] = ".png";
+constexpr char kJsonNull[] = "null";
+constexpr long long kMsPerCs = 10;
+
+// Numbers and fixed words in a format: every use fits well within the buffer.
+template <typename... Values>
+std::string Printed(const char* format, Values... values) {
+  std::array<char, 512> text{};
+  std::snprintf(text.data(), text.size(), format, values...);
+  return std::string(text.data());
+}
+
+// A delay in hundredths of a second, rounded, as the GIF savers count it.
+int DelayCs(long long delay_ms) {
+  return static_cast<int>(
+      std::clamp((delay_ms + kMsPerCs / 2) / kMsPerCs, 0LL, static_cast<long long>(INT_MAX)));
+}
+
+FrameCompose::FrameFacts FactsOf(const FrameRecord& record) {
+  FrameCompose::FrameFacts facts;
+  facts.number = record.number;
+  facts.left = record.left;
+  facts.top = record.top;
+  facts.width = record.width;
+  facts.height = record.height;
+  facts.delay_cs = DelayCs(record.delay_ms);
+  return facts;
+}
+
+}  // namespace
+
+FormatSource::FormatSource(SourceFormat format, std::span<const std::uint8_t> bytes,
+                           std::string source_name)
+    : format_(format), bytes_(bytes), source_name_(std::move(source_name)) {
+  if (format_ == SourceFormat::kAnimatedWebp) {
+    FrameFormats::WebpPlan plan = FrameFormats::PlanWebpCuts(bytes_, source_name_);
+    animation_ = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count,
+                  0};
+    frames_ = std::move(plan.frames);
+  } else {
+    apng_ = FrameFormats::PlanApngCuts(bytes_, source_name_);
+    animation_ = {apng_->width, apng_->height, static_cast<int>(apng_->frames.size()), apng_->plays,
+                  0};
+    for (const FrameFormats::ApngFrame& frame : apng_->frames) frames_.push_back(frame.record);
+    damage_ = apng_->damage;
+  }
+  for (const FrameRecord& record : frames_) animation_.total_delay_ms += record.delay_ms;
+}
+
+const char* FormatSource::Name() const {
+  return format_ == SourceFormat::kAnimatedWebp ? kWebpName : kApngName;
+}
+
+const char* FormatSource::Extension() const {
+  return format_ == SourceFormat::kAnimatedWebp ? kWebpExtension : kApngExtension;
+}
+
+std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {
+  return apng_ ? FrameFormats::ApngFrameFileBytes(bytes_, *apng_, number)
+               : FrameFormats::WebpFrameFileBytes(bytes_, number);
+}
+
+void FormatSource::Compose(const FrameCompose::FrameSink& sink,
+                           FrameCompose::AnimationFacts& animation) const {
+  animation = {};
+  animation.screen_width = animation_.canvas_width;
+  animation.screen_height = animation_.canvas_height;
+  animation.loop_count = static_cast<int>(std::min<long long>(animation_.loop_count, INT_MAX));
+  const FrameFormats::FormatFrameSink adapter = [&](const FrameRecord& record,
+                                                    const FrameCompose::Canvas& canvas) {
+    ++animation.frame_count;
+    const FrameCompose::FrameFacts facts = FactsOf(record);
+    animation.total_delay_cs += facts.delay_cs;
+    return sink(facts, &canvas);
+  };
+  FrameFormats::AnimationRecord record;
+  if (apng_) {
+    FrameFormats::ComposeApng(bytes_, source_name_, adapter, record);
+  } else {
+    FrameFormats::ComposeWebp(bytes_, source_name_, adapter, record);
+  }
+}
+
+std::string FormatSource::Json(const std::vector<int>& numbers,
+                               const std::function<std::string(int number)>& file_of) const {
+  std::string json = Printed("{\"format\": \"%s\", \"frames\": [", Name());
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    const FrameRecord& f = frames_.at(static_cast<std::size_t>(numbers[i] - 1));
+    json += (i == 0 ? "\n  " : ",\n  ");
+    json += Printed(
+        "{\"number\": %d, \"left\": %d, \"top\": %d, \"width\": %d, \"height\": %d, "
+        "\"delay_ms\": %lld, \"dispose\": \"%s\", \"blend\": \"%s\"",
+        f.number, f.left, f.top, f.width, f.height, f.delay_ms,
+        FrameFormats::DisposeName(f.dispose), FrameFormats::BlendName(f.blend));
+    if (apng_) json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
+    const std::string file = file_of ? FrameCompose::BareName(file_of(f.number)) : std::string();
+    if (!file.empty()) json += ", " + FrameCompose::FileJsonFields(file);
+    json += "}";
+  }
+  const std::string damaged_at = damage_ ? std::to_string(damage_->offset) : kJsonNull;
+  json += Printed(
+      "%s],\n \"count\": %d, \"loop_count\": %lld, \"screen\": {\"width\": %d, \"height\": %d}, "
+      "\"duration_ms\": %lld, \"damaged_at\": %s}\n",
+      numbers.empty() ? "" : "\n", animation_.frame_count, animation_.loop_count,
+      animation_.canvas_width, animation_.canvas_height, animation_.total_delay_ms,
+      damaged_at.c_str());
+  return json;
+}
+
+std::string FormatSource::Table(const std::vector<int>& numbers) const {
+  std::string table = "frame rectangle delay_ms dispose blend delay\n";
+  for (const int number : numbers) {
+    const FrameRecord& f = frames_.at(static_cast<std::size_t>(number - 1));
+    // APNG's delay as stored, a fraction of a second; WebP stores milliseconds alone.
+    const std::string stored = apng_ ? Printed("%d/%d", f.delay_num, f.delay_den) : "-";
+    table += Printed("%d %dx%d+%d+%d %lld %s %s %s\n", f.number, f.width, f.height, f.left, f.top,
+                     f.delay_ms, FrameFormats::DisposeName(f.dispose),
+                     FrameFormats::BlendName(f.blend), stored.c_str());
+  }
+  const std::string loop =
+      animation_.loop_count == 0 ? "forever" : std::to_string(animation_.loop_count);
+  table += Printed("total frames %d, format %s, loop %s, screen %dx%d, duration_ms %lld\n",
+                   animation_.frame_count, Name(), loop.c_str(), animation_.canvas_width,
+                   animation_.canvas_height, animation_.total_delay_ms);
+  return table;
+}
+
+}  // namespace Cli

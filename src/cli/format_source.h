@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// An animated WebP or APNG as mervane-split divides it: the frames' facts
+// read from the chunk headers, each frame's exact cut, the frames as they
+// appear in the form the savers take, and the facts as a table or as JSON.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_formats/apng_cut.h"
+#include "frame_formats/format_sniff.h"
+#include "frame_formats/format_status.h"
+
+namespace Cli {
+
+class FormatSource {
+ public:
+  // Reads the chunk headers of `bytes`, which SniffFormat found to be
+  // `format` (kAnimatedWebp or kApng), within the readers' budgets. Throws
+  // FrameSplit::DivideError naming `source_name`, the byte and the reason
+  // for a file that is refused. Nothing is decoded. `bytes` must outlive
+  // the object.
+  FormatSource(FrameFormats::SourceFormat format, std::span<const std::uint8_t> bytes,
+               std::string source_name);
+
+  // "WebP" or "APNG", for messages and the JSON.
+  const char* Name() const;
+  // The extension of its frame files and of its own name: ".webp" or ".png".
+  const char* Extension() const;
+  const FrameFormats::AnimationRecord& Animation() const { return animation_; }
+  // Every frame whose data are whole, in play order.
+  const std::vector<FrameFormats::FrameRecord>& Frames() const { return frames_; }
+  // Set when an APNG ends before its last frame: the frames listed are
+  // those before the damage.
+  const std::optional<FrameFormats::Status>& Damage() const { return damage_; }
+
+  // The exact cut of frame `number` (1-based): the frame's own compressed
+  // data in a still file of the same format. REQUIRES: 1 <= number <=
+  // Frames().size().
+  std::vector<std::uint8_t> FrameFile(int number) const;
+
+  // Composes every frame as it appears and hands it to `sink` as the GIF
+  // composer would (its facts with the delay in hundredths, rounded), filling
+  // `animation` as it goes; throws FrameCompose::ComposeError for a frame
+  // that cannot be decoded. Stops when `sink` returns false.
+  void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation) const;
+
+  // The facts of the frames numbered `numbers` as one JSON object (valid
+  // UTF-8, ending with a line break): "format", then "frames", each with
+  // number, left, top, width, height, delay_ms, dispose, blend (and, for
+  // APNG, delay_num and delay_den as stored) and, where `file_of` gives a
+  // path, its "file"; then count, loop_count, screen {width, height},
+  // duration_ms (64-bit) and damaged_at (the byte, or null).
+  std::string Json(const std::vector<int>& numbers,
+                   const std::function<std::string(int number)>& file_of = {}) const;
+
+  // The same facts as a table: a heading line, one line per frame, then
+  // the totals.
+  std::string Table(const std::vector<int>& numbers) const;
+
+ private:
+  FrameFormats::SourceFormat format_;
+  std::span<const std::uint8_t> bytes_;
+  std::string source_name_;
+  FrameFormats::AnimationRecord animation_;
+  std::vector<FrameFormats::FrameRecord> frames_;
+  std::optional<FrameFormats::Status> damage_;
+  std::optional<FrameFormats::ApngPlan> apng_;  // where an APNG's chunks lie
+};
+
+}  // namespace Cli

@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: MIT
+// mervane-split on animated WebP and APNG made by Debian's own encoders:
+// the exact cut against libwebp's own frame extraction and the APNG cut,
+// frames as they appear against the pictures the encoders were given, and
+// refusals that leave nothing behind.
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_files.h"
+#include "frame_formats/apng_cut.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using FrameCompose::Canvas;
+
+constexpr int kWidth = 13, kHeight = 7, kFrames = 3;
+
+std::string Tool(const std::string& name) { return "/usr/bin/" + name; }
+
+void RunTool(const std::vector<std::string>& argv) {
+  const GifTest::ProcessResult result = GifTest::RunProcess(argv);
+  ASSERT_EQ(result.exit_code, 0) << argv[0] << ": " << result.err;
+}
+
+GifTest::ProcessResult Split(const std::vector<std::string>& args, const GifTest::TempDir& cwd) {
+  std::vector<std::string> argv = {MERVANE_SPLIT};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return GifTest::RunProcess(argv, cwd.Text());
+}
+
+// Frames with partial alpha whose later frames change a moving part of the
+// first, so that encoders store sub-rectangles and blend them.
+std::vector<Canvas> Pictures() {
+  std::vector<Canvas> pictures;
+  for (int k = 0; k < kFrames; ++k) {
+    Canvas canvas{kWidth, kHeight, {}, {}, {}, -1};
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const int t = k > 0 && x >= 2 * k && x < 2 * k + 5 ? k : 0;
+        const std::uint32_t a = (x * 29 + y * 11 + t * 40) & 255;
+        const std::uint32_t rgb =
+            ((x * 37 + t * 50) & 255) | ((y * 59 + t * 13) & 255) << 8 | ((t * 90) & 255) << 16;
+        canvas.pixels.push_back(a == 0 ? 0u : rgb | a << 24);
+      }
+    }
+    pictures.push_back(std::move(canvas));
+  }
+  return pictures;
+}
+
+// Encoders may keep any colour under a fully transparent pixel.
+std::vector<std::uint32_t> Visible(std::vector<std::uint32_t> pixels) {
+  for (std::uint32_t& pixel : pixels) {
+    if ((pixel >> 24) == 0) pixel = 0;
+  }
+  return pixels;
+}
+
+// An RGBA PNG's pixels, decoded by libpng.
+std::vector<std::uint32_t> DecodePng(const Bytes& file) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return {};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image.width) * image.height);
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  return pixels;
+}
+
+struct Format {
+  const char* name;
+  const char* extension;  // of the source and of its frame files
+  // Makes `dir`/anim.EXT from the pictures' PNG files.
+  std::function<void(const GifTest::TempDir& dir, const std::vector<std::string>& pngs)> make;
+  // The exact cut of frame `n` as an independent reference gives it.
+  std::function<Bytes(const GifTest::TempDir& dir, int n)> reference_cut;
+  std::string delay_field;  // as the JSON gives frame 1's delay
+};
+
+// Names a case in failure messages.
+void PrintTo(const Format& format, std::ostream* out) { *out << format.name; }
+
+std::vector<Format> Formats() {
+  return {
+      {"WebP", ".webp",
+       [](const GifTest::TempDir& dir, const std::vector<std::string>& pngs) {
+         std::vector<std::string> argv = {Tool("img2webp"), "-lossless"};
+         for (const std::string& png : pngs) argv.insert(argv.end(), {"-d", "70", png});
+         argv.insert(argv.end(), {"-o", dir.File("anim.webp")});
+         RunTool(argv);
+       },
+       [](const GifTest::TempDir& dir, int n) {
+         const std::string out = dir.File("ref" + std::to_string(n) + ".webp");
+         RunTool({Tool("webpmux"), "-get", "frame", std::to_string(n), dir.File("anim.webp"), "-o",
+                  out});
+         return GifTest::ReadBytes(out);
+       },
+       "\"delay_ms\": 70, \"dispose\": \"none\""},
+      {"APNG", ".png",
+       [](const GifTest::TempDir& dir, const std::vector<std::string>& pngs) {
+         std::vector<std::string> argv = {Tool("apngasm"), dir.File("anim.png")};
+         argv.insert(argv.end(), pngs.begin(), pngs.end());
+         argv.insert(argv.end(), {"3", "40"});
+         RunTool(argv);
+       },
+       [](const GifTest::TempDir& dir, int n) {
+         const Bytes source = GifTest::ReadBytes(dir.File("anim.png"));
+         return FrameFormats::ApngFrameFileBytes(source,
+                                                 FrameFormats::PlanApngCuts(source, "anim.png"), n);
+       },
+       "\"delay_ms\": 75, \"dispose\": \"none\""},
+  };
+}
+
+class FormatSplit : public testing::TestWithParam<Format> {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"img2webp", "webpmux", "apngasm"}) {
+      if (!std::filesystem::exists(Tool(tool))) GTEST_SKIP() << tool << " missing";
+    }
+    for (int k = 0; k < kFrames; ++k) {
+      pngs_.push_back(inputs_.File("in" + std::to_string(k) + ".png"));
+      GifTest::WriteBytes(pngs_.back(), FrameCompose::EncodePng(pictures_[k]));
+    }
+    ASSERT_NO_FATAL_FAILURE(GetParam().make(inputs_, pngs_));
+    source_ = inputs_.File(std::string("anim") + GetParam().extension);
+  }
+  std::string Name(const std::string& stem, int n, const char* extension) const {
+    return stem + "00" + std::to_string(n) + extension;
+  }
+  const std::vector<Canvas> pictures_ = Pictures();
+  GifTest::TempDir inputs_, cwd_;
+  std::vector<std::string> pngs_;
+  std::string source_;
+};
+
+TEST_P(FormatSplit, ExactCutIsEachFramesOwnFileUnderTheDefaultPrefix) {
+  const Format& format = GetParam();
+  const auto result = Split({source_, "--json"}, cwd_);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::vector<std::string> expected = {"anim.json"};
+  for (int n = 1; n <= kFrames; ++n) {
+    expected.push_back(Name("anim", n, format.extension));
+    EXPECT_EQ(GifTest::ReadBytes(cwd_.File(expected.back())), format.reference_cut(inputs_, n))
+        << "frame " << n;
+  }
+  EXPECT_EQ(GifTest::ListNames(cwd_.path()), expected);
+  const Bytes json = GifTest::ReadBytes(cwd_.File("anim.json"));
+  const std::string text(json.begin(), json.end());
+  EXPECT_NE(text.find(format.delay_field), std::string::npos) << text;
+  EXPECT_NE(text.find("\"file\": \"anim003" + std::string(format.extension)), std::string::npos);
+}
+
+TEST_P(FormatSplit, PngGivesBackTheEncodersPicturesForTheFramesSelected) {
+  const auto result = Split({"--png", "--frames", "2-", "--jobs", "2", source_, "f/x"}, cwd_);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(GifTest::ListNames(cwd_.File("f")), (std::vector<std::string>{"x002.png", "x003.png"}));
+  for (int n = 2; n <= kFrames; ++n) {
+    EXPECT_EQ(Visible(DecodePng(GifTest::ReadBytes(cwd_.File("f/" + Name("x", n, ".png"))))),
+              Visible(pictures_[n - 1].pixels))
+        << "frame " << n;
+  }
+}
+
+TEST_P(FormatSplit, InfoJsonGivesTheFormatsOwnFactsAndTotals) {
+  const auto result = Split({"--info", "--json", source_}, cwd_);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.out.find(std::string("\"format\": \"") + GetParam().name), std::string::npos);
+  EXPECT_NE(result.out.find(GetParam().delay_field), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\"count\": 3"), std::string::npos) << result.out;
+  EXPECT_TRUE(GifTest::ListNames(cwd_.path()).empty());
+}
+
+TEST_P(FormatSplit, RefusalsLeaveNothingBehind) {
+  const Bytes source = GifTest::ReadBytes(source_);
+  const std::string truncated = inputs_.File(std::string("cut") + GetParam().extension);
+  // Cut inside the first frame's data: no frame is whole.
+  GifTest::WriteBytes(truncated, Bytes(source.begin(), source.begin() + 120));
+  struct Refusal {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const std::vector<Refusal> refusals = {
+      {{pngs_[0]}, "a PNG without animation"},
+      {{truncated}, "past the end"},
+      {{"--full", source_}, "--full is not available"},
+      {{"--png", "--distinct", source_}, "--distinct is not available"},
+      {{"--sheet", "2", source_}, "--sheet is not available"},
+      {{"--png", "--limit-pixels", "182", source_}, "more than the limit of 182"},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(testing::PrintToString(refusal.args));
+    const auto result = Split(refusal.args, cwd_);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find(refusal.says), std::string::npos) << result.err;
+    EXPECT_TRUE(GifTest::ListNames(cwd_.path()).empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, FormatSplit, testing::ValuesIn(Formats()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormatSplitRefusal, AStillWebpIsRefusedByItsFormat) {
+  if (!std::filesystem::exists(Tool("cwebp"))) GTEST_SKIP() << "cwebp missing";
+  GifTest::TempDir dir;
+  GifTest::WriteBytes(dir.File("in.png"), FrameCompose::EncodePng(Pictures()[0]));
+  ASSERT_NO_FATAL_FAILURE(RunTool(
+      {Tool("cwebp"), "-quiet", "-lossless", dir.File("in.png"), "-o", dir.File("s.webp")}));
+  const auto result = Split({"s.webp"}, dir);
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find("a still WebP"), std::string::npos) << result.err;
+  EXPECT_EQ(GifTest::ListNames(dir.path()), (std::vector<std::string>{"in.png", "s.webp"}));
+}
+
+TEST(FormatSplitRefusal, AnApngCutShortGivesItsWholeFramesAndAWarning) {
+  if (!std::filesystem::exists(Tool("apngasm"))) GTEST_SKIP() << "apngasm missing";
+  GifTest::TempDir dir;
+  std::vector<std::string> argv = {Tool("apngasm"), dir.File("a.png")};
+  for (int k = 0; k < kFrames; ++k) {
+    argv.push_back(dir.File("in" + std::to_string(k) + ".png"));
+    GifTest::WriteBytes(argv.back(), FrameCompose::EncodePng(Pictures()[k]));
+  }
+  ASSERT_NO_FATAL_FAILURE(RunTool(argv));
+  const Bytes whole = GifTest::ReadBytes(dir.File("a.png"));
+  const FrameFormats::ApngPlan plan = FrameFormats::PlanApngCuts(whole, "a.png");
+  // Cut one byte into the last frame's data.
+  const std::size_t cut = plan.frames.back().data.front().offset + 1;
+  GifTest::WriteBytes(dir.File("c.png"), Bytes(whole.begin(), whole.begin() + cut));
+  GifTest::TempDir out;
+  const auto result = Split({dir.File("c.png"), "x"}, out);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.err.find("warning"), std::string::npos);
+  EXPECT_EQ(GifTest::ListNames(out.path()), (std::vector<std::string>{"x001.png", "x002.png"}));
+  for (int n = 1; n <= 2; ++n) {
+    EXPECT_EQ(GifTest::ReadBytes(out.File("x00" + std::to_string(n) + ".png")),
+              FrameFormats::ApngFrameFileBytes(whole, plan, n));
+  }
+}
+
+}  // namespace
