@@ -27,7 +27,7 @@
 #include "toolkit/platform_error.h"
 #include "toolkit/utf8_path.h"
 #if MERVANE_FRAME_FORMATS
-#include "cli/format_source.h"
+#include "frame_formats/format_source.h"
 #include "frame_formats/format_sniff.h"
 #endif
 
@@ -400,7 +400,7 @@ std::vector<int> Selected(const Cli::Arguments& args, int frames) {
 
 // An APNG cut short gives its whole frames; the one the cut falls in is
 // left out, and this says so.
-void WarnCutShort(const Cli::FormatSource& source, const std::string& name) {
+void WarnCutShort(const FrameFormats::FormatSource& source, const std::string& name) {
   if (!source.Damage()) return;
   std::fflush(stdout);
   std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; the frames before it are written\n",
@@ -414,7 +414,7 @@ void WriteText(const std::string& path, const std::string& text) {
 
 // The exact cut of an animated WebP or APNG: each frame's own compressed
 // data as a still file of the same format.
-int CutFormat(const Cli::FormatSource& source, const Cli::Arguments& args,
+int CutFormat(const FrameFormats::FormatSource& source, const Cli::Arguments& args,
               const std::string& prefix) {
   const int frames = static_cast<int>(source.Frames().size());
   if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
@@ -446,7 +446,7 @@ int CutFormat(const Cli::FormatSource& source, const Cli::Arguments& args,
 
 // An animated WebP's or APNG's frames as they appear, as PNGs, through the
 // same saver as a GIF's.
-int ComposeFormat(const std::vector<std::uint8_t>& bytes, const Cli::FormatSource& source,
+int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::FormatSource& source,
                   const Cli::Arguments& args, const std::string& prefix) {
   FrameCompose::Survey survey;
   survey.frames = static_cast<int>(source.Frames().size());
@@ -484,7 +484,7 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const Cli::FormatSourc
   return Written(report.written, prefix);
 }
 
-int InfoFormat(const Cli::FormatSource& source, const Cli::Arguments& args) {
+int InfoFormat(const FrameFormats::FormatSource& source, const Cli::Arguments& args) {
   const int frames = static_cast<int>(source.Frames().size());
   if (const std::string none = NoneSelected(args, frames); !none.empty()) return Fail(none);
   const std::vector<int> numbers = Selected(args, frames);
@@ -519,7 +519,7 @@ int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments&
       !refused.empty()) {
     return Fail(refused);
   }
-  const Cli::FormatSource source(format, bytes, args.source);
+  const FrameFormats::FormatSource source(format, bytes, args.source);
   const std::string prefix =
       args.prefix.value_or(Cli::DefaultPrefix(args.source, source.Extension()));
   switch (args.output) {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// An animated WebP or APNG as mervane-split divides it: the frames' facts
-// read from the chunk headers, each frame's exact cut, the frames as they
-// appear in the form the savers take, and the facts as a table or as JSON.
+// An animated WebP or APNG as Mervane divides it, on the command line and in
+// the window: the frames' facts read from the chunk headers, each frame's
+// exact cut, the frames as they appear in the form the GIF savers take, and
+// the facts as a table or as JSON.
 
 #include <cstdint>
 #include <functional>
@@ -14,10 +15,11 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_formats/apng_cut.h"
+#include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
 #include "frame_formats/format_status.h"
 
-namespace Cli {
+namespace FrameFormats {
 
 class FormatSource {
  public:
@@ -26,19 +28,19 @@ class FormatSource {
   // FrameSplit::DivideError naming `source_name`, the byte and the reason
   // for a file that is refused. Nothing is decoded. `bytes` must outlive
   // the object.
-  FormatSource(FrameFormats::SourceFormat format, std::span<const std::uint8_t> bytes,
-               std::string source_name);
+  FormatSource(SourceFormat format, std::span<const std::uint8_t> bytes, std::string source_name,
+               const Budgets& budgets = {});
 
   // "WebP" or "APNG", for messages and the JSON.
   const char* Name() const;
   // The extension of its frame files and of its own name: ".webp" or ".png".
   const char* Extension() const;
-  const FrameFormats::AnimationRecord& Animation() const { return animation_; }
+  const AnimationRecord& Animation() const { return animation_; }
   // Every frame whose data are whole, in play order.
-  const std::vector<FrameFormats::FrameRecord>& Frames() const { return frames_; }
+  const std::vector<FrameRecord>& Frames() const { return frames_; }
   // Set when an APNG ends before its last frame: the frames listed are
   // those before the damage.
-  const std::optional<FrameFormats::Status>& Damage() const { return damage_; }
+  const std::optional<Status>& Damage() const { return damage_; }
 
   // The exact cut of frame `number` (1-based): the frame's own compressed
   // data in a still file of the same format. REQUIRES: 1 <= number <=
@@ -48,8 +50,10 @@ class FormatSource {
   // Composes every frame as it appears and hands it to `sink` as the GIF
   // composer would (its facts with the delay in hundredths, rounded), filling
   // `animation` as it goes; throws FrameCompose::ComposeError for a frame
-  // that cannot be decoded. Stops when `sink` returns false.
-  void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation) const;
+  // that cannot be decoded. Stops when `sink` returns false. `options`
+  // gives the budgets and the pump (see FormatComposeOptions).
+  void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation,
+               const FormatComposeOptions& options = {}) const;
 
   // The facts of the frames numbered `numbers` as one JSON object (valid
   // UTF-8, ending with a line break): "format", then "frames", each with
@@ -65,13 +69,13 @@ class FormatSource {
   std::string Table(const std::vector<int>& numbers) const;
 
  private:
-  FrameFormats::SourceFormat format_;
+  SourceFormat format_;
   std::span<const std::uint8_t> bytes_;
   std::string source_name_;
-  FrameFormats::AnimationRecord animation_;
-  std::vector<FrameFormats::FrameRecord> frames_;
-  std::optional<FrameFormats::Status> damage_;
-  std::optional<FrameFormats::ApngPlan> apng_;  // where an APNG's chunks lie
+  AnimationRecord animation_;
+  std::vector<FrameRecord> frames_;
+  std::optional<Status> damage_;
+  std::optional<ApngPlan> apng_;  // where an APNG's chunks lie
 };
 
-}  // namespace Cli
+}  // namespace FrameFormats

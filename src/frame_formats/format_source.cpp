@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cli/format_source.h"
+#include "frame_formats/format_source.h"
 
 #include <algorithm>
 #include <array>
@@ -11,11 +11,8 @@
 #include "frame_formats/format_compose.h"
 #include "frame_formats/webp_cut.h"
 
-namespace Cli {
+namespace FrameFormats {
 namespace {
-
-using FrameFormats::FrameRecord;
-using FrameFormats::SourceFormat;
 
 constexpr char kWebpName[] = "WebP";
 constexpr char kApngName[] = "APNG";
@@ -52,18 +49,18 @@ FrameCompose::FrameFacts FactsOf(const FrameRecord& record) {
 }  // namespace
 
 FormatSource::FormatSource(SourceFormat format, std::span<const std::uint8_t> bytes,
-                           std::string source_name)
+                           std::string source_name, const Budgets& budgets)
     : format_(format), bytes_(bytes), source_name_(std::move(source_name)) {
   if (format_ == SourceFormat::kAnimatedWebp) {
-    FrameFormats::WebpPlan plan = FrameFormats::PlanWebpCuts(bytes_, source_name_);
+    WebpPlan plan = PlanWebpCuts(bytes_, source_name_, budgets);
     animation_ = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count,
                   0};
     frames_ = std::move(plan.frames);
   } else {
-    apng_ = FrameFormats::PlanApngCuts(bytes_, source_name_);
+    apng_ = PlanApngCuts(bytes_, source_name_, budgets);
     animation_ = {apng_->width, apng_->height, static_cast<int>(apng_->frames.size()), apng_->plays,
                   0};
-    for (const FrameFormats::ApngFrame& frame : apng_->frames) frames_.push_back(frame.record);
+    for (const ApngFrame& frame : apng_->frames) frames_.push_back(frame.record);
     damage_ = apng_->damage;
   }
   for (const FrameRecord& record : frames_) animation_.total_delay_ms += record.delay_ms;
@@ -78,28 +75,28 @@ const char* FormatSource::Extension() const {
 }
 
 std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {
-  return apng_ ? FrameFormats::ApngFrameFileBytes(bytes_, *apng_, number)
-               : FrameFormats::WebpFrameFileBytes(bytes_, number);
+  return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number) : WebpFrameFileBytes(bytes_, number);
 }
 
 void FormatSource::Compose(const FrameCompose::FrameSink& sink,
-                           FrameCompose::AnimationFacts& animation) const {
+                           FrameCompose::AnimationFacts& animation,
+                           const FormatComposeOptions& options) const {
   animation = {};
   animation.screen_width = animation_.canvas_width;
   animation.screen_height = animation_.canvas_height;
   animation.loop_count = static_cast<int>(std::min<long long>(animation_.loop_count, INT_MAX));
-  const FrameFormats::FormatFrameSink adapter = [&](const FrameRecord& record,
-                                                    const FrameCompose::Canvas& canvas) {
+  const FormatFrameSink adapter = [&](const FrameRecord& record,
+                                      const FrameCompose::Canvas& canvas) {
     ++animation.frame_count;
     const FrameCompose::FrameFacts facts = FactsOf(record);
     animation.total_delay_cs += facts.delay_cs;
     return sink(facts, &canvas);
   };
-  FrameFormats::AnimationRecord record;
+  AnimationRecord record;
   if (apng_) {
-    FrameFormats::ComposeApng(bytes_, source_name_, adapter, record);
+    ComposeApng(bytes_, source_name_, adapter, record, options);
   } else {
-    FrameFormats::ComposeWebp(bytes_, source_name_, adapter, record);
+    ComposeWebp(bytes_, source_name_, adapter, record, options);
   }
 }
 
@@ -112,8 +109,8 @@ std::string FormatSource::Json(const std::vector<int>& numbers,
     json += Printed(
         "{\"number\": %d, \"left\": %d, \"top\": %d, \"width\": %d, \"height\": %d, "
         "\"delay_ms\": %lld, \"dispose\": \"%s\", \"blend\": \"%s\"",
-        f.number, f.left, f.top, f.width, f.height, f.delay_ms,
-        FrameFormats::DisposeName(f.dispose), FrameFormats::BlendName(f.blend));
+        f.number, f.left, f.top, f.width, f.height, f.delay_ms, DisposeName(f.dispose),
+        BlendName(f.blend));
     if (apng_) json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
     const std::string file = file_of ? FrameCompose::BareName(file_of(f.number)) : std::string();
     if (!file.empty()) json += ", " + FrameCompose::FileJsonFields(file);
@@ -136,8 +133,7 @@ std::string FormatSource::Table(const std::vector<int>& numbers) const {
     // APNG's delay as stored, a fraction of a second; WebP stores milliseconds alone.
     const std::string stored = apng_ ? Printed("%d/%d", f.delay_num, f.delay_den) : "-";
     table += Printed("%d %dx%d+%d+%d %lld %s %s %s\n", f.number, f.width, f.height, f.left, f.top,
-                     f.delay_ms, FrameFormats::DisposeName(f.dispose),
-                     FrameFormats::BlendName(f.blend), stored.c_str());
+                     f.delay_ms, DisposeName(f.dispose), BlendName(f.blend), stored.c_str());
   }
   const std::string loop =
       animation_.loop_count == 0 ? "forever" : std::to_string(animation_.loop_count);
@@ -147,4 +143,4 @@ std::string FormatSource::Table(const std::vector<int>& numbers) const {
   return table;
 }
 
-}  // namespace Cli
+}  // namespace FrameFormats
