@@ -52,10 +52,10 @@ FormatSource::FormatSource(SourceFormat format, std::span<const std::uint8_t> by
                            std::string source_name, const Budgets& budgets)
     : format_(format), bytes_(bytes), source_name_(std::move(source_name)) {
   if (format_ == SourceFormat::kAnimatedWebp) {
-    WebpPlan plan = PlanWebpCuts(bytes_, source_name_, budgets);
-    animation_ = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count,
-                  0};
-    frames_ = std::move(plan.frames);
+    webp_ = PlanWebpCuts(bytes_, source_name_, budgets);
+    animation_ = {webp_->width, webp_->height, static_cast<int>(webp_->frames.size()),
+                  webp_->loop_count, 0};
+    frames_ = webp_->frames;
   } else {
     apng_ = PlanApngCuts(bytes_, source_name_, budgets);
     animation_ = {apng_->width, apng_->height, static_cast<int>(apng_->frames.size()), apng_->plays,
@@ -75,7 +75,8 @@ const char* FormatSource::Extension() const {
 }
 
 std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {
-  return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number) : WebpFrameFileBytes(bytes_, number);
+  return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number)
+               : WebpFrameFileBytes(bytes_, *webp_, number);
 }
 
 void FormatSource::Compose(const FrameCompose::FrameSink& sink,

@@ -18,6 +18,7 @@
 #include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
 #include "frame_formats/format_status.h"
+#include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
 
@@ -76,6 +77,7 @@ class FormatSource {
   std::vector<FrameRecord> frames_;
   std::optional<Status> damage_;
   std::optional<ApngPlan> apng_;  // where an APNG's chunks lie
+  std::optional<WebpPlan> webp_;  // where a WebP's frames lie
 };
 
 }  // namespace FrameFormats

@@ -14,9 +14,6 @@
 namespace FrameFormats {
 namespace {
 
-// VP8X's data: flags, three reserved bytes, canvas width - 1 and height - 1
-// in 24 bits each.
-constexpr std::size_t kExtendedSize = 10;
 // ANMF's data starts with X / 2, Y / 2, width - 1, height - 1 and the
 // duration in 24 bits each, then the dispose and blend bits.
 constexpr std::size_t kFrameHeaderSize = 16;
@@ -36,6 +33,55 @@ struct DemuxDeleter {
 struct MuxDeleter {
   void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
+
+void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// Notes where each frame's image lies, walking the demuxer's frames once:
+// asking for frame n by number walks the list from its start.
+void FindImages(std::span<const std::uint8_t> source, const WebPDemuxer* demux, WebpPlan& plan) {
+  WebPIterator frame;
+  if (!WebPDemuxGetFrame(demux, 1, &frame)) return;
+  do {
+    WebpImage image;
+    image.chunks = {static_cast<std::size_t>(frame.fragment.bytes - source.data()),
+                    frame.fragment.size};
+    image.width = frame.width;
+    image.height = frame.height;
+    image.alpha_chunk = frame.fragment.size >= Webp::kChunkHeaderSize &&
+                        Webp::Is(frame.fragment.bytes, Webp::kAlpha);
+    plan.images.push_back(image);
+  } while (WebPDemuxNextFrame(&frame));
+  WebPDemuxReleaseIterator(&frame);
+}
+
+// The frame's image as the smallest still WebP file that holds it, for the
+// mux library to read: the RIFF header, a VP8X with the alpha flag when an
+// ALPH chunk comes first (the container allows ALPH only after one), then
+// the image's chunks as they lie in the source, padded to an even size.
+// The library reads the chunks from it and writes the frame's file itself.
+std::vector<std::uint8_t> StillOf(std::span<const std::uint8_t> source, const WebpImage& image) {
+  const std::span<const std::uint8_t> chunks =
+      source.subspan(image.chunks.offset, image.chunks.length);
+  const std::size_t extended = image.alpha_chunk ? Webp::kChunkHeaderSize + Webp::kExtendedSize : 0;
+  const std::size_t padded = chunks.size() + (chunks.size() & 1);
+  std::vector<std::uint8_t> still;
+  still.reserve(Webp::kFileHeaderSize + extended + padded);
+  still.insert(still.end(), Webp::kRiff.letters, Webp::kRiff.letters + 4);
+  PutLittle(still, static_cast<std::uint32_t>(Webp::kFileHeaderSize - 8 + extended + padded), 4);
+  still.insert(still.end(), Webp::kWebp.letters, Webp::kWebp.letters + 4);
+  if (image.alpha_chunk) {
+    still.insert(still.end(), Webp::kExtended.letters, Webp::kExtended.letters + 4);
+    PutLittle(still, Webp::kExtendedSize, 4);
+    PutLittle(still, Webp::kAlphaFlag, 4);  // the flags, then three reserved bytes
+    PutLittle(still, static_cast<std::uint32_t>(image.width - 1), 3);
+    PutLittle(still, static_cast<std::uint32_t>(image.height - 1), 3);
+  }
+  still.insert(still.end(), chunks.begin(), chunks.end());
+  still.resize(Webp::kFileHeaderSize + extended + padded);
+  return still;
+}
 
 // Walks the chunks after VP8X, checking each ANMF's region, and fills the
 // frames of `plan` from the ANMF headers.
@@ -99,8 +145,8 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kPastEnd, 4, "the RIFF size claims " + std::to_string(riff_end) + " bytes"};
   }
   const std::size_t extended_at = Webp::kFileHeaderSize;
-  if (ReadLittle32(source.data() + extended_at + 4) < kExtendedSize ||
-      riff_end < extended_at + Webp::kChunkHeaderSize + kExtendedSize) {
+  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize ||
+      riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
     return {Fault::kBadHeader, extended_at, "VP8X too short"};
   }
   const std::uint8_t* extended = source.data() + extended_at + Webp::kChunkHeaderSize;
@@ -122,6 +168,8 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kLibraryRefused, 0, {}};
   }
   plan.loop_count = WebPDemuxGetI(demux.get(), WEBP_FF_LOOP_COUNT);
+  FindImages(source, demux.get(), plan);
+  if (plan.images.size() != plan.frames.size()) return {Fault::kLibraryRefused, 0, {}};
   return {};
 }
 
@@ -132,22 +180,20 @@ WebpPlan PlanWebpCuts(std::span<const std::uint8_t> source, const std::string& s
   return plan;
 }
 
-std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source, int number) {
-  // As libwebp's own tools extract a frame: read the container without
-  // copying it, take the frame, and make it the one image of a new file.
-  const WebPData data{source.data(), source.size()};
-  const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&data, 0));
+std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source,
+                                             const WebpPlan& plan, int number) {
+  // As libwebp's own tools extract a frame, but from the frame's chunks
+  // alone: reading the whole container for each frame made cutting them
+  // all cost the square of the frame count.
+  const std::vector<std::uint8_t> still =
+      StillOf(source, plan.images.at(static_cast<std::size_t>(number - 1)));
+  const WebPData data{still.data(), still.size()};
   const std::unique_ptr<WebPMux, MuxDeleter> single(WebPMuxNew());
-  if (!mux || !single) throw std::runtime_error("the WebP library could not read the file");
-  WebPMuxFrameInfo frame;
-  if (WebPMuxGetFrame(mux.get(), static_cast<std::uint32_t>(number), &frame) != WEBP_MUX_OK) {
-    throw std::runtime_error("the WebP library could not take frame " + std::to_string(number));
-  }
-  const WebPMuxError set = WebPMuxSetImage(single.get(), &frame.bitstream, 1);
-  WebPDataClear(&frame.bitstream);
+  if (!single) throw std::runtime_error("the WebP library could not start: out of memory");
   WebPData assembled;
   WebPDataInit(&assembled);
-  if (set != WEBP_MUX_OK || WebPMuxAssemble(single.get(), &assembled) != WEBP_MUX_OK) {
+  if (WebPMuxSetImage(single.get(), &data, 0) != WEBP_MUX_OK ||
+      WebPMuxAssemble(single.get(), &assembled) != WEBP_MUX_OK) {
     throw std::runtime_error("the WebP library could not write frame " + std::to_string(number));
   }
   std::vector<std::uint8_t> out(assembled.bytes, assembled.bytes + assembled.size);
