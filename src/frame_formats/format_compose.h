@@ -10,7 +10,9 @@
 #include <string>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_formats/apng_cut.h"
 #include "frame_formats/format_status.h"
+#include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
 
@@ -53,5 +55,18 @@ void ComposeWebp(std::span<const std::uint8_t> source, const std::string& source
 void ComposeApng(std::span<const std::uint8_t> source, const std::string& source_name,
                  const FormatFrameSink& sink, AnimationRecord& animation,
                  const FormatComposeOptions& options = {});
+
+// ComposeWebp and ComposeApng over the plan a caller already read from
+// `source`, so that its chunks are walked once: the budgets are those the
+// plan was read with (`options.budgets` is not used), and the animation's
+// facts are the plan's. Throw as ComposeWebp and ComposeApng do for a
+// frame that cannot be decoded. REQUIRES: `plan` was made by ReadWebp or
+// ReadApng from this `source`.
+void ComposeWebpPlan(std::span<const std::uint8_t> source, const WebpPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options = {});
+void ComposeApngPlan(std::span<const std::uint8_t> source, const ApngPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options = {});
 
 }  // namespace FrameFormats

@@ -93,11 +93,11 @@ void FormatSource::Compose(const FrameCompose::FrameSink& sink,
     animation.total_delay_cs += facts.delay_cs;
     return sink(facts, &canvas);
   };
-  AnimationRecord record;
+  // The plan read when this source was made serves: its chunks are not walked again.
   if (apng_) {
-    ComposeApng(bytes_, source_name_, adapter, record, options);
+    ComposeApngPlan(bytes_, *apng_, source_name_, adapter, options);
   } else {
-    ComposeWebp(bytes_, source_name_, adapter, record, options);
+    ComposeWebpPlan(bytes_, *webp_, source_name_, adapter, options);
   }
 }
 

@@ -52,7 +52,8 @@ class FormatSource {
   // composer would (its facts with the delay in hundredths, rounded), filling
   // `animation` as it goes; throws FrameCompose::ComposeError for a frame
   // that cannot be decoded. Stops when `sink` returns false. `options`
-  // gives the budgets and the pump (see FormatComposeOptions).
+  // gives the pump (see FormatComposeOptions); the budgets are those the
+  // source was read with, and its chunks are not walked again.
   void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation,
                const FormatComposeOptions& options = {}) const;
 

@@ -25,7 +25,12 @@ void ComposeWebp(std::span<const std::uint8_t> source, const std::string& source
   RequireComposable(ReadWebp(source, options.budgets, plan), source_name);
   animation = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count, 0};
   for (const FrameRecord& record : plan.frames) animation.total_delay_ms += record.delay_ms;
+  ComposeWebpPlan(source, plan, source_name, sink, options);
+}
 
+void ComposeWebpPlan(std::span<const std::uint8_t> source, const WebpPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options) {
   WebPAnimDecoderOptions decoder_options;
   WebPAnimDecoderOptionsInit(&decoder_options);
   decoder_options.color_mode = MODE_RGBA;  // bytes R, G, B, A: the canvas's own order

@@ -34,6 +34,9 @@ struct MuxDeleter {
   void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
 
+void Put(std::vector<std::uint8_t>& out, Webp::FourCc fourcc) {
+  for (const char letter : fourcc.letters) out.push_back(static_cast<std::uint8_t>(letter));
+}
 void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
@@ -68,18 +71,18 @@ std::vector<std::uint8_t> StillOf(std::span<const std::uint8_t> source, const We
   const std::size_t padded = chunks.size() + (chunks.size() & 1);
   std::vector<std::uint8_t> still;
   still.reserve(Webp::kFileHeaderSize + extended + padded);
-  still.insert(still.end(), Webp::kRiff.letters, Webp::kRiff.letters + 4);
+  Put(still, Webp::kRiff);
   PutLittle(still, static_cast<std::uint32_t>(Webp::kFileHeaderSize - 8 + extended + padded), 4);
-  still.insert(still.end(), Webp::kWebp.letters, Webp::kWebp.letters + 4);
+  Put(still, Webp::kWebp);
   if (image.alpha_chunk) {
-    still.insert(still.end(), Webp::kExtended.letters, Webp::kExtended.letters + 4);
+    Put(still, Webp::kExtended);
     PutLittle(still, Webp::kExtendedSize, 4);
     PutLittle(still, Webp::kAlphaFlag, 4);  // the flags, then three reserved bytes
     PutLittle(still, static_cast<std::uint32_t>(image.width - 1), 3);
     PutLittle(still, static_cast<std::uint32_t>(image.height - 1), 3);
   }
-  still.insert(still.end(), chunks.begin(), chunks.end());
-  still.resize(Webp::kFileHeaderSize + extended + padded);
+  for (const std::uint8_t byte : chunks) still.push_back(byte);
+  if (padded != chunks.size()) still.push_back(0);
   return still;
 }
 
