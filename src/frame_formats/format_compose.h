@@ -5,9 +5,11 @@
 // one canvas (and, for APNG's dispose-to-previous, a copy of one frame's
 // region), whatever the number of frames.
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "frame_compose/frame_compose.h"
 #include "frame_formats/apng_cut.h"
@@ -68,5 +70,14 @@ void ComposeWebpPlan(std::span<const std::uint8_t> source, const WebpPlan& plan,
 void ComposeApngPlan(std::span<const std::uint8_t> source, const ApngPlan& plan,
                      const std::string& source_name, const FormatFrameSink& sink,
                      const FormatComposeOptions& options = {});
+
+// The longest side a WebP image may have.
+inline constexpr int kLargestWebpSide = 16383;
+
+// `canvas` as a lossless still WebP: every pixel's RGBA exactly, colours
+// under transparent pixels included. Throws std::runtime_error with the
+// reason when the encoder cannot (a side longer than kLargestWebpSide, no
+// memory). Safe to call on several threads at once.
+std::vector<std::uint8_t> EncodeLosslessWebp(const FrameCompose::Canvas& canvas);
 
 }  // namespace FrameFormats
