@@ -54,8 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (status.ok()) {
     for (const FrameFormats::FrameRecord& record : plan.frames) {
       const auto cut = FrameFormats::WebpFrameFileBytes(source, plan, record.number);
+      // The mux library refuses some files the demux library takes whole
+      // (an alpha flag missing, say); where it takes them, it agrees.
+      const auto extracted = MuxExtracted(source, record.number);
       if (FrameFormats::SniffFormat(cut) != FrameFormats::SourceFormat::kStillWebp ||
-          cut != MuxExtracted(source, record.number)) {
+          (!extracted.empty() && cut != extracted)) {
         std::abort();
       }
     }

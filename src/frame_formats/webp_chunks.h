@@ -23,6 +23,8 @@ inline constexpr FourCc kExtended{{'V', 'P', '8', 'X'}};
 inline constexpr FourCc kAnimation{{'A', 'N', 'I', 'M'}};
 inline constexpr FourCc kAnimationFrame{{'A', 'N', 'M', 'F'}};
 inline constexpr FourCc kAlpha{{'A', 'L', 'P', 'H'}};
+inline constexpr FourCc kLossy{{'V', 'P', '8', ' '}};
+inline constexpr FourCc kLossless{{'V', 'P', '8', 'L'}};
 
 // "RIFF", the size, "WEBP".
 inline constexpr std::size_t kFileHeaderSize = 12;

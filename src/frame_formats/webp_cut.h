@@ -5,8 +5,9 @@
 // and background) and one ANMF chunk per frame, holding the frame's
 // region, duration, dispose and blend bits and its own bitstream (VP8 with
 // an optional ALPH, or VP8L). The chunk headers are walked here, for the
-// budgets and for reasons a user can act on; libwebp's demux and mux
-// libraries then check and cut the container.
+// budgets and for reasons a user can act on; libwebp's demux library then
+// checks the container and finds each frame's image, and its mux library
+// writes each frame's file.
 
 #include <cstdint>
 #include <span>
@@ -35,12 +36,12 @@ struct WebpPlan {
 
 // Reads the container of `source` into `plan`: RIFF/WEBP, VP8X with the
 // animation flag, ANIM before the first ANMF, every chunk within the file
-// (kPastEnd: a truncated file is refused whole, since libwebp's mux
-// library reads only whole files), every frame within the canvas, the
+// (kPastEnd: a truncated file is refused whole, as libwebp's demux library
+// refuses it), every frame within the canvas, the
 // canvas and the number of ANMF chunks within the budgets (checked before
-// libwebp allocates anything for them), then libwebp's own checks
-// (kLibraryRefused). Nothing is decoded. Returns kNotThisFormat for a file
-// that is not an animated WebP. REQUIRES: nothing.
+// libwebp allocates anything for them), then the demux library's own
+// checks (kLibraryRefused), and where each frame's image lies. Nothing is decoded. Returns
+// kNotThisFormat for a file that is not an animated WebP. REQUIRES: nothing.
 Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, WebpPlan& plan);
 
 // ReadWebp, throwing FrameSplit::DivideError naming `source_name`, the
