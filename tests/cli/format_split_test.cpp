@@ -68,15 +68,29 @@ std::vector<std::uint32_t> Visible(std::vector<std::uint32_t> pixels) {
   return pixels;
 }
 
-// An RGBA PNG's pixels, decoded by libpng.
-std::vector<std::uint32_t> DecodePng(const Bytes& file) {
+// An RGBA PNG's pixels, decoded by libpng; its width in `width`.
+std::vector<std::uint32_t> DecodePng(const Bytes& file, int* width = nullptr) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return {};
   image.format = PNG_FORMAT_RGBA;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image.width) * image.height);
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  if (width != nullptr) *width = static_cast<int>(image.width);
   return pixels;
+}
+
+// A WebP still's pixels, decoded by dwebp: the RGBA bytes end its PAM.
+std::vector<std::uint32_t> DecodeWebp(const std::string& path, std::size_t pixels) {
+  const std::string pam = path + ".pam";
+  if (GifTest::RunProcess({Tool("dwebp"), "-quiet", path, "-pam", "-o", pam}).exit_code != 0) {
+    return {};
+  }
+  const Bytes bytes = GifTest::ReadBytes(pam);
+  if (bytes.size() < pixels * 4) return {};
+  std::vector<std::uint32_t> out(pixels);
+  std::memcpy(out.data(), bytes.data() + bytes.size() - pixels * 4, pixels * 4);
+  return out;
 }
 
 struct Format {
@@ -87,6 +101,8 @@ struct Format {
   // The exact cut of frame `n` as an independent reference gives it.
   std::function<Bytes(const GifTest::TempDir& dir, int n)> reference_cut;
   std::string delay_field;  // as the JSON gives frame 1's delay
+  // The pixels of a frame file --full wrote, decoded by an independent decoder.
+  std::function<std::vector<std::uint32_t>(const std::string& path)> decode_full;
 };
 
 // Names a case in failure messages.
@@ -107,7 +123,8 @@ std::vector<Format> Formats() {
                   out});
          return GifTest::ReadBytes(out);
        },
-       "\"delay_ms\": 70, \"dispose\": \"none\""},
+       "\"delay_ms\": 70, \"dispose\": \"none\"",
+       [](const std::string& path) { return DecodeWebp(path, kWidth * kHeight); }},
       {"APNG", ".png",
        [](const GifTest::TempDir& dir, const std::vector<std::string>& pngs) {
          std::vector<std::string> argv = {Tool("apngasm"), dir.File("anim.png")};
@@ -120,14 +137,15 @@ std::vector<Format> Formats() {
          return FrameFormats::ApngFrameFileBytes(source,
                                                  FrameFormats::PlanApngCuts(source, "anim.png"), n);
        },
-       "\"delay_ms\": 75, \"dispose\": \"none\""},
+       "\"delay_ms\": 75, \"dispose\": \"none\"",
+       [](const std::string& path) { return DecodePng(GifTest::ReadBytes(path)); }},
   };
 }
 
 class FormatSplit : public testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
-    for (const char* tool : {"img2webp", "webpmux", "apngasm"}) {
+    for (const char* tool : {"img2webp", "webpmux", "dwebp", "apngasm"}) {
       if (!std::filesystem::exists(Tool(tool))) GTEST_SKIP() << tool << " missing";
     }
     for (int k = 0; k < kFrames; ++k) {
@@ -174,6 +192,51 @@ TEST_P(FormatSplit, PngGivesBackTheEncodersPicturesForTheFramesSelected) {
   }
 }
 
+TEST_P(FormatSplit, FullGivesBackTheEncodersPicturesInTheSourcesFormat) {
+  const Format& format = GetParam();
+  const auto result = Split({"--full", "--json", source_, "f/x"}, cwd_);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::vector<std::string> expected = {"x.json"};
+  for (int n = 1; n <= kFrames; ++n) expected.push_back(Name("x", n, format.extension));
+  EXPECT_EQ(GifTest::ListNames(cwd_.File("f")), expected);
+  for (int n = 1; n <= kFrames; ++n) {
+    EXPECT_EQ(Visible(format.decode_full(cwd_.File("f/" + expected[n]))),
+              Visible(pictures_[n - 1].pixels))
+        << "frame " << n;
+  }
+  const Bytes json = GifTest::ReadBytes(cwd_.File("f/x.json"));
+  EXPECT_NE(std::string(json.begin(), json.end()).find(format.delay_field), std::string::npos);
+}
+
+TEST_P(FormatSplit, SheetHoldsEachFrameInItsCell) {
+  const auto result = Split({"--sheet", "2", source_, "s/x"}, cwd_);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const std::string stem = "x-sheet-2x2-" + std::to_string(kWidth) + "x" + std::to_string(kHeight);
+  EXPECT_EQ(GifTest::ListNames(cwd_.File("s")),
+            (std::vector<std::string>{stem + ".json", stem + ".png"}));
+  int width = 0;
+  const std::vector<std::uint32_t> sheet =
+      DecodePng(GifTest::ReadBytes(cwd_.File("s/" + stem + ".png")), &width);
+  ASSERT_EQ(width, 2 * kWidth);
+  ASSERT_EQ(sheet.size(), std::size_t{4} * kWidth * kHeight);
+  for (int n = 1; n <= kFrames; ++n) {
+    const int left = (n - 1) % 2 * kWidth, top = (n - 1) / 2 * kHeight;
+    std::vector<std::uint32_t> cell;
+    for (int y = 0; y < kHeight; ++y) {
+      const auto row = sheet.begin() + (top + y) * width + left;
+      cell.insert(cell.end(), row, row + kWidth);
+    }
+    EXPECT_EQ(Visible(cell), Visible(pictures_[n - 1].pixels)) << "frame " << n;
+  }
+  const Bytes json = GifTest::ReadBytes(cwd_.File("s/" + stem + ".json"));
+  const std::string text(json.begin(), json.end());
+  EXPECT_NE(text.find("\"cell\": {\"column\": 0, \"row\": 1, \"x\": 0, \"y\": " +
+                      std::to_string(kHeight)),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(GetParam().delay_field), std::string::npos) << text;
+}
+
 TEST_P(FormatSplit, InfoJsonGivesTheFormatsOwnFactsAndTotals) {
   const auto result = Split({"--info", "--json", source_}, cwd_);
   ASSERT_EQ(result.exit_code, 0) << result.err;
@@ -192,14 +255,19 @@ TEST_P(FormatSplit, RefusalsLeaveNothingBehind) {
     std::vector<std::string> args;
     std::string says;
   };
-  const std::vector<Refusal> refusals = {
+  std::vector<Refusal> refusals = {
       {{pngs_[0]}, "a PNG without animation"},
       {{truncated}, "past the end"},
-      {{"--full", source_}, "--full is not available"},
-      {{"--png", "--distinct", source_}, "--distinct is not available"},
-      {{"--sheet", "2", source_}, "--sheet is not available"},
       {{"--png", "--limit-pixels", "182", source_}, "more than the limit of 182"},
+      {{"--sheet", "1", "--limit-pixels", "182", source_}, "more than the limit of 182"},
   };
+  if (std::string(GetParam().extension) == ".webp") {
+    // A canvas wider than a WebP may be: its frames fit, a lossless still of it would not.
+    Bytes wide = source;
+    wide[24] = 0x1F, wide[25] = 0x4E;  // VP8X's width - 1: 19999
+    GifTest::WriteBytes(inputs_.File("wide.webp"), wide);
+    refusals.push_back({{"--full", inputs_.File("wide.webp")}, "larger than a WebP holds"});
+  }
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(testing::PrintToString(refusal.args));
     const auto result = Split(refusal.args, cwd_);
@@ -211,6 +279,40 @@ TEST_P(FormatSplit, RefusalsLeaveNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(Encoders, FormatSplit, testing::ValuesIn(Formats()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormatSplitDistinct, RepeatedWebpFramesFoldWithTheirDelaysInMilliseconds) {
+  for (const char* tool : {"cwebp", "webpmux"}) {
+    if (!std::filesystem::exists(Tool(tool))) GTEST_SKIP() << tool << " missing";
+  }
+  GifTest::TempDir dir;
+  const std::vector<Canvas> pictures = Pictures();
+  for (int k = 0; k < 2; ++k) {
+    const std::string png = dir.File("p" + std::to_string(k) + ".png");
+    GifTest::WriteBytes(png, FrameCompose::EncodePng(pictures[k]));
+    ASSERT_NO_FATAL_FAILURE(RunTool({Tool("cwebp"), "-quiet", "-lossless", "-exact", png, "-o",
+                                     dir.File("p" + std::to_string(k) + ".webp")}));
+  }
+  // Frames 2 and 3 are the same picture, stored twice: 45 + 34 ms, which
+  // hundredths rounded one by one would make 80.
+  std::vector<std::string> argv = {Tool("webpmux")};
+  for (const auto& [still, delay] : std::vector<std::pair<const char*, int>>{
+           {"p0.webp", 30}, {"p1.webp", 45}, {"p1.webp", 34}, {"p0.webp", 20}}) {
+    argv.insert(argv.end(), {"-frame", dir.File(still), "+" + std::to_string(delay) + "+0+0+0-b"});
+  }
+  argv.insert(argv.end(), {"-o", dir.File("rep.webp")});
+  ASSERT_NO_FATAL_FAILURE(RunTool(argv));
+  const auto result = Split({"--full", "--distinct", "--json", "rep.webp", "d/r"}, dir);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(GifTest::ListNames(dir.File("d")),
+            (std::vector<std::string>{"r.json", "r001.webp", "r002.webp", "r004.webp"}));
+  const Bytes json = GifTest::ReadBytes(dir.File("d/r.json"));
+  const std::string text(json.begin(), json.end());
+  EXPECT_NE(text.find("\"delay_ms\": 79, \"dispose\": \"none\", \"blend\": \"source\", "
+                      "\"file\": \"r002.webp\", \"stands_for\": [2, 3]"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\"duration_ms\": 129"), std::string::npos) << text;
+}
 
 TEST(FormatSplitRefusal, AStillWebpIsRefusedByItsFormat) {
   if (!std::filesystem::exists(Tool("cwebp"))) GTEST_SKIP() << "cwebp missing";
