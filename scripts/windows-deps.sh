@@ -4,22 +4,26 @@
 # mux libraries and sharpyuv) and libpng as static MinGW-w64 libraries into
 # DEST/include and DEST/lib, from Debian's own sources (with Debian's patches
 # applied). zlib, which libpng needs, comes from the libz-mingw-w64-dev
-# package. Does nothing when DEST already holds every library; a DEST built
-# by an older version of this script, with fewer libraries, is built anew.
+# package. Does nothing when a finished run left every library in DEST; a
+# DEST that an older version of this script built, with fewer libraries, or
+# that a run left unfinished, is built anew.
 set -euo pipefail
 dest=$(mkdir -p "$1" && cd "$1" && pwd)
 libraries=(gif deflate webp webpdemux webpmux sharpyuv png)
-complete=1
-for name in "${libraries[@]}"; do
-  [ -f "$dest/lib/lib$name.a" ] || complete=0
-done
-[ "$complete" = 1 ] && exit 0
+# Written last, naming what was built: its absence marks an unfinished or
+# older DEST.
+stamp=$dest/lib/built-by-windows-deps
+# Two builds started at once (two test runs) would pull the same folder
+# apart: the second waits, then finds the first one's work done.
+exec 9>"$dest/.lock"
+flock 9
+[ "$(cat "$stamp" 2>/dev/null)" = "${libraries[*]}" ] && exit 0
 
 cc=x86_64-w64-mingw32-gcc-posix
 ar=x86_64-w64-mingw32-ar
 jobs=$(nproc 2>/dev/null || echo 2)
 work=$dest/src
-rm -rf "$work" && mkdir -p "$dest/include" "$dest/lib"
+rm -rf "$work" "$stamp" && mkdir -p "$dest/include" "$dest/lib"
 "$(dirname "$0")/debian-source.sh" "$work" giflib libdeflate libwebp libpng1.6
 
 # Compilers run $jobs at a time; waiting on each one's own id returns its
@@ -56,6 +60,8 @@ library() {
     objects+=("$dir/${file%.c}.o")
   done
   wait_all
+  # A new archive, not members added to an older one's.
+  rm -f "$dest/lib/lib$name.a"
   "$ar" rcs "$dest/lib/lib$name.a" "${objects[@]}"
   flags=()
 }
@@ -104,4 +110,5 @@ cp "$png/scripts/pnglibconf.h.prebuilt" "$png/pnglibconf.h"
 library png "$png" png.c pngerror.c pngget.c pngmem.c pngpread.c pngread.c pngrio.c \
   pngrtran.c pngrutil.c pngset.c pngtrans.c pngwio.c pngwrite.c pngwtran.c pngwutil.c
 cp "$png"/{png.h,pngconf.h,pnglibconf.h} "$dest/include/"
+echo "${libraries[*]}" >"$stamp"
 echo "giflib, libdeflate, libwebp and libpng for Windows in $dest"

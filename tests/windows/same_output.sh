@@ -25,9 +25,12 @@ made=0
 make_animations() {
   local gif=$1 size frames=$work/frames-$made in=$work/inputs/$made
   read -r -a size < <(od -An -tu2 -j6 -N4 "$gif")
-  [ "${size[0]:-0}" -le 640 ] && [ "${size[1]:-0}" -le 480 ] || return 0
+  # Cropping takes 3 columns and a row.
+  [ "${size[0]:-0}" -ge 4 ] && [ "${size[0]}" -le 640 ] && [ "${size[1]:-0}" -ge 2 ] &&
+    [ "${size[1]}" -le 480 ] || return 0
   mkdir -p "$frames" "$in"
-  (cd "$frames" && "$linux" --png --frames 1-5 "$gif" f >/dev/null)
+  # A GIF the Linux build cannot compose gives no animations.
+  (cd "$frames" && "$linux" --png --frames 1-5 "$gif" f >/dev/null 2>&1) || return 0
   local png odd cropped=()
   for png in "$frames"/f*.png; do
     # An odd width and height, by way of libwebp's own cropping. apngasm
