@@ -61,8 +61,6 @@ for file in "$@"; do
 done
 
 gif_modes=("" "--full" "--png" "--info --json" "--sheet 3 --distinct")
-# --full, --sheet and --distinct refuse these formats for now: only their
-# status and their empty output are compared.
 animation_modes=("" "--json" "--png" "--info" "--info --json" "--full" "--sheet 3 --distinct")
 count=0
 animations=0
