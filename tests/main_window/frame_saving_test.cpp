@@ -27,8 +27,8 @@ MainWindow::FrameSaving SavingOf(const GifTest::Bytes& bytes, const std::string&
   auto shared = std::make_shared<const std::vector<std::uint8_t>>(bytes);
   FrameCompose::ComposeOptions options;
   options.largest_canvas_bytes = MainWindow::kLargestSavedCanvas;
-  return MainWindow::FrameSaving(
-      {source, base, shared, FrameCompose::SurveyFrames(*shared, options)});
+  const auto animation = MainWindow::DroppedAnimation::Read(source, shared).animation;
+  return MainWindow::FrameSaving({source, base, animation, animation->Survey(options)});
 }
 
 std::vector<std::string> NamesOf(const std::vector<std::string>& paths) {
