@@ -201,6 +201,13 @@ std::optional<FrameCompose::Canvas> DroppedAnimation::StoredFrame(
   if (format_) {
     FrameFormats::Budgets budgets;
     budgets.largest_canvas_bytes = options.largest_canvas_bytes;
+    // The picture it is placed on is the animation's: within the budget too.
+    const FrameFormats::AnimationRecord& screen = format_->Animation();
+    if (!FrameFormats::CanvasFits(static_cast<std::uint64_t>(screen.canvas_width),
+                                  static_cast<std::uint64_t>(screen.canvas_height), budgets)) {
+      throw FrameCompose::ComposeError(
+          source_path_, number, 0, FrameFormats::FaultText(FrameFormats::Fault::kCanvasTooLarge));
+    }
     const FrameCompose::Canvas patch = format_->StoredFrame(number, budgets);
     const FrameCompose::FrameFacts placed =
         FactsOf(format_->Frames().at(static_cast<std::size_t>(number - 1)));
