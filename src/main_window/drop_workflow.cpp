@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -219,10 +220,17 @@ std::optional<Form_main::Refusal> Form_main::DivideAndShow(const Toolkit::DropDa
   }
   last_drop_ = {read.source_path,          file_name, base_name,
                 std::move(read.animation), survey,    frame_count};
-  CountLabel()->setToolTip(data.files.size() < 2 ? QString()
-                                                 : QString::fromUtf8(kOtherFilesDropped)
-                                                       .arg(data.files.size())
-                                                       .arg(Toolkit::PathToText(file_name)));
+  QStringList count_tips;
+  if (data.files.size() > 1) {
+    count_tips << QString::fromUtf8(kOtherFilesDropped)
+                      .arg(data.files.size())
+                      .arg(Toolkit::PathToText(file_name));
+  }
+  // Nothing else would tell frames lost to the damage from frames never there.
+  if (const QString cut_short = last_drop_.animation->CutShort(); !cut_short.isEmpty()) {
+    count_tips << cut_short;
+  }
+  CountLabel()->setToolTip(count_tips.join(QLatin1Char('\n')));
   if (frame_count >= kFrameLimit) {
     return Refusal{kTooManyFrames,
                    QString::fromUtf8(kWhyTooManyFrames).arg(frame_count).arg(kFrameLimit)};

@@ -254,6 +254,18 @@ QString DroppedAnimation::FormatFacts(int number) const {
   return {};
 }
 
+QString DroppedAnimation::CutShort() const {
+#if MERVANE_FRAME_FORMATS
+  if (format_ && format_->Damage()) {
+    return QString::fromUtf8(kCutShortTip)
+        .arg(format_->Damage()->offset)
+        .arg(QString::fromStdString(format_->Damage()->Reason()))
+        .arg(FrameCount());
+  }
+#endif
+  return {};
+}
+
 bool DroppedAnimation::IsPatch(const FrameCompose::FrameFacts& facts,
                                const FrameCompose::Survey& screen) const {
   const bool covers = facts.left == 0 && facts.top == 0 && facts.width == screen.width &&

@@ -103,6 +103,10 @@ class DroppedAnimation {
   // The facts of its format a thumbnail's tooltip adds after the delay;
   // empty for a GIF.
   QString FormatFacts(int number) const;
+  // What the count's tooltip says of a source cut short whose frames
+  // before the cut were divided (an APNG's; a GIF's damaged frame says so
+  // in its own tooltip); empty for a whole one.
+  QString CutShort() const;
   // True when frame `facts`'s file holds less than the whole picture of
   // `screen`: a patch of part of it, or one drawn over the frames before.
   bool IsPatch(const FrameCompose::FrameFacts& facts, const FrameCompose::Survey& screen) const;

@@ -64,6 +64,10 @@ inline constexpr char kWhyNameTooLong[] =
     "name.";
 inline constexpr char kOtherFilesDropped[] =
     "%1 files were dropped; only the first, %2, was divided.";
+// The count's tooltip for an APNG cut short: the byte, the reason and the
+// frames before it, which were divided.
+inline constexpr char kCutShortTip[] =
+    "The file is damaged at byte %1 (%2): only the %3 frames before it were divided.";
 inline constexpr char kImagesSuffix[] = " Images";
 // Logged, never shown, when a step the workflow goes on without fails: the
 // step and the reason.

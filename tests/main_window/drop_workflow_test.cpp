@@ -830,6 +830,21 @@ TEST_P(FormatDrop, ABrokenFileIsRefusedNamingItsFormatAndThePreviousFramesStay) 
   EXPECT_EQ(form().Picture1->drawing().size(), drawn);
 }
 
+TEST_F(Drop, AnApngCutShortDividesItsWholeFramesAndTheCountSaysWhereItEnds) {
+  const std::string whole = inputs_.File("whole.png");
+  ASSERT_TRUE(FormatTest::WriteAnimation(FormatTest::Kind::kApng, whole, 4, 6, 4));
+  GifTest::Bytes cut = GifTest::ReadBytes(whole);
+  cut.resize(cut.size() - 20);  // IEND, and the last frame's data end
+  DropFile(Put("cut.png", cut));
+  EXPECT_TRUE(boxes_.texts.empty());
+  EXPECT_EQ(form().Label1->text(), "3 Images");
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"cut001.png", "cut002.png", "cut003.png"}));
+  EXPECT_TRUE(form().CountLabel()->toolTip().startsWith("The file is damaged at byte "))
+      << form().CountLabel()->toolTip().toStdString();
+  DropFile(whole);
+  EXPECT_FALSE(form().CountLabel()->toolTip().contains("damaged"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, FormatDrop,
                          testing::Values(FormatTest::Kind::kWebp, FormatTest::Kind::kApng),
                          [](const testing::TestParamInfo<FormatTest::Kind>& info) {
