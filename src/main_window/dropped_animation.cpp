@@ -34,8 +34,8 @@ QString NotDivisibleWhy(std::span<const std::uint8_t> bytes) {
 // bytes need be no UTF-8.
 bool EndsWithNoCase(const std::string& name, const std::string& ending) {
   if (name.size() < ending.size()) return false;
-  return std::equal(ending.begin(), ending.end(), name.end() - static_cast<long>(ending.size()),
-                    [](char a, char b) {
+  return std::equal(ending.begin(), ending.end(),
+                    name.end() - static_cast<std::ptrdiff_t>(ending.size()), [](char a, char b) {
                       return std::tolower(static_cast<unsigned char>(a)) ==
                              std::tolower(static_cast<unsigned char>(b));
                     });
@@ -220,11 +220,11 @@ std::optional<FrameCompose::Canvas> DroppedAnimation::StoredFrame(
     whole.pixels.assign(static_cast<std::size_t>(whole.width) * whole.height, 0);
     const int width = std::min(patch.width, whole.width - placed.left);
     const int height = std::min(patch.height, whole.height - placed.top);
-    for (int y = 0; y < height; ++y) {
-      const auto from = patch.pixels.begin() + static_cast<long>(y) * patch.width;
-      std::copy(
-          from, from + width,
-          whole.pixels.begin() + static_cast<long>(placed.top + y) * whole.width + placed.left);
+    for (int y = 0; width > 0 && y < height; ++y) {
+      const auto from = patch.pixels.begin() + static_cast<std::ptrdiff_t>(y) * patch.width;
+      std::copy(from, from + width,
+                whole.pixels.begin() + static_cast<std::ptrdiff_t>(placed.top + y) * whole.width +
+                    placed.left);
     }
     if (facts != nullptr) *facts = placed;
     return whole;
