@@ -102,8 +102,7 @@ inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF file
 // what a save asked for whole frames in its own format says it did.
 inline constexpr char kSaveAsPngQuestion[] = "Save the frames of %1 as PNG files?";
 inline constexpr char kWholeFramesAsPng[] =
-    "\n\nWhole frames of a %1 are saved as PNG files: the window does not yet write them in "
-    "their own format.";
+    "\n\nWhole frames are saved as PNG files: the window does not yet write whole %1 frames.";
 // Said once frames are saved: how many, where, and the JSON beside them.
 inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
