@@ -145,8 +145,13 @@ inline constexpr long long kLargestSheetPixels = 64LL << 20;
 inline constexpr char kSaveFrameAs[] = "Save frame %1 as\u2026";
 inline constexpr char kShowFrame[] = "Show frame %1 in folder";
 inline constexpr char kOpen[] = "Open\u2026";
+// What Open… lists: the formats this build divides.
+#if MERVANE_FRAME_FORMATS
 inline constexpr char kOpenFilter[] =
     "Animations (*.gif *.GIF *.webp *.WEBP *.png *.PNG *.apng *.APNG);;All files (*)";
+#else
+inline constexpr char kOpenFilter[] = "GIF images (*.gif *.GIF);;All files (*)";
+#endif
 inline constexpr char kPngFilter[] = "PNG image (*.png)";
 inline constexpr char kGifFilter[] = "Full-frame GIF image (*.gif)";
 inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";
