@@ -245,9 +245,17 @@ QString DroppedAnimation::FormatFacts(int number) const {
   if (format_ && number >= 1 && number <= FrameCount()) {
     const FrameFormats::FrameRecord& record =
         format_->Frames()[static_cast<std::size_t>(number - 1)];
-    return QString::fromUtf8(kFormatFactsTip)
-        .arg(QString::fromUtf8(FrameFormats::DisposeName(record.dispose)),
-             QString::fromUtf8(FrameFormats::BlendName(record.blend)));
+    QString facts = QString::fromUtf8(kFormatFactsTip)
+                        .arg(QString::fromUtf8(FrameFormats::DisposeName(record.dispose)),
+                             QString::fromUtf8(FrameFormats::BlendName(record.blend)));
+    // An APNG stores its delay as a fraction, which milliseconds may round;
+    // a denominator of 0 stands for 100.
+    if (record.delay_den != 0 || record.delay_num != 0) {
+      facts += QString::fromUtf8(kStoredDelayTip)
+                   .arg(record.delay_num)
+                   .arg(record.delay_den == 0 ? kApngDefaultDenominator : record.delay_den);
+    }
+    return facts;
   }
 #endif
   (void)number;

@@ -84,6 +84,8 @@ inline constexpr char kTipAsItAppears[] = ", as it appears";
 inline constexpr char kTipAsStored[] = ", as stored";
 // An animated WebP's or APNG's frame: how it is left and how it is drawn.
 inline constexpr char kFormatFactsTip[] = ", dispose %1, blend %2";
+inline constexpr char kStoredDelayTip[] = ", delay %1/%2 s";  // an APNG's, as stored
+inline constexpr int kApngDefaultDenominator = 100;           // what an APNG's stored 0 means
 inline constexpr char kGifFormatName[] = "GIF";
 inline constexpr char kPatchTip[] = " (patch %1x%2 at %3,%4)";
 inline constexpr char kSameAsTip[] = ", same as %1";

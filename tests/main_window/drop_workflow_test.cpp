@@ -759,6 +759,9 @@ TEST_P(FormatDrop, ThumbnailsShowTheFormatsFactsAsTheyAppearAndAsStored) {
     EXPECT_EQ(StripPixel(middle), second);
     const QString tip = form().Strip()->ToolTipAt(middle);
     EXPECT_TRUE(tip.startsWith("Frame 2, 100 ms, dispose ")) << tip.toStdString();
+    // An APNG's delay also as the fraction it stores.
+    EXPECT_EQ(tip.contains(", delay 1/10 s"), GetParam() == FormatTest::Kind::kApng)
+        << tip.toStdString();
     EXPECT_TRUE(tip.endsWith(stored ? ", as stored" : ", as it appears")) << tip.toStdString();
   }
   form().ShowFramesAsStored(false);
