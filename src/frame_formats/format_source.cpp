@@ -9,6 +9,7 @@
 
 #include "frame_compose/frame_sets.h"
 #include "frame_formats/format_compose.h"
+#include "frame_formats/still_decode.h"
 #include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
@@ -77,6 +78,10 @@ const char* FormatSource::Extension() const {
 std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {
   return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number)
                : WebpFrameFileBytes(bytes_, *webp_, number);
+}
+
+FrameCompose::Canvas FormatSource::StoredFrame(int number, const Budgets& budgets) const {
+  return DecodeStill(format_, FrameFile(number), source_name_, number, budgets);
 }
 
 void FormatSource::Compose(const FrameCompose::FrameSink& sink,

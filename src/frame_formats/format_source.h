@@ -48,6 +48,11 @@ class FormatSource {
   // data in a still file of the same format. REQUIRES: 1 <= number <=
   // Frames().size().
   std::vector<std::uint8_t> FrameFile(int number) const;
+  // Frame `number`'s file as it stores it, decoded alone: the frame's
+  // patch, of the frame's own size, not composed over anything. Throws
+  // FrameCompose::ComposeError for a frame file that cannot be decoded or
+  // whose picture is past `budgets`. REQUIRES: as FrameFile.
+  FrameCompose::Canvas StoredFrame(int number, const Budgets& budgets = {}) const;
 
   // Composes every frame as it appears and hands it to `sink` as the GIF
   // composer would (its facts with the delay in hundredths, rounded), filling

@@ -14,6 +14,10 @@
 # starts Explorer on the work folder; END ends the
 # program with status 0, at once also while frames of 65535 x 65535 are
 # divided.
+# Drops of an animated WebP and an APNG join these once the Windows build
+# has libwebp and libpng (scripts/windows-deps.sh) and so frame_formats;
+# until then that build divides GIF files only. tests/e2e/drop_e2e_test.cpp
+# drops both on Linux.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 linux=$(cd "$1" && pwd)
