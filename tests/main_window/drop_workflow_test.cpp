@@ -734,7 +734,9 @@ TEST_P(FormatDrop, TheExactCutGoesToTheWorkFolderUnderTheGifsCountRules) {
     EXPECT_EQ(form().Label1->text(), box ? QString("Mervane") : QString("%1 Images").arg(frames));
     EXPECT_EQ(form().Picture1->drawing().size(), drawn);
     EXPECT_EQ(boxes_.texts.size(), box ? 1u : 0u);
-    if (box) EXPECT_TRUE(boxes_.texts.back().startsWith(box)) << boxes_.texts.back().toStdString();
+    if (box) {
+      EXPECT_TRUE(boxes_.texts.back().startsWith(box)) << boxes_.texts.back().toStdString();
+    }
     // Each file holds the frame's exact cut, named as mervane-split names it.
     const std::vector<std::string> files = WorkFiles();
     ASSERT_EQ(files.size(), static_cast<std::size_t>(frames));
