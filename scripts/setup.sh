@@ -7,6 +7,7 @@
 #   package   the Debian package and its checks
 #   sanitize  the sanitizer and fuzzing builds (clang)
 #   windows   the Windows build and its tests under Wine
+#   bench     the benchmarks in bench/ and the tools they are timed against
 #   all       every group
 # Any other word is a package to install as well.
 set -euo pipefail
@@ -18,6 +19,7 @@ test=(libgtest-dev xvfb xdotool x11-utils imagemagick webp apngasm)
 package=(desktop-file-utils appstream man-db lintian dpkg-dev file)
 sanitize=(clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine dpkg-dev nsis zip cmark)
+bench=(ffmpeg gifsicle strace time imagemagick webp apngasm)
 
 packages=()
 grouped=false
@@ -28,8 +30,10 @@ for word in "$@"; do
     package) packages+=("${build[@]}" "${package[@]}") grouped=true ;;
     sanitize) packages+=("${build[@]}" "${test[@]}" "${sanitize[@]}") grouped=true ;;
     windows) packages+=("${build[@]}" "${test[@]}" "${windows[@]}") grouped=true ;;
+    bench) packages+=("${build[@]}" "${bench[@]}") grouped=true ;;
     all)
-      packages+=("${build[@]}" "${test[@]}" "${package[@]}" "${sanitize[@]}" "${windows[@]}")
+      packages+=("${build[@]}" "${test[@]}" "${package[@]}" "${sanitize[@]}" "${windows[@]}"
+        "${bench[@]}")
       grouped=true
       ;;
     *) packages+=("$word") ;;

@@ -27,8 +27,9 @@
 #include "toolkit/platform_error.h"
 #include "toolkit/utf8_path.h"
 #if MERVANE_FRAME_FORMATS
-#include "frame_formats/format_source.h"
+#include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
+#include "frame_formats/format_source.h"
 #endif
 
 namespace {
@@ -57,10 +58,10 @@ constexpr char kUsage[] =
     "frames that only change part of the picture hold only that part: a GIF's\n"
     "frame as a GIF, a WebP's as a still WebP, an APNG's as a PNG, each the\n"
     "frame's patch, which opened alone may show only part of the picture.\n"
-    "For a WebP or APNG, --full, --sheet and --distinct are not available yet.\n"
     "      --full         write each frame as it appears instead: the whole picture\n"
-    "                     in a GIF of its own, colours exact, with the frame's delay\n"
-    "                     (more than 256 colours: tiles of up to 256 colours each)\n"
+    "                     in a file of the source's format, colours exact: a GIF\n"
+    "                     with the frame's delay (more than 256 colours: tiles of\n"
+    "                     up to 256 colours each), a lossless WebP, or a PNG\n"
     "      --png          write each frame as it appears as an RGBA PNG\n"
     "      --sheet COLUMNS  write one PNG holding every frame as it appears, in a\n"
     "                     grid of COLUMNS columns filled row by row, named\n"
@@ -378,17 +379,6 @@ int Info(const std::vector<std::uint8_t>& bytes, const Cli::Arguments& args) {
 
 #if MERVANE_FRAME_FORMATS
 
-// What an animated WebP or APNG cannot do yet, or empty text.
-std::string Unsupported(const Cli::Arguments& args, const char* format) {
-  const char* option = args.distinct                             ? "--distinct"
-                       : args.output == Cli::Output::kFullFrames ? "--full"
-                       : args.output == Cli::Output::kSheet      ? "--sheet"
-                                                                 : nullptr;
-  if (option == nullptr) return {};
-  return args.source + ": " + option + " is not available for an " + format +
-         "; nothing written (--png writes its frames as they appear)";
-}
-
 // The frames `args` selects of `frames`, in order.
 std::vector<int> Selected(const Cli::Arguments& args, int frames) {
   std::vector<int> numbers;
@@ -444,43 +434,80 @@ int CutFormat(const FrameFormats::FormatSource& source, const Cli::Arguments& ar
   return Written(static_cast<int>(numbers.size()), prefix);
 }
 
-// An animated WebP's or APNG's frames as they appear, as PNGs, through the
-// same saver as a GIF's.
+// Why --full cannot write the frames of a WebP whose canvas is wider or
+// taller than a WebP image may be, or empty text: refused before the first
+// file, not at it.
+std::string TooLargeForWebp(const Cli::Arguments& args, const FrameCompose::Survey& survey) {
+  if (std::max(survey.width, survey.height) <= FrameFormats::kLargestWebpSide) return {};
+  return args.source + ": its picture of " + std::to_string(survey.width) + " x " +
+         std::to_string(survey.height) + " is larger than a WebP holds (" +
+         std::to_string(FrameFormats::kLargestWebpSide) +
+         " a side); nothing written (--png writes its frames as they appear)";
+}
+
+// An animated WebP's or APNG's frames as they appear, through the same
+// savers as a GIF's: PNGs, whole frames in the source's own format (a
+// lossless WebP, or a PNG), or one sprite sheet; the JSON gives the
+// format's own facts, delays in milliseconds as stored.
 int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::FormatSource& source,
                   const Cli::Arguments& args, const std::string& prefix) {
   FrameCompose::Survey survey;
   survey.frames = static_cast<int>(source.Frames().size());
   survey.width = source.Animation().canvas_width;
   survey.height = source.Animation().canvas_height;
+  const bool full = args.output == Cli::Output::kFullFrames;
+  const bool webp_files =
+      full && FrameFormats::SniffFormat(bytes) == FrameFormats::SourceFormat::kAnimatedWebp;
   if (const std::string none = NoneSelected(args, survey.frames); !none.empty()) return Fail(none);
   if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
-  const std::string sidecar = args.json ? FrameCompose::SidecarName(prefix) : std::string();
+  if (webp_files) {
+    if (const std::string large = TooLargeForWebp(args, survey); !large.empty()) {
+      return Fail(large);
+    }
+  }
+  const bool sheet_wanted = args.output == Cli::Output::kSheet;
+  const std::string sidecar =
+      args.json && !sheet_wanted ? FrameCompose::SidecarName(prefix) : std::string();
   if (!sidecar.empty()) Toolkit::RequireFreeNames({sidecar}, args.source);
+  const char* extension = full ? source.Extension() : FrameCompose::kPngExtension;
   const auto path_of = [&](int number) {
-    return FrameSplit::FrameFileName(prefix, number, FrameCompose::kPngExtension);
+    return FrameSplit::FrameFileName(prefix, number, extension);
   };
   MakePrefixFolder(prefix);
+  std::string sheet;
   const FrameCompose::SaveReport report = WithProgress([&](Toolkit::Progress& progress) {
     FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
-    request.kind = FrameCompose::FileKind::kPng;
-    request.path_of = path_of;
     request.frames = [&](const FrameCompose::FrameSink& sink,
                          FrameCompose::AnimationFacts& animation) {
       source.Compose(sink, animation);
     };
-    FrameCompose::SaveReport done =
-        FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
+    request.json = [&](const FrameCompose::SetFacts& set,
+                       const std::optional<FrameCompose::SheetLayout>& layout) {
+      return source.Json(set, layout);
+    };
+    FrameCompose::SaveReport done;
+    if (sheet_wanted) {
+      done =
+          FrameCompose::SaveSheet(bytes, args.source, prefix, args.sheet_columns, request, &sheet);
+    } else {
+      request.kind = FrameCompose::FileKind::kPng;
+      if (webp_files) request.encode = FrameFormats::EncodeLosslessWebp;
+      request.path_of = path_of;
+      done = FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
+    }
     progress.Clear();
     return done;
   });
   if (report.damage) Warn(report.damage->what());
-  if (!sidecar.empty()) {
-    std::vector<int> numbers;
-    for (const FrameCompose::KeptFrame& kept : report.set.frames)
-      numbers.push_back(kept.facts.number);
-    WriteText(sidecar, source.Json(numbers, path_of));
-  }
+  // Written once the frames are: its totals are the source's, so the
+  // frames after the last one asked for need not be composed.
+  if (!sidecar.empty()) WriteText(sidecar, source.Json(report.set));
   WarnCutShort(source, args.source);
+  if (!sheet.empty()) {
+    std::printf("%zu frame%s written to %s\n", report.set.frames.size(),
+                report.set.frames.size() == 1 ? "" : "s", sheet.c_str());
+    return kExitWritten;
+  }
   return Written(report.written, prefix);
 }
 
@@ -515,23 +542,20 @@ int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments&
                   ": not a GIF, animated WebP or APNG (it starts with none of their "
                   "signatures)");
   }
-  if (const std::string refused = Unsupported(args, FrameFormats::FormatName(format));
-      !refused.empty()) {
-    return Fail(refused);
-  }
   const FrameFormats::FormatSource source(format, bytes, args.source);
   const std::string prefix =
       args.prefix.value_or(Cli::DefaultPrefix(args.source, source.Extension()));
   switch (args.output) {
     case Cli::Output::kExactCut:
       return CutFormat(source, args, prefix);
+    case Cli::Output::kFullFrames:
     case Cli::Output::kPng:
+    case Cli::Output::kSheet:
       return ComposeFormat(bytes, source, args, prefix);
     case Cli::Output::kInfo:
       return InfoFormat(source, args);
-    default:
-      return kExitFailure;  // refused above
   }
+  return kExitFailure;
 }
 
 #endif

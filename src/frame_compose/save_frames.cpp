@@ -123,7 +123,7 @@ class Writer {
     }
     // A frame that changes nothing, as the still frames of many animations,
     // costs neither tiling nor encoding: its file is the one before.
-    const bool delay_matters = request_.kind == FileKind::kFullFrameGif;
+    const bool delay_matters = request_.kind == FileKind::kFullFrameGif && !request_.encode;
     if (previous_ && (!delay_matters || previous_delay_ == job.delay_cs) &&
         SameFile(*previous_, canvas)) {
       job.same_as_previous = true;
@@ -262,7 +262,7 @@ class Writer {
     kept->height = canvas.height;
     // Assigned, not replaced, so that the buffers are used again.
     Paced paced(request_.pump);
-    if (request_.kind == FileKind::kFullFrameGif && !canvas.indices.empty()) {
+    if (request_.kind == FileKind::kFullFrameGif && !request_.encode && !canvas.indices.empty()) {
       paced.Assign(kept->indices, canvas.indices);
       kept->table.assign(canvas.table.begin(), canvas.table.end());
       kept->transparent_index = canvas.transparent_index;
@@ -289,6 +289,7 @@ class Writer {
 
   std::vector<std::uint8_t> Encode(FrameEncoder& encoder, int delay_cs,
                                    const Canvas& canvas) const {
+    if (request_.encode) return request_.encode(canvas);
     return request_.kind == FileKind::kPng ? encoder.Png(canvas)
                                            : encoder.FullFrameGif(canvas, delay_cs);
   }
@@ -347,6 +348,15 @@ void ComposeWanted(std::span<const std::uint8_t> source, const std::string& sour
   runs.Finish();
 }
 
+// Writes the JSON of `set` (and of the sheet) to `path`, whole or not at all.
+void WriteJson(const std::string& path, const SaveRequest& request, const SetFacts& set,
+               const std::optional<SheetLayout>& sheet = std::nullopt) {
+  if (!request.json) return WriteSetJson(path, set, sheet);
+  const std::string json = request.json(set, sheet);
+  Toolkit::WriteFileInPieces(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()), {}, {});
+}
+
 Survey SurveyOf(std::span<const std::uint8_t> source, const SaveRequest& request) {
   ComposeOptions options;
   options.pump = request.pump;
@@ -376,7 +386,7 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
     report.written = writer.Finish();
   }
   NameFiles(report.set, request.path_of);
-  if (!request.sidecar.empty()) WriteSetJson(request.sidecar, report.set);
+  if (!request.sidecar.empty()) WriteJson(request.sidecar, request, report.set);
   return report;
 }
 
@@ -519,7 +529,7 @@ SaveReport SaveSheet(std::span<const std::uint8_t> source, const std::string& so
                            survey.height};
   NameFiles(report.set, [&](int) { return path; });
   WriteSheet(builder.Finish(), path, request.pump);
-  WriteSetJson(sidecar, report.set, layout);
+  WriteJson(sidecar, request, report.set, layout);
   report.written = 1;
   if (sheet_path != nullptr) *sheet_path = path;
   return report;

@@ -42,6 +42,13 @@ struct SaveRequest {
   // as it goes, throwing ComposeError as Compose does. `survey` must then
   // be given. Empty: Compose(source).
   std::function<void(const FrameSink& sink, AnimationFacts& animation)> frames;
+  // Makes each frame's file from its picture instead of `kind`'s encoder,
+  // for a format these modules do not write; called on several threads at
+  // once. Empty: `kind`'s.
+  std::function<std::vector<std::uint8_t>(const Canvas& canvas)> encode;
+  // The text of the sidecar or of a sheet's JSON, for a source whose facts
+  // are not a GIF's. Empty: SetJson.
+  std::function<std::string(const SetFacts& set, const std::optional<SheetLayout>& sheet)> json;
 };
 
 // Writes the wanted frames of `source` as `request` says. Every name is

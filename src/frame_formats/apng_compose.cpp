@@ -152,7 +152,12 @@ void ComposeApng(std::span<const std::uint8_t> source, const std::string& source
   RequireComposable(ReadApng(source, options.budgets, plan), source_name);
   animation = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.plays, 0};
   for (const ApngFrame& frame : plan.frames) animation.total_delay_ms += frame.record.delay_ms;
+  ComposeApngPlan(source, plan, source_name, sink, options);
+}
 
+void ComposeApngPlan(std::span<const std::uint8_t> source, const ApngPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options) {
   Canvas canvas;
   canvas.width = plan.width;
   canvas.height = plan.height;

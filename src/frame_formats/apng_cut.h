@@ -18,11 +18,6 @@
 
 namespace FrameFormats {
 
-// A run of bytes in the source.
-struct ByteRange {
-  std::size_t offset = 0, length = 0;
-};
-
 struct ApngFrame {
   FrameRecord record;
   std::size_t control_offset = 0;  // of the frame's fcTL chunk

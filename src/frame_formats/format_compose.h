@@ -5,12 +5,16 @@
 // one canvas (and, for APNG's dispose-to-previous, a copy of one frame's
 // region), whatever the number of frames.
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_formats/apng_cut.h"
 #include "frame_formats/format_status.h"
+#include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
 
@@ -53,5 +57,27 @@ void ComposeWebp(std::span<const std::uint8_t> source, const std::string& source
 void ComposeApng(std::span<const std::uint8_t> source, const std::string& source_name,
                  const FormatFrameSink& sink, AnimationRecord& animation,
                  const FormatComposeOptions& options = {});
+
+// ComposeWebp and ComposeApng over the plan a caller already read from
+// `source`, so that its chunks are walked once: the budgets are those the
+// plan was read with (`options.budgets` is not used), and the animation's
+// facts are the plan's. Throw as ComposeWebp and ComposeApng do for a
+// frame that cannot be decoded. REQUIRES: `plan` was made by ReadWebp or
+// ReadApng from this `source`.
+void ComposeWebpPlan(std::span<const std::uint8_t> source, const WebpPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options = {});
+void ComposeApngPlan(std::span<const std::uint8_t> source, const ApngPlan& plan,
+                     const std::string& source_name, const FormatFrameSink& sink,
+                     const FormatComposeOptions& options = {});
+
+// The longest side a WebP image may have.
+inline constexpr int kLargestWebpSide = 16383;
+
+// `canvas` as a lossless still WebP: every pixel's RGBA exactly, colours
+// under transparent pixels included. Throws std::runtime_error with the
+// reason when the encoder cannot (a side longer than kLargestWebpSide, no
+// memory). Safe to call on several threads at once.
+std::vector<std::uint8_t> EncodeLosslessWebp(const FrameCompose::Canvas& canvas);
 
 }  // namespace FrameFormats

@@ -9,6 +9,7 @@
 
 #include "frame_compose/frame_sets.h"
 #include "frame_formats/format_compose.h"
+#include "frame_formats/still_decode.h"
 #include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
@@ -52,10 +53,10 @@ FormatSource::FormatSource(SourceFormat format, std::span<const std::uint8_t> by
                            std::string source_name, const Budgets& budgets)
     : format_(format), bytes_(bytes), source_name_(std::move(source_name)) {
   if (format_ == SourceFormat::kAnimatedWebp) {
-    WebpPlan plan = PlanWebpCuts(bytes_, source_name_, budgets);
-    animation_ = {plan.width, plan.height, static_cast<int>(plan.frames.size()), plan.loop_count,
-                  0};
-    frames_ = std::move(plan.frames);
+    webp_ = PlanWebpCuts(bytes_, source_name_, budgets);
+    animation_ = {webp_->width, webp_->height, static_cast<int>(webp_->frames.size()),
+                  webp_->loop_count, 0};
+    frames_ = webp_->frames;
   } else {
     apng_ = PlanApngCuts(bytes_, source_name_, budgets);
     animation_ = {apng_->width, apng_->height, static_cast<int>(apng_->frames.size()), apng_->plays,
@@ -75,7 +76,12 @@ const char* FormatSource::Extension() const {
 }
 
 std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {
-  return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number) : WebpFrameFileBytes(bytes_, number);
+  return apng_ ? ApngFrameFileBytes(bytes_, *apng_, number)
+               : WebpFrameFileBytes(bytes_, *webp_, number);
+}
+
+FrameCompose::Canvas FormatSource::StoredFrame(int number, const Budgets& budgets) const {
+  return DecodeStill(format_, FrameFile(number), source_name_, number, budgets);
 }
 
 void FormatSource::Compose(const FrameCompose::FrameSink& sink,
@@ -92,38 +98,76 @@ void FormatSource::Compose(const FrameCompose::FrameSink& sink,
     animation.total_delay_cs += facts.delay_cs;
     return sink(facts, &canvas);
   };
-  AnimationRecord record;
+  // The plan read when this source was made serves: its chunks are not walked again.
   if (apng_) {
-    ComposeApng(bytes_, source_name_, adapter, record, options);
+    ComposeApngPlan(bytes_, *apng_, source_name_, adapter, options);
   } else {
-    ComposeWebp(bytes_, source_name_, adapter, record, options);
+    ComposeWebpPlan(bytes_, *webp_, source_name_, adapter, options);
   }
 }
 
 std::string FormatSource::Json(const std::vector<int>& numbers,
                                const std::function<std::string(int number)>& file_of) const {
+  FrameCompose::SetFacts set;
+  for (const int number : numbers) {
+    FrameCompose::KeptFrame kept;
+    kept.facts.number = number;
+    kept.stands_for = {number};
+    if (file_of) kept.file = FrameCompose::BareName(file_of(number));
+    set.frames.push_back(std::move(kept));
+  }
+  return Json(set);
+}
+
+std::string FormatSource::Json(const FrameCompose::SetFacts& set,
+                               const std::optional<FrameCompose::SheetLayout>& sheet) const {
+  const auto record = [&](int number) -> const FrameRecord& {
+    return frames_.at(static_cast<std::size_t>(number - 1));
+  };
   std::string json = Printed("{\"format\": \"%s\", \"frames\": [", Name());
-  for (std::size_t i = 0; i < numbers.size(); ++i) {
-    const FrameRecord& f = frames_.at(static_cast<std::size_t>(numbers[i] - 1));
+  for (std::size_t i = 0; i < set.frames.size(); ++i) {
+    const FrameCompose::KeptFrame& kept = set.frames[i];
+    const FrameRecord& f = record(kept.facts.number);
+    long long delay_ms = 0;  // in milliseconds as stored, never rounded to a GIF's hundredths
+    for (const int number : kept.stands_for) delay_ms += record(number).delay_ms;
     json += (i == 0 ? "\n  " : ",\n  ");
     json += Printed(
         "{\"number\": %d, \"left\": %d, \"top\": %d, \"width\": %d, \"height\": %d, "
         "\"delay_ms\": %lld, \"dispose\": \"%s\", \"blend\": \"%s\"",
-        f.number, f.left, f.top, f.width, f.height, f.delay_ms, DisposeName(f.dispose),
+        f.number, f.left, f.top, f.width, f.height, delay_ms, DisposeName(f.dispose),
         BlendName(f.blend));
     if (apng_) json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
-    const std::string file = file_of ? FrameCompose::BareName(file_of(f.number)) : std::string();
-    if (!file.empty()) json += ", " + FrameCompose::FileJsonFields(file);
+    if (!kept.file.empty()) json += ", " + FrameCompose::FileJsonFields(kept.file);
+    if (kept.stands_for.size() > 1) {
+      json += ", \"stands_for\": [";
+      for (std::size_t k = 0; k < kept.stands_for.size(); ++k) {
+        json += (k == 0 ? "" : ", ") + std::to_string(kept.stands_for[k]);
+      }
+      json += "]";
+    }
+    if (sheet && kept.column >= 0) {
+      json +=
+          Printed(", \"cell\": {\"column\": %d, \"row\": %d, \"x\": %d, \"y\": %d}", kept.column,
+                  kept.row, kept.column * sheet->cell_width, kept.row * sheet->cell_height);
+    }
     json += "}";
   }
-  const std::string damaged_at = damage_ ? std::to_string(damage_->offset) : kJsonNull;
+  const std::optional<std::size_t> damaged =
+      set.damaged_at ? set.damaged_at
+                     : (damage_ ? std::optional<std::size_t>(damage_->offset) : std::nullopt);
+  const std::string damaged_at = damaged ? std::to_string(*damaged) : kJsonNull;
   json += Printed(
       "%s],\n \"count\": %d, \"loop_count\": %lld, \"screen\": {\"width\": %d, \"height\": %d}, "
-      "\"duration_ms\": %lld, \"damaged_at\": %s}\n",
-      numbers.empty() ? "" : "\n", animation_.frame_count, animation_.loop_count,
+      "\"duration_ms\": %lld, \"damaged_at\": %s",
+      set.frames.empty() ? "" : "\n", animation_.frame_count, animation_.loop_count,
       animation_.canvas_width, animation_.canvas_height, animation_.total_delay_ms,
       damaged_at.c_str());
-  return json;
+  if (sheet) {
+    json += ",\n \"sheet\": {" + FrameCompose::FileJsonFields(sheet->file) +
+            Printed(", \"columns\": %d, \"rows\": %d, \"cell_width\": %d, \"cell_height\": %d}",
+                    sheet->columns, sheet->rows, sheet->cell_width, sheet->cell_height);
+  }
+  return json + "}\n";
 }
 
 std::string FormatSource::Table(const std::vector<int>& numbers) const {

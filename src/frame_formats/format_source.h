@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/frame_sets.h"
 #include "frame_formats/apng_cut.h"
 #include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
 #include "frame_formats/format_status.h"
+#include "frame_formats/webp_cut.h"
 
 namespace FrameFormats {
 
@@ -46,12 +48,18 @@ class FormatSource {
   // data in a still file of the same format. REQUIRES: 1 <= number <=
   // Frames().size().
   std::vector<std::uint8_t> FrameFile(int number) const;
+  // Frame `number`'s file as it stores it, decoded alone: the frame's
+  // patch, of the frame's own size, not composed over anything. Throws
+  // FrameCompose::ComposeError for a frame file that cannot be decoded or
+  // whose picture is past `budgets`. REQUIRES: as FrameFile.
+  FrameCompose::Canvas StoredFrame(int number, const Budgets& budgets = {}) const;
 
   // Composes every frame as it appears and hands it to `sink` as the GIF
   // composer would (its facts with the delay in hundredths, rounded), filling
   // `animation` as it goes; throws FrameCompose::ComposeError for a frame
   // that cannot be decoded. Stops when `sink` returns false. `options`
-  // gives the budgets and the pump (see FormatComposeOptions).
+  // gives the pump (see FormatComposeOptions); the budgets are those the
+  // source was read with, and its chunks are not walked again.
   void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation,
                const FormatComposeOptions& options = {}) const;
 
@@ -63,6 +71,15 @@ class FormatSource {
   // duration_ms (64-bit) and damaged_at (the byte, or null).
   std::string Json(const std::vector<int>& numbers,
                    const std::function<std::string(int number)>& file_of = {}) const;
+
+  // The same for frames as they were written: each kept frame of `set`
+  // (by its number) with its file, its delay_ms the exact sum of those of
+  // the frames it stands for, "stands_for" when that is more than itself
+  // and, on a `sheet`, its "cell" {column, row, x, y}; damaged_at is the
+  // set's when it has one; then the "sheet" {file, columns, rows,
+  // cell_width, cell_height}. REQUIRES: every number is one of Frames().
+  std::string Json(const FrameCompose::SetFacts& set,
+                   const std::optional<FrameCompose::SheetLayout>& sheet = std::nullopt) const;
 
   // The same facts as a table: a heading line, one line per frame, then
   // the totals.
@@ -76,6 +93,7 @@ class FormatSource {
   std::vector<FrameRecord> frames_;
   std::optional<Status> damage_;
   std::optional<ApngPlan> apng_;  // where an APNG's chunks lie
+  std::optional<WebpPlan> webp_;  // where a WebP's frames lie
 };
 
 }  // namespace FrameFormats

@@ -93,6 +93,11 @@ struct FrameRecord {
   int delay_num = 0, delay_den = 0;
 };
 
+// A run of bytes in the source.
+struct ByteRange {
+  std::size_t offset = 0, length = 0;
+};
+
 // The animation as a whole.
 struct AnimationRecord {
   int canvas_width = 0, canvas_height = 0;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "frame_formats/webp_cut.h"
 
+#include <webp/decode.h>
 #include <webp/demux.h>
 #include <webp/mux.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -14,9 +16,6 @@
 namespace FrameFormats {
 namespace {
 
-// VP8X's data: flags, three reserved bytes, canvas width - 1 and height - 1
-// in 24 bits each.
-constexpr std::size_t kExtendedSize = 10;
 // ANMF's data starts with X / 2, Y / 2, width - 1, height - 1 and the
 // duration in 24 bits each, then the dispose and blend bits.
 constexpr std::size_t kFrameHeaderSize = 16;
@@ -37,10 +36,84 @@ struct MuxDeleter {
   void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
 
+void Put(std::vector<std::uint8_t>& out, Webp::FourCc fourcc) {
+  for (const char letter : fourcc.letters) out.push_back(static_cast<std::uint8_t>(letter));
+}
+void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// The size of the chunk at `at`, when its header and data lie before `end`.
+std::optional<std::size_t> ChunkSize(std::span<const std::uint8_t> source, std::size_t at,
+                                     std::size_t end) {
+  if (at > end || end - at < Webp::kChunkHeaderSize) return std::nullopt;
+  const std::size_t size = ReadLittle32(source.data() + at + 4);
+  if (size > end - at - Webp::kChunkHeaderSize) return std::nullopt;
+  return size;
+}
+
+// Notes where each frame's image lies in its ANMF chunk's data (`frame_data`,
+// each past the frame header): an ALPH chunk or none, then VP8 or VP8L, as
+// the demux library, which has checked the file, takes them; the image's
+// own size from its bitstream. Walked here, since the demux library's
+// iterator looks each frame up from the first, so that going through 65,536
+// frames with it took seconds. False when a frame is not laid out so.
+bool FindImages(std::span<const std::uint8_t> source, const std::vector<ByteRange>& frame_data,
+                WebpPlan& plan) {
+  plan.images.reserve(frame_data.size());
+  for (const ByteRange& data : frame_data) {
+    const std::size_t end = data.offset + data.length;
+    std::size_t at = data.offset;
+    WebpImage image;
+    image.alpha_chunk = ChunkSize(source, at, end) && Webp::Is(source.data() + at, Webp::kAlpha);
+    if (image.alpha_chunk) {
+      const std::size_t size = *ChunkSize(source, at, end);
+      at += Webp::kChunkHeaderSize + size + (size & 1);
+    }
+    const std::optional<std::size_t> size = ChunkSize(source, at, end);
+    if (!size || !(Webp::Is(source.data() + at, Webp::kLossy) ||
+                   Webp::Is(source.data() + at, Webp::kLossless))) {
+      return false;
+    }
+    const std::uint8_t* bitstream = source.data() + at + Webp::kChunkHeaderSize;
+    if (!WebPGetInfo(bitstream, *size, &image.width, &image.height)) return false;
+    image.chunks = {data.offset, at + Webp::kChunkHeaderSize + *size - data.offset};
+    plan.images.push_back(image);
+  }
+  return true;
+}
+
+// The frame's image as the smallest still WebP file that holds it, for the
+// mux library to read: the RIFF header, a VP8X with the alpha flag when an
+// ALPH chunk comes first (the container allows ALPH only after one), then
+// the image's chunks as they lie in the source, padded to an even size.
+// The library reads the chunks from it and writes the frame's file itself.
+std::vector<std::uint8_t> StillOf(std::span<const std::uint8_t> source, const WebpImage& image) {
+  const std::span<const std::uint8_t> chunks =
+      source.subspan(image.chunks.offset, image.chunks.length);
+  const std::size_t extended = image.alpha_chunk ? Webp::kChunkHeaderSize + Webp::kExtendedSize : 0;
+  const std::size_t padded = chunks.size() + (chunks.size() & 1);
+  std::vector<std::uint8_t> still;
+  still.reserve(Webp::kFileHeaderSize + extended + padded);
+  Put(still, Webp::kRiff);
+  PutLittle(still, static_cast<std::uint32_t>(Webp::kFileHeaderSize - 8 + extended + padded), 4);
+  Put(still, Webp::kWebp);
+  if (image.alpha_chunk) {
+    Put(still, Webp::kExtended);
+    PutLittle(still, Webp::kExtendedSize, 4);
+    PutLittle(still, Webp::kAlphaFlag, 4);  // the flags, then three reserved bytes
+    PutLittle(still, static_cast<std::uint32_t>(image.width - 1), 3);
+    PutLittle(still, static_cast<std::uint32_t>(image.height - 1), 3);
+  }
+  for (const std::uint8_t byte : chunks) still.push_back(byte);
+  if (padded != chunks.size()) still.push_back(0);
+  return still;
+}
+
 // Walks the chunks after VP8X, checking each ANMF's region, and fills the
 // frames of `plan` from the ANMF headers.
 Status WalkChunks(std::span<const std::uint8_t> source, std::size_t end, const Budgets& budgets,
-                  WebpPlan& plan) {
+                  WebpPlan& plan, std::vector<ByteRange>& frame_data) {
   bool animation_seen = false;
   for (std::size_t offset = Webp::kFileHeaderSize; offset < end;) {
     if (end - offset < Webp::kChunkHeaderSize) return {Fault::kPastEnd, offset, {}};
@@ -77,6 +150,8 @@ Status WalkChunks(std::span<const std::uint8_t> source, std::size_t end, const B
       record.dispose = (data[15] & kDisposeBit) ? Dispose::kBackground : Dispose::kNone;
       record.blend = (data[15] & kNoBlendBit) ? Blend::kSource : Blend::kOver;
       plan.frames.push_back(record);
+      frame_data.push_back({offset + Webp::kChunkHeaderSize + kFrameHeaderSize,
+                            static_cast<std::size_t>(size) - kFrameHeaderSize});
     }
     offset += Webp::kChunkHeaderSize + size + (size & 1);  // chunks are padded to even sizes
   }
@@ -99,8 +174,8 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kPastEnd, 4, "the RIFF size claims " + std::to_string(riff_end) + " bytes"};
   }
   const std::size_t extended_at = Webp::kFileHeaderSize;
-  if (ReadLittle32(source.data() + extended_at + 4) < kExtendedSize ||
-      riff_end < extended_at + Webp::kChunkHeaderSize + kExtendedSize) {
+  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize ||
+      riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
     return {Fault::kBadHeader, extended_at, "VP8X too short"};
   }
   const std::uint8_t* extended = source.data() + extended_at + Webp::kChunkHeaderSize;
@@ -111,17 +186,22 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kCanvasTooLarge, extended_at,
             std::to_string(plan.width) + "x" + std::to_string(plan.height)};
   }
-  if (Status status = WalkChunks(source, static_cast<std::size_t>(riff_end), budgets, plan);
+  std::vector<ByteRange> frame_data;  // each ANMF's data past its frame header
+  if (Status status =
+          WalkChunks(source, static_cast<std::size_t>(riff_end), budgets, plan, frame_data);
       !status.ok()) {
     return status;
   }
   const WebPData data{source.data(), source.size()};
   const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
-  const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&data, 0));
-  if (!demux || !mux || WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) != plan.frames.size()) {
+  // Only the demux library reads the whole file: the mux library keeps its
+  // frames in a list it walks to the end for each frame it adds, so reading
+  // 65,536 frames with it took seconds; the cut hands it one frame at a time.
+  if (!demux || WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) != plan.frames.size()) {
     return {Fault::kLibraryRefused, 0, {}};
   }
   plan.loop_count = WebPDemuxGetI(demux.get(), WEBP_FF_LOOP_COUNT);
+  if (!FindImages(source, frame_data, plan)) return {Fault::kLibraryRefused, 0, {}};
   return {};
 }
 
@@ -132,22 +212,20 @@ WebpPlan PlanWebpCuts(std::span<const std::uint8_t> source, const std::string& s
   return plan;
 }
 
-std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source, int number) {
-  // As libwebp's own tools extract a frame: read the container without
-  // copying it, take the frame, and make it the one image of a new file.
-  const WebPData data{source.data(), source.size()};
-  const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&data, 0));
+std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source,
+                                             const WebpPlan& plan, int number) {
+  // As libwebp's own tools extract a frame, but from the frame's chunks
+  // alone: reading the whole container for each frame made cutting them
+  // all cost the square of the frame count.
+  const std::vector<std::uint8_t> still =
+      StillOf(source, plan.images.at(static_cast<std::size_t>(number - 1)));
+  const WebPData data{still.data(), still.size()};
   const std::unique_ptr<WebPMux, MuxDeleter> single(WebPMuxNew());
-  if (!mux || !single) throw std::runtime_error("the WebP library could not read the file");
-  WebPMuxFrameInfo frame;
-  if (WebPMuxGetFrame(mux.get(), static_cast<std::uint32_t>(number), &frame) != WEBP_MUX_OK) {
-    throw std::runtime_error("the WebP library could not take frame " + std::to_string(number));
-  }
-  const WebPMuxError set = WebPMuxSetImage(single.get(), &frame.bitstream, 1);
-  WebPDataClear(&frame.bitstream);
+  if (!single) throw std::runtime_error("the WebP library could not start: out of memory");
   WebPData assembled;
   WebPDataInit(&assembled);
-  if (set != WEBP_MUX_OK || WebPMuxAssemble(single.get(), &assembled) != WEBP_MUX_OK) {
+  if (WebPMuxSetImage(single.get(), &data, 0) != WEBP_MUX_OK ||
+      WebPMuxAssemble(single.get(), &assembled) != WEBP_MUX_OK) {
     throw std::runtime_error("the WebP library could not write frame " + std::to_string(number));
   }
   std::vector<std::uint8_t> out(assembled.bytes, assembled.bytes + assembled.size);

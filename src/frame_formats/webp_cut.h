@@ -5,8 +5,9 @@
 // and background) and one ANMF chunk per frame, holding the frame's
 // region, duration, dispose and blend bits and its own bitstream (VP8 with
 // an optional ALPH, or VP8L). The chunk headers are walked here, for the
-// budgets and for reasons a user can act on; libwebp's demux and mux
-// libraries then check and cut the container.
+// budgets and for reasons a user can act on; libwebp's demux library then
+// checks the container and finds each frame's image, and its mux library
+// writes each frame's file.
 
 #include <cstdint>
 #include <span>
@@ -17,20 +18,30 @@
 
 namespace FrameFormats {
 
+// Where one frame's image lies in the source: its ALPH chunk, when it has
+// one, and its VP8 or VP8L chunk, headers included, as the demux library
+// found them; and the image's own size.
+struct WebpImage {
+  ByteRange chunks;
+  int width = 0, height = 0;
+  bool alpha_chunk = false;  // `chunks` starts with ALPH
+};
+
 struct WebpPlan {
   int width = 0, height = 0;  // the canvas
   long long loop_count = 0;   // 0 = for ever
   std::vector<FrameRecord> frames;
+  std::vector<WebpImage> images;  // one per frame, in the same order
 };
 
 // Reads the container of `source` into `plan`: RIFF/WEBP, VP8X with the
 // animation flag, ANIM before the first ANMF, every chunk within the file
-// (kPastEnd: a truncated file is refused whole, since libwebp's mux
-// library reads only whole files), every frame within the canvas, the
+// (kPastEnd: a truncated file is refused whole, as libwebp's demux library
+// refuses it), every frame within the canvas, the
 // canvas and the number of ANMF chunks within the budgets (checked before
-// libwebp allocates anything for them), then libwebp's own checks
-// (kLibraryRefused). Nothing is decoded. Returns kNotThisFormat for a file
-// that is not an animated WebP. REQUIRES: nothing.
+// libwebp allocates anything for them), then the demux library's own
+// checks (kLibraryRefused), and where each frame's image lies. Nothing is decoded. Returns
+// kNotThisFormat for a file that is not an animated WebP. REQUIRES: nothing.
 Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, WebpPlan& plan);
 
 // ReadWebp, throwing FrameSplit::DivideError naming `source_name`, the
@@ -38,12 +49,15 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
 WebpPlan PlanWebpCuts(std::span<const std::uint8_t> source, const std::string& source_name,
                       const Budgets& budgets = {});
 
-// The still WebP file of frame `number` (1-based): that frame's own
-// bitstream (VP8 or VP8L, with its ALPH), unchanged, in a RIFF container of
-// the frame's own size, exactly as libwebp's mux library writes a frame it
-// extracts. Throws std::runtime_error when the library cannot (it ran out
-// of memory). REQUIRES: ReadWebp accepted this `source`, 1 <= number <=
-// its frame count.
-std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source, int number);
+// The still WebP file of frame `number` (1-based) of `plan`: that frame's
+// own bitstream (VP8 or VP8L, with its ALPH), unchanged, in a RIFF
+// container of the frame's own size, exactly as libwebp's mux library
+// writes a frame it extracts. Reads only that frame's chunks, so cutting
+// every frame costs the file's size, however many frames it holds. Throws
+// std::runtime_error when the library cannot (it ran out of memory).
+// REQUIRES: plan was made by ReadWebp from this `source`, 1 <= number <=
+// plan.frames.size().
+std::vector<std::uint8_t> WebpFrameFileBytes(std::span<const std::uint8_t> source,
+                                             const WebpPlan& plan, int number);
 
 }  // namespace FrameFormats

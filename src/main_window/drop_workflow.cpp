@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -36,16 +37,6 @@
 namespace MainWindow {
 namespace {
 
-// Why a file without the looping signature is refused, from what it is.
-QString NotLoopingWhy(std::span<const std::uint8_t> bytes) {
-  if (Gif::HasGifHeader(bytes)) return QString::fromUtf8(kWhyPlaysOnce);
-  const auto& png = PngFormat::kSignature;
-  if (bytes.size() >= png.size() && std::equal(png.begin(), png.end(), bytes.begin())) {
-    return QString::fromUtf8(kWhyPng);
-  }
-  return QString::fromUtf8(kWhyNotGif);
-}
-
 FrameCompose::ComposeOptions ThumbnailOptions() {
   return WindowComposeOptions(kLargestThumbnailCanvas);
 }
@@ -72,13 +63,6 @@ bool CoversScreen(const FrameCompose::FrameFacts& frame, const FrameCompose::Sur
          frame.height == screen.height;
 }
 
-// True when a frame's file holds less than the whole picture: a patch of
-// part of the screen, or one drawn over the frames before through
-// transparency.
-bool IsPatch(const FrameCompose::FrameFacts& frame, const FrameCompose::Survey& screen) {
-  return !CoversScreen(frame, screen) || (frame.number > 1 && frame.transparent_index);
-}
-
 }  // namespace
 
 QImage ImageOf(const FrameCompose::Canvas& canvas) {
@@ -96,8 +80,7 @@ FrameCompose::ComposeOptions WindowComposeOptions(std::size_t largest_canvas_byt
 
 struct Form_main::ReadDrop {
   std::string source_path;
-  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
-  FrameSplit::CutPlan cut;
+  std::shared_ptr<const DroppedAnimation> animation;
 };
 
 void Form_main::Refuse(const char* message, const QString& why) {
@@ -129,17 +112,17 @@ std::optional<Form_main::ReadDrop> Form_main::ReadAndPlan(const Toolkit::DropDat
     Refuse(kCantDivide, QString::fromUtf8(kWhyNoFile));
     return std::nullopt;
   }
-  ReadDrop read{data.files.front(), nullptr, {}};
+  ReadDrop read{data.files.front(), nullptr};
   try {
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(
         Toolkit::ReadWholeFile(read.source_path, [] { Toolkit::DoEvents(); }));
-    read.bytes = bytes;
-    std::optional<FrameSplit::CutPlan> cut = FrameSplit::PlanCuts(*bytes, read.source_path);
-    if (!cut) {
-      Refuse(kCantDivide, NotLoopingWhy(*bytes));
+    // Its format is told by its bytes, before anything changes.
+    DropReading reading = DroppedAnimation::Read(read.source_path, std::move(bytes));
+    if (!reading.animation) {
+      Refuse(kCantDivide, reading.refusal);
       return std::nullopt;
     }
-    read.cut = std::move(*cut);
+    read.animation = std::move(reading.animation);
   } catch (const std::exception& failure) {
     Refuse(kCantDivide, FailureText(failure));
     return std::nullopt;
@@ -148,9 +131,11 @@ std::optional<Form_main::ReadDrop> Form_main::ReadAndPlan(const Toolkit::DropDat
 }
 
 QString Form_main::NameRefusal(const std::string& file_name, const std::string& base_name,
-                               int frames) const {
+                               int frames, const std::string& extension) const {
   // The last frame's name is the longest.
-  if (Toolkit::NameFits(FrameSplit::FrameFileName(OutputPrefix(base_name), frames))) return {};
+  if (Toolkit::NameFits(FrameSplit::FrameFileName(OutputPrefix(base_name), frames, extension))) {
+    return {};
+  }
   return QString::fromUtf8(kWhyNameTooLong).arg(Toolkit::PathToText(file_name));
 }
 
@@ -178,9 +163,11 @@ void Form_main::OnFilesDropped(const Toolkit::DropData& Data) {
   std::optional<ReadDrop> read = ReadAndPlan(Data);
   if (!read) return;
   const std::string file_name = Toolkit::FileNameOf(read->source_path);
-  const std::string base_name = Toolkit::DropLastCharacters(file_name, kExtensionLength);
-  const int frames = static_cast<int>(read->cut.frame_starts.size());
-  if (const QString refusal = NameRefusal(file_name, base_name, frames); !refusal.isEmpty()) {
+  const std::string base_name = read->animation->BaseName(file_name, kExtensionLength);
+  const int frames = read->animation->FrameCount();
+  if (const QString refusal =
+          NameRefusal(file_name, base_name, frames, read->animation->Extension());
+      !refusal.isEmpty()) {
     return Refuse(kCantDivide, refusal);
   }
 
@@ -202,7 +189,7 @@ std::optional<Form_main::Refusal> Form_main::DivideAndShow(const Toolkit::DropDa
   // The strip takes the picture's ratio from our own reading of the screen
   // and the first frame: nothing is decoded for it. A file that is no GIF
   // keeps the previous drop's picture, and so its ratio.
-  const FrameCompose::Survey survey = FrameCompose::SurveyFrames(*read.bytes, ThumbnailOptions());
+  const FrameCompose::Survey survey = read.animation->Survey(ThumbnailOptions());
   if (survey.width > 0 && survey.height > 0) {
     Measurer()->SetPicture(Toolkit::Picture::Placeholder(QSize(survey.width, survey.height)));
   }
@@ -227,16 +214,23 @@ std::optional<Form_main::Refusal> Form_main::DivideAndShow(const Toolkit::DropDa
   int frame_count = 0;
   try {
     WindowProgress progress(*ProgressStrip());
-    frame_count = FrameSplit::WriteFrames(*read.bytes, read.cut, OutputPrefix(base_name), progress);
+    frame_count = read.animation->WriteFrames(OutputPrefix(base_name), progress);
   } catch (const Toolkit::PlatformError& failure) {
     return Refusal{kCantDivide, DivisionFailure(failure)};
   }
-  last_drop_ = {read.source_path, file_name,           base_name,  read.bytes,
-                survey,           std::move(read.cut), frame_count};
-  CountLabel()->setToolTip(data.files.size() < 2 ? QString()
-                                                 : QString::fromUtf8(kOtherFilesDropped)
-                                                       .arg(data.files.size())
-                                                       .arg(Toolkit::PathToText(file_name)));
+  last_drop_ = {read.source_path,          file_name, base_name,
+                std::move(read.animation), survey,    frame_count};
+  QStringList count_tips;
+  if (data.files.size() > 1) {
+    count_tips << QString::fromUtf8(kOtherFilesDropped)
+                      .arg(data.files.size())
+                      .arg(Toolkit::PathToText(file_name));
+  }
+  // Nothing else would tell frames lost to the damage from frames never there.
+  if (const QString cut_short = last_drop_.animation->CutShort(); !cut_short.isEmpty()) {
+    count_tips << cut_short;
+  }
+  CountLabel()->setToolTip(count_tips.join(QLatin1Char('\n')));
   if (frame_count >= kFrameLimit) {
     return Refusal{kTooManyFrames,
                    QString::fromUtf8(kWhyTooManyFrames).arg(frame_count).arg(kFrameLimit)};
@@ -273,7 +267,10 @@ QString Form_main::ThumbnailTip(int number, const FrameCompose::FrameFacts* fact
                     : facts->complete ? kFrameTip
                                       : kIncompleteFrameTip;
   QString text = QString::fromUtf8(tip).arg(number);
-  if (facts != nullptr) text = text.arg(facts->delay_cs * 10);
+  if (facts != nullptr) {
+    text =
+        text.arg(last_drop_.animation->DelayMs(*facts)) + last_drop_.animation->FormatFacts(number);
+  }
   text += QString::fromUtf8(as_stored_ ? kTipAsStored : kTipAsItAppears);
   if (facts != nullptr && !CoversScreen(*facts, last_drop_.survey)) {
     text += QString::fromUtf8(kPatchTip)
@@ -322,9 +319,7 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
   FrameCompose::Canvas run;  // the picture of the run the last frame belongs to
   int run_first = 0;
   try {
-    FrameCompose::AnimationFacts animation;
-    FrameCompose::Compose(
-        *last_drop_.bytes, last_drop_.source_path,
+    last_drop_.animation->Compose(
         [&](const FrameCompose::FrameFacts& frame, const FrameCompose::Canvas* canvas) {
           const bool same = run_first != 0 && FrameCompose::SamePicture(*canvas, run);
           if (!same) {
@@ -333,12 +328,12 @@ std::size_t Form_main::PaintComposed(const StripPlan& plan, const FrameCompose::
             run.pixels.assign(canvas->pixels.begin(), canvas->pixels.end());
             run_first = frame.number;
           }
-          patches_ = patches_ || IsPatch(frame, survey);
+          patches_ = patches_ || last_drop_.animation->IsPatch(frame, survey);
           const QString tip = ThumbnailTip(frame.number, &frame, same ? run_first : 0);
           PaintSlot(plan, painted++, PictureOf(*canvas), tip, progress_step);
           return painted < plan.places.size();
         },
-        animation, options);
+        options);
   } catch (const FrameCompose::ComposeError&) {
     // The frames it could not compose are shown from their own files.
   }
@@ -363,9 +358,8 @@ void Form_main::PaintFrameByFrame(const StripPlan& plan, std::size_t first,
     FrameCompose::FrameFacts facts;
     QString unshown = QString::fromUtf8(kNoPictureInFile);
     try {
-      const std::vector<std::uint8_t> file =
-          FrameSplit::FrameFileBytes(*last_drop_.bytes, last_drop_.cut, number);
-      if (const auto frame = FrameCompose::ComposeFrame(file, {}, 1, ThumbnailOptions(), &facts)) {
+      if (const auto frame =
+              last_drop_.animation->StoredFrame(number, ThumbnailOptions(), &facts)) {
         picture = as_stored_ ? Toolkit::Picture(Toolkit::OverCheckerboard(PatchOf(*frame, facts)))
                              : PictureOf(*frame);
       }
@@ -374,7 +368,7 @@ void Form_main::PaintFrameByFrame(const StripPlan& plan, std::size_t first,
     }
     const bool shown = !picture.IsNull();
     facts.number = number;  // its own file numbers it 1
-    if (shown) patches_ = patches_ || IsPatch(facts, survey);
+    if (shown) patches_ = patches_ || last_drop_.animation->IsPatch(facts, survey);
     PaintSlot(plan, index, picture,
               ThumbnailTip(number, shown ? &facts : nullptr, 0, shown ? QString() : unshown),
               progress_step);

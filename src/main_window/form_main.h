@@ -20,6 +20,7 @@
 #include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "main_window/control_table.h"
+#include "main_window/dropped_animation.h"
 #include "main_window/frame_saving.h"
 #include "main_window/strip_selection.h"
 #include "main_window/workflow_constants.h"
@@ -135,7 +136,8 @@ class Form_main : public QWidget {
   void SaveFrameAs(int number, const std::string& path);
   // Shows the frame's file in the file manager, or says in a box why it cannot.
   void ShowFrameInFolder(int number);
-  // Asks for a GIF file and divides it as if it had been dropped.
+  // Asks for an animation (GIF, WebP or APNG) and divides it as if it had
+  // been dropped.
   void OpenFile();
   // A file handed over by a later start of the program for the same work
   // folder (empty: none): the window comes to the front, over no menu of
@@ -196,7 +198,8 @@ class Form_main : public QWidget {
   std::optional<ReadDrop> ReadAndPlan(const Toolkit::DropData& data);
   // Why nothing is divided when the frames' files cannot take their names;
   // empty text when they can.
-  QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames) const;
+  QString NameRefusal(const std::string& file_name, const std::string& base_name, int frames,
+                      const std::string& extension) const;
   // A refusal's box: its first line, and the line below it that says why.
   struct Refusal {
     const char* message;
@@ -320,12 +323,12 @@ class Form_main : public QWidget {
   // on the bytes that were divided, never on the file read again.
   struct LastDrop {
     std::string source_path, file_name, base_name;
-    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+    // Its bytes, read in whatever format, and where its frame files were cut.
+    std::shared_ptr<const DroppedAnimation> animation;
     // Its frames as composing counts them (those before any damage), and
     // the picture they are composed on.
     FrameCompose::Survey survey;
-    FrameSplit::CutPlan cut;  // where its frame files were cut from `bytes`
-    int shown = 0;            // frames on the strip
+    int shown = 0;  // frames on the strip
   } last_drop_;
   std::uint64_t drop_serial_ = 0;
   // Files dropped from the work folder itself: the user's own, never emptied away.

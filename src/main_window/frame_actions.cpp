@@ -58,18 +58,19 @@ int Form_main::FrameAt(QPoint pixels) const {
 }
 
 std::string Form_main::FrameFile(int number) const {
-  return FrameSplit::FrameFileName(OutputPrefix(last_drop_.base_name), number);
+  return FrameSplit::FrameFileName(
+      OutputPrefix(last_drop_.base_name), number,
+      last_drop_.animation ? last_drop_.animation->Extension() : FrameSplit::kFrameExtension);
 }
 
 QImage Form_main::FrameAsItAppears(int number, QString* why,
                                    std::size_t largest_canvas_bytes) const {
   QString reason = QString::fromUtf8(kFrameNotInFile).arg(number);
   QImage frame;
-  if (last_drop_.bytes) {
+  if (last_drop_.animation) {
     try {
       const std::optional<FrameCompose::Canvas> canvas =
-          FrameCompose::ComposeFrame(*last_drop_.bytes, last_drop_.source_path, number,
-                                     WindowComposeOptions(largest_canvas_bytes));
+          last_drop_.animation->ComposeFrame(number, WindowComposeOptions(largest_canvas_bytes));
       if (canvas) {
         frame = ImageOf(*canvas);
       }
@@ -93,7 +94,7 @@ void Form_main::CopyFrame(int number) {
 
 FrameSaving Form_main::Saving() const {
   return FrameSaving(
-      {last_drop_.source_path, last_drop_.base_name, last_drop_.bytes, last_drop_.survey});
+      {last_drop_.source_path, last_drop_.base_name, last_drop_.animation, last_drop_.survey});
 }
 
 void Form_main::WithProgressShown(const std::function<void(Toolkit::Progress&)>& work) {
@@ -115,7 +116,7 @@ void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
 
 void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& folder,
                            SaveKind kind) {
-  if (busy_ || !last_drop_.bytes || numbers.empty()) return;
+  if (busy_ || !last_drop_.animation || numbers.empty()) return;
   QString outcome;
   try {
     WithProgressShown([&](Toolkit::Progress& progress) {
@@ -130,7 +131,7 @@ void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& f
 }
 
 void Form_main::SaveFrameAs(int number, const std::string& path) {
-  if (busy_ || !last_drop_.bytes) return;
+  if (busy_ || !last_drop_.animation) return;
   const auto failed = [&](const QString& why) {
     services_.message_boxes->MsgBox(
         this, QString::fromUtf8(kSaveFrameFailed).arg(Toolkit::PathToNativeText(path), why));
@@ -165,7 +166,7 @@ void Form_main::ShowFrameInFolder(int number) {
 void Form_main::OpenFile() {
   if (Busy()) return;
   const QString chosen = QFileDialog::getOpenFileName(this, QString::fromUtf8(kOpen), {},
-                                                      QString::fromUtf8(kGifFilesFilter));
+                                                      QString::fromUtf8(kOpenFilter));
   if (!chosen.isEmpty()) OnFilesDropped({{Toolkit::PathFromText(chosen)}});
 }
 
@@ -225,7 +226,7 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
     const char *name, *explanation;
   };
   static constexpr Offer kOffers[] = {
-      {SaveKind::kStoredGif, kStoredKind, kStoredKindExplained},
+      {SaveKind::kStoredGif, kStoredKind, kStoredKindExplained},  // %1: the stored format
       {SaveKind::kFullFrameGif, kGifKind, kGifKindExplained},
       {SaveKind::kPng, kPngKind, kPngKindExplained},
       {SaveKind::kSheet, kSheetKind, kSheetKindExplained},
@@ -239,8 +240,10 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
   std::optional<SaveKind> chosen;
   for (const Offer& offer : kOffers) {
     if (std::find(kinds.begin(), kinds.end(), offer.kind) == kinds.end()) continue;
-    auto* button = new QCommandLinkButton(QString::fromUtf8(offer.name),
-                                          QString::fromUtf8(offer.explanation), &ask);
+    const QString name = offer.kind == SaveKind::kStoredGif
+                             ? QString::fromUtf8(offer.name).arg(last_drop_.animation->FormatName())
+                             : QString::fromUtf8(offer.name);
+    auto* button = new QCommandLinkButton(name, QString::fromUtf8(offer.explanation), &ask);
     // Whole GIFs first when on offer: they look as the animation does.
     button->setDefault(offer.kind == SaveKind::kFullFrameGif);
     connect(button, &QPushButton::clicked, &ask, [&ask, &chosen, kind = offer.kind] {
@@ -260,22 +263,28 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
 }
 
 void Form_main::SaveFramesDialog() {
-  if (!last_drop_.bytes) return;
+  if (!last_drop_.animation) return;
   static constexpr SaveKind kWhole[] = {SaveKind::kFullFrameGif, SaveKind::kPng};
+  static constexpr SaveKind kPngOnly[] = {SaveKind::kPng};
+  // Whole frames of a WebP or APNG are not offered as GIFs.
+  const bool gif = last_drop_.animation->SavesWholeFramesAsGif();
   AskAndSave(EveryFrame(),
-             QString::fromUtf8(kSaveFormatQuestion).arg(Toolkit::PathToText(last_drop_.file_name)),
-             kWhole);
+             QString::fromUtf8(gif ? kSaveFormatQuestion : kSaveAsPngQuestion)
+                 .arg(Toolkit::PathToText(last_drop_.file_name)),
+             gif ? std::span<const SaveKind>(kWhole) : std::span<const SaveKind>(kPngOnly));
 }
 
 void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
-  if (!last_drop_.bytes) return;
+  if (!last_drop_.animation) return;
   static constexpr SaveKind kEvery[] = {SaveKind::kStoredGif, SaveKind::kFullFrameGif,
                                         SaveKind::kPng, SaveKind::kSheet};
+  static constexpr SaveKind kNoGif[] = {SaveKind::kStoredGif, SaveKind::kPng, SaveKind::kSheet};
   AskAndSave(numbers,
              QString::fromUtf8(kSaveKindQuestion)
                  .arg(numbers.size())
                  .arg(Toolkit::PathToText(last_drop_.file_name)),
-             kEvery);
+             last_drop_.animation->SavesWholeFramesAsGif() ? std::span<const SaveKind>(kEvery)
+                                                           : std::span<const SaveKind>(kNoGif));
 }
 
 void Form_main::AskAndSave(const std::vector<int>& numbers, const QString& question,
@@ -296,10 +305,13 @@ void Form_main::AskAndSave(const std::vector<int>& numbers, const QString& quest
 void Form_main::SaveFrameDialog(int number) {
   const std::uint64_t serial = drop_serial_;
   QString filter = QString::fromUtf8(kPngFilter);
+  // A WebP's or APNG's frame is offered as a PNG alone.
+  const bool gif = last_drop_.animation && last_drop_.animation->SavesWholeFramesAsGif();
   const QString path = QFileDialog::getSaveFileName(
       this, QString::fromUtf8(kSaveFrameAs).arg(number),
       Toolkit::PathToText(Saving().SavedFrameName(SaveDialogsFolder(), number, true)),
-      QString::fromUtf8(kPngFilter) + QStringLiteral(";;") + QString::fromUtf8(kGifFilter),
+      QString::fromUtf8(kPngFilter) +
+          (gif ? QStringLiteral(";;") + QString::fromUtf8(kGifFilter) : QString()),
       &filter);
   if (path.isEmpty() || !StillTheSameDrop(serial)) return;
   SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter)));

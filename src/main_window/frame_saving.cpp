@@ -45,6 +45,18 @@ std::string FrameSaving::SavedFrameName(const std::string& folder, int number, b
                                    png ? kPngExtension : FrameSplit::kFrameExtension);
 }
 
+std::string FrameSaving::ExtensionOf(SaveKind kind) const {
+  switch (kind) {
+    case SaveKind::kStoredGif:
+      return source_.animation->Extension();
+    case SaveKind::kFullFrameGif:
+      return source_.animation->SavesWholeFramesAsGif() ? FrameSplit::kFrameExtension
+                                                        : kPngExtension;
+    default:
+      return kPngExtension;
+  }
+}
+
 int FrameSaving::SheetColumns(std::size_t frames) {
   // As square a grid as the frames make.
   return std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(frames)))));
@@ -62,7 +74,7 @@ std::vector<std::string> FrameSaving::SavedNames(const std::vector<int>& numbers
   }
   std::vector<std::string> names;
   for (const int number : numbers) {
-    names.push_back(SavedFrameName(folder, number, kind == SaveKind::kPng));
+    names.push_back(FrameSplit::FrameFileName(prefix, number, ExtensionOf(kind)));
   }
   names.push_back(FrameCompose::SidecarName(prefix));
   return names;
@@ -71,11 +83,13 @@ std::vector<std::string> FrameSaving::SavedNames(const std::vector<int>& numbers
 FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest request,
                                                    Toolkit::Progress& progress,
                                                    const Saver& save) const {
-  const std::vector<std::uint8_t>& bytes = *source_.bytes;
+  const DroppedAnimation& animation = *source_.animation;
+  const std::vector<std::uint8_t>& bytes = animation.Source();
   FrameCompose::ComposeOptions options;
   options.largest_canvas_bytes = kLargestSavedCanvas;
   options.pump = [&progress] { progress.DoEvents(); };
-  request.survey = FrameCompose::SurveyFrames(bytes, options);
+  request.survey = animation.Survey(options);
+  request.frames = animation.ComposedFrames(options);
   // A save that writes JSON or a sheet reads every frame.
   const bool to_the_end = save || !request.sidecar.empty();
   const int frames = to_the_end ? request.survey->frames
@@ -88,25 +102,37 @@ FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest req
   request.pump = [&progress] { progress.DoEvents(); };
   // The dropped file is never written over, whatever a dialog allowed.
   request.keep = source_.source_path;
-  return save ? save(bytes, request)
-              : FrameCompose::SaveFramesAsTheyAppear(bytes, source_.source_path, request);
+  // The composer's JSON tells a GIF's facts; another format's are its own,
+  // told from its chunks once the frames are written.
+  std::string own_json;
+  if (request.frames && !request.sidecar.empty()) {
+    std::swap(own_json, request.sidecar);
+    Toolkit::RequireFreeNames({own_json}, source_.source_path);
+  }
+  FrameCompose::SaveReport report =
+      save ? save(bytes, request)
+           : FrameCompose::SaveFramesAsTheyAppear(bytes, source_.source_path, request);
+  if (!own_json.empty()) {
+    std::vector<int> numbers;
+    for (const FrameCompose::KeptFrame& kept : report.set.frames) {
+      numbers.push_back(kept.facts.number);
+    }
+    animation.WriteJson(numbers, request.path_of, own_json, request.pump);
+  }
+  return report;
 }
 
 int FrameSaving::SaveStoredFrames(const std::vector<int>& numbers, const std::string& folder,
                                   Toolkit::Progress& progress) const {
-  const std::vector<std::uint8_t>& bytes = *source_.bytes;
-  const std::optional<FrameSplit::CutPlan> cut = FrameSplit::PlanCuts(bytes, source_.source_path);
-  if (!cut) return 0;  // it was cut when it was dropped
+  const DroppedAnimation& animation = *source_.animation;
   const std::string prefix = SavedPrefix(folder);
   // The dropped file is never written over, whatever a dialog allowed.
   Toolkit::RequireFreeNames(SavedNames(numbers, folder, SaveKind::kStoredGif), source_.source_path);
-  const auto wanted = Among(numbers);
-  const int written = FrameSplit::WriteFrames(bytes, *cut, prefix, progress, wanted);
-  FrameCompose::SetFacts set = FrameCompose::ReadSetFacts(
-      bytes, source_.source_path, wanted, nullptr, [&progress] { progress.DoEvents(); });
-  FrameCompose::NameFiles(set,
-                          [&](int number) { return FrameSplit::FrameFileName(prefix, number); });
-  FrameCompose::WriteSetJson(FrameCompose::SidecarName(prefix), set);
+  const int written = animation.WriteFrames(prefix, progress, Among(numbers));
+  animation.WriteJson(
+      numbers,
+      [&](int number) { return FrameSplit::FrameFileName(prefix, number, animation.Extension()); },
+      FrameCompose::SidecarName(prefix), [&progress] { progress.DoEvents(); });
   return written;
 }
 
@@ -128,13 +154,16 @@ QString FrameSaving::SaveAsTheyAppear(const std::vector<int>& numbers, const std
     outcome = SavedText(report.set.frames.size(), folder, sheet,
                         SavedNames(numbers, folder, kind).back());
   } else {
-    const bool png = kind == SaveKind::kPng;
+    const bool png = ExtensionOf(kind) == kPngExtension;
     request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
     request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
     request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
     report = SaveComposed(std::move(request), progress);
     outcome = SavedText(static_cast<std::size_t>(report.written), folder, {},
                         SavedNames(numbers, folder, kind).back());
+  }
+  if (kind == SaveKind::kFullFrameGif && !source_.animation->SavesWholeFramesAsGif()) {
+    outcome += QString::fromUtf8(kWholeFramesAsPng).arg(source_.animation->FormatName());
   }
   if (report.damage) {
     outcome += QString::fromUtf8(kSavedDamaged)

@@ -16,19 +16,22 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/save_frames.h"
+#include "main_window/dropped_animation.h"
 #include "toolkit/progress.h"
 
 namespace MainWindow {
 
-// What a set of frames is saved as.
+// What a set of frames is saved as: the frame files as stored (in the
+// source's format), whole frames as GIFs (PNGs for a source that is no
+// GIF), whole frames as PNGs, or one sprite sheet.
 enum class SaveKind { kStoredGif, kFullFrameGif, kPng, kSheet };
 
 // The animation whose frames are saved: the bytes that were divided, never
 // the file read again, which may have changed since.
 struct SaveSource {
-  std::string source_path;  // the dropped file: never written over
-  std::string base_name;    // the dropped file's name less its extension
-  std::shared_ptr<const std::vector<std::uint8_t>> bytes;  // not null
+  std::string source_path;                            // the dropped file: never written over
+  std::string base_name;                              // the dropped file's name less its extension
+  std::shared_ptr<const DroppedAnimation> animation;  // not null
   FrameCompose::Survey survey;  // its frames as composing counts them, and their picture
 };
 
@@ -46,9 +49,10 @@ class FrameSaving {
 
   // Saves frames `numbers` (in order, not empty) into `folder` as `kind`
   // says, with their JSON beside them, drawing on `progress` and letting
-  // its events run meanwhile. Stored GIFs are the frames as the dropped
-  // file's cut makes them. Returns the text that says how it went: what was
-  // saved and where, with the damage that ended a damaged file, or why a
+  // its events run meanwhile. Stored frames are the frame files as the
+  // dropped file's cut makes them, with their format's extension; whole
+  // frames of a source that is no GIF are PNGs, and the text says so. Returns the text that says
+  // how it went: what was saved and where, with the damage that ended a damaged file, or why a
   // sheet too large was refused before a frame was composed. Throws
   // Toolkit::PlatformError for a name that may not be written (the dropped
   // file's among them) or a file that cannot be, and std::exception for
@@ -63,8 +67,9 @@ class FrameSaving {
 
  private:
   // Hands `save` (empty: FrameCompose::SaveFramesAsTheyAppear) the divided
-  // bytes and `request`, filled in with the survey, the progress, the event
-  // pump and the dropped file to keep.
+  // bytes and `request`, filled in with the survey, where the composed
+  // frames come from, the progress, the event pump and the dropped file to
+  // keep. A source that is no GIF gets the JSON of its own format.
   using Saver = std::function<FrameCompose::SaveReport(std::span<const std::uint8_t> bytes,
                                                        const FrameCompose::SaveRequest& request)>;
   FrameCompose::SaveReport SaveComposed(FrameCompose::SaveRequest request,
@@ -77,6 +82,8 @@ class FrameSaving {
   // text that says how it went.
   QString SaveAsTheyAppear(const std::vector<int>& numbers, const std::string& folder,
                            SaveKind kind, Toolkit::Progress& progress) const;
+  // The extension of the files `kind` writes, the JSON's aside.
+  std::string ExtensionOf(SaveKind kind) const;
   // The folder and the base name: where saved frames' names start.
   std::string SavedPrefix(const std::string& folder) const;
   // The columns of a sprite sheet of `frames` frames.

@@ -133,7 +133,7 @@ void Form_main::StripMenu(const std::vector<int>& numbers, QPoint global) {
     menu.addSeparator();
   }
   QAction* save = menu.addAction(QString::fromUtf8(kSaveAsTheyAppear));
-  save->setEnabled(last_drop_.bytes != nullptr && idle);
+  save->setEnabled(last_drop_.animation != nullptr && idle);
   QAction* open = menu.addAction(QString::fromUtf8(kOpen));
   open->setShortcut(QKeySequence::Open);
   open->setEnabled(idle);
@@ -171,7 +171,7 @@ void Form_main::contextMenuEvent(QContextMenuEvent* event) {
 void Form_main::ShowFramesAsStored(bool as_stored) {
   if (Busy() || as_stored == as_stored_) return;
   as_stored_ = as_stored;
-  if (last_drop_.shown < kFewestPainted || !last_drop_.bytes) return;
+  if (last_drop_.shown < kFewestPainted || !last_drop_.animation) return;
   const FlagScope busy(busy_);
   Strip()->Cls();
   frame_slots_.clear();

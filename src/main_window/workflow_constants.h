@@ -50,6 +50,9 @@ inline constexpr char kWhyPlaysOnce[] = "This GIF plays once: it has no looping 
 inline constexpr char kWhyPng[] = "This is a PNG file, not a GIF.";
 inline constexpr char kWhyNotGif[] =
     "This is not a GIF file: it does not start with GIF87a or GIF89a.";
+// An animated WebP or APNG whose chunks do not hold together: the format,
+// then the file, the byte and the reason.
+inline constexpr char kWhyFormatRefused[] = "This is an %1, but it cannot be divided: %2";
 inline constexpr char kWhyTooManyFrames[] =
     "%1 frames were written to the work folder; the strip shows fewer than %2.";
 inline constexpr char kWhyNoMemory[] =
@@ -61,6 +64,10 @@ inline constexpr char kWhyNameTooLong[] =
     "name.";
 inline constexpr char kOtherFilesDropped[] =
     "%1 files were dropped; only the first, %2, was divided.";
+// The count's tooltip for an APNG cut short: the byte, the reason and the
+// frames before it, which were divided.
+inline constexpr char kCutShortTip[] =
+    "The file is damaged at byte %1 (%2): only the %3 frames before it were divided.";
 inline constexpr char kImagesSuffix[] = " Images";
 // Logged, never shown, when a step the workflow goes on without fails: the
 // step and the reason.
@@ -75,6 +82,11 @@ inline constexpr char kIncompleteFrameTip[] =
 // part of the picture its file holds, and the frame it repeats.
 inline constexpr char kTipAsItAppears[] = ", as it appears";
 inline constexpr char kTipAsStored[] = ", as stored";
+// An animated WebP's or APNG's frame: how it is left and how it is drawn.
+inline constexpr char kFormatFactsTip[] = ", dispose %1, blend %2";
+inline constexpr char kStoredDelayTip[] = ", delay %1/%2 s";  // an APNG's, as stored
+inline constexpr int kApngDefaultDenominator = 100;           // what an APNG's stored 0 means
+inline constexpr char kGifFormatName[] = "GIF";
 inline constexpr char kPatchTip[] = " (patch %1x%2 at %3,%4)";
 inline constexpr char kSameAsTip[] = ", same as %1";
 // Said of a slot that shows no picture, and why.
@@ -88,6 +100,11 @@ inline constexpr char kShowAsTheyAppear[] = "Show frames as they appear";
 inline constexpr char kShowAsStored[] = "Show frames as stored";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
 inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
+// Whole frames of a WebP or APNG are written as PNGs; the question, and
+// what a save asked for whole frames in its own format says it did.
+inline constexpr char kSaveAsPngQuestion[] = "Save the frames of %1 as PNG files?";
+inline constexpr char kWholeFramesAsPng[] =
+    "\n\nWhole frames are saved as PNG files: the window does not yet write whole %1 frames.";
 // Said once frames are saved: how many, where, and the JSON beside them.
 inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
@@ -107,7 +124,8 @@ inline constexpr char kSaveHere[] = "&Save here";
 // The kinds a save of several frames offers, each named for what it
 // writes, with a line that says what that is. Alt and the marked letter
 // choose one.
-inline constexpr char kStoredKind[] = "Frame files as &stored (GIF patches)";  // Alt+S
+// %1: the frame files' format, "GIF", "WebP" or "APNG".
+inline constexpr char kStoredKind[] = "Frame files as &stored (%1 patches)";  // Alt+S
 inline constexpr char kStoredKindExplained[] =
     "The work folder's frame files, byte for byte; some may hold only the part that changes.";
 inline constexpr char kGifKind[] = "Whole frames as &GIF";  // Alt+G
@@ -129,7 +147,13 @@ inline constexpr long long kLargestSheetPixels = 64LL << 20;
 inline constexpr char kSaveFrameAs[] = "Save frame %1 as\u2026";
 inline constexpr char kShowFrame[] = "Show frame %1 in folder";
 inline constexpr char kOpen[] = "Open\u2026";
-inline constexpr char kGifFilesFilter[] = "GIF images (*.gif *.GIF);;All files (*)";
+// What Open… lists: the formats this build divides.
+#if MERVANE_FRAME_FORMATS
+inline constexpr char kOpenFilter[] =
+    "Animations (*.gif *.GIF *.webp *.WEBP *.png *.PNG *.apng *.APNG);;All files (*)";
+#else
+inline constexpr char kOpenFilter[] = "GIF images (*.gif *.GIF);;All files (*)";
+#endif
 inline constexpr char kPngFilter[] = "PNG image (*.png)";
 inline constexpr char kGifFilter[] = "Full-frame GIF image (*.gif)";
 inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";

@@ -154,7 +154,7 @@ TEST_F(MervaneSplit, FollowsCommandLineConventionsAndNeverLosesAFile) {
   };
   std::vector<CliCase> cases = {
       {{a, "--help"}, 0, "Usage: mervane-split", {}},
-      {{"-h"}, 0, "Usage: mervane-split", {}},
+      {{"-h"}, 0, "Divide SOURCE, an animated GIF, WebP or APNG, into one file", {}},
       {{"--version", "--bogus"}, 0, "mervane-split 1.", {}},
       {{"--bogus", a}, 2, "unknown option '--bogus'\nTry 'mervane-split --help'", {}},
       {{"-x", a}, 2, "unknown option '-x'\nTry 'mervane-split --help'", {}},

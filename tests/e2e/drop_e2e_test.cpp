@@ -20,6 +20,10 @@
 #include "e2e/screen_points.h"
 #include "frame_split/frame_split.h"
 #include "support/gif_writer.h"
+#if MERVANE_FRAME_FORMATS
+#include "frame_formats/format_source.h"
+#include "support/format_inputs.h"
+#endif
 #include "support/json_fields.h"
 #include "support/process.h"
 #include "support/split_files.h"
@@ -521,5 +525,44 @@ TEST_F(DropE2E, KeysPickFramesToCopyOrSaveAsASheetAndTheMenuShowsThemAsStored) {
     return IsGrey(Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)}));
   })) << Probe({"pixel", std::to_string(beside.x), std::to_string(beside.y)});
 }
+
+#if MERVANE_FRAME_FORMATS
+TEST_F(DropE2E, AnAnimatedWebpAndAnApngAreDividedAndShownAsAGifIs) {
+  for (const FormatTest::Kind kind : {FormatTest::Kind::kWebp, FormatTest::Kind::kApng}) {
+    const std::string ext = FormatTest::ExtensionOf(kind);
+    SCOPED_TRACE(ext);
+    const fs::path source = inputs_.path() / ("wave" + ext);
+    std::string why;
+    ASSERT_TRUE(FormatTest::WriteAnimation(kind, source.string(), 3, 20, 20, &why)) << why;
+    const GifTest::Bytes bytes = GifTest::ReadBytes(source);
+    const FrameFormats::FormatSource cut(FrameFormats::SniffFormat(bytes), bytes, source.string());
+    EXPECT_EQ(DragOntoStrip(source), "accepted\n");
+    const auto shown = [&] {
+      const GifTest::ScreenPoint last = GifTest::ThumbnailPoint(3);
+      return Probe({"pixel", X(last), Y(last)}) == "#04fd40";  // frame 3's colour
+    };
+    ASSERT_TRUE(GifTest::PollUntil(30, shown)) << "the third thumbnail never showed";
+    const std::vector<std::string> names = {"wave001" + ext, "wave002" + ext, "wave003" + ext};
+    EXPECT_EQ(GifTest::ListNames(work_), names);
+    for (int n = 1; n <= 3; ++n) {
+      EXPECT_EQ(GifTest::ReadBytes(work_ / names[n - 1]), cut.FrameFile(n)) << n;
+    }
+    // Three thumbnails, each its frame's colour, and nothing after them.
+    const char* colours[] = {"#00ff40", "#02fe40", "#04fd40"};
+    for (int n = 1; n <= 4; ++n) {
+      const GifTest::ScreenPoint at = GifTest::ThumbnailPoint(n);
+      const std::string seen = Probe({"pixel", X(at), Y(at)});
+      if (n <= 3) {
+        EXPECT_EQ(seen, colours[n - 1]) << n;
+      } else {
+        EXPECT_TRUE(std::find(std::begin(colours), std::end(colours), seen) == std::end(colours))
+            << seen;
+      }
+    }
+    EXPECT_EQ(GifTest::ReadBytes(source), bytes);  // the dropped file is never changed
+    EXPECT_EQ(MervaneWindows(), 1u);               // no box
+  }
+}
+#endif
 
 }  // namespace

@@ -76,7 +76,12 @@ std::vector<std::uint32_t> Visible(const std::vector<std::uint32_t>& pixels) {
 
 std::string Tool(const std::string& name) { return "/usr/bin/" + name; }
 
+// Debian's encoders are Linux programs, to which the Windows build, run
+// under Wine, cannot hand its paths: the cases that need them skip there.
 bool HaveTools(std::initializer_list<const char*> names) {
+#if defined(_WIN32)
+  return false;
+#endif
   for (const char* name : names) {
     if (!std::filesystem::exists(Tool(name))) return false;
   }
@@ -166,8 +171,15 @@ TEST_P(WebpRoundTrip, CutMatchesWebpmuxAndFramesComeBack) {
     const std::string ours = dir.File("ours" + std::to_string(n) + ".webp");
     ASSERT_NO_FATAL_FAILURE(RunTool({Tool("webpmux"), "-get", "frame", std::to_string(n),
                                      dir.File("anim.webp"), "-o", reference}));
-    const Bytes cut = FrameFormats::WebpFrameFileBytes(source, n);
+    const Bytes cut = FrameFormats::WebpFrameFileBytes(source, plan, n);
     EXPECT_EQ(cut, GifTest::ReadBytes(reference)) << "frame " << n;
+    // The cut reads the frame's own chunks alone: with every other byte
+    // changed it comes out the same, so cutting every frame of a file costs
+    // its size, not its size times its frame count.
+    const FrameFormats::ByteRange own = plan.images[n - 1].chunks;
+    Bytes others_changed(source.size(), 0xA5);
+    std::copy_n(source.begin() + own.offset, own.length, others_changed.begin() + own.offset);
+    EXPECT_EQ(FrameFormats::WebpFrameFileBytes(others_changed, plan, n), cut) << "frame " << n;
     EXPECT_EQ(FrameFormats::SniffFormat(cut), FrameFormats::SourceFormat::kStillWebp);
     // The region the plan gives is the size an independent decoder finds.
     GifTest::WriteBytes(ours, cut);
@@ -531,7 +543,11 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
       {"no ANIM", [](Bytes& w) { w[FindWebpChunk(w, "ANIM") + 3] = 'X'; }, Fault::kChunkOrder},
       {"past the frame budget", [](Bytes&) {}, Fault::kTooManyFrames, {std::size_t{1} << 20, 2}},
       {"past the canvas budget", [](Bytes&) {}, Fault::kCanvasTooLarge, {8 * 6 * 4 - 1, 10}},
-      {"still WebP", [&](Bytes& w) { w = FrameFormats::WebpFrameFileBytes(whole, 1); },
+      {"still WebP",
+       [&](Bytes& w) {
+         w = FrameFormats::WebpFrameFileBytes(whole, FrameFormats::PlanWebpCuts(whole, "a.webp"),
+                                              1);
+       },
        Fault::kNotThisFormat},
   };
   for (const HostileWebp& c : cases) {

@@ -17,6 +17,10 @@
 #include <sys/stat.h>
 
 #include "frame_split/frame_split.h"
+#if MERVANE_FRAME_FORMATS
+#include "frame_formats/format_source.h"
+#include "support/format_inputs.h"
+#endif
 #include "support/form_fixture.h"
 #include "support/gif_writer.h"
 #include "support/process.h"
@@ -694,5 +698,163 @@ TEST_F(StripOfForty, AFrameDraggedOutIsNotDroppedBackOnTheStrip) {
   EXPECT_FALSE(form().AcceptsDropAt({file, true}, over_strip));
   EXPECT_TRUE(form().AcceptsDropAt({file, false}, over_strip));
 }
+
+#if MERVANE_FRAME_FORMATS
+// An animated WebP or APNG is divided as a GIF is: the same count rules and
+// actions, with frame files and facts of its own format.
+class FormatDrop : public Drop, public testing::WithParamInterface<FormatTest::Kind> {
+ protected:
+  std::string Extension() const { return FormatTest::ExtensionOf(GetParam()); }
+  std::string FormatAnimation(int frames, const std::string& stem = "clip") {
+    const std::string path = inputs_.File(stem + Extension());
+    std::string why;
+    if (!FormatTest::WriteAnimation(GetParam(), path, frames, 6, 4, &why)) ADD_FAILURE() << why;
+    return path;
+  }
+  std::vector<std::string> Named(const std::string& stem, std::initializer_list<int> numbers,
+                                 const std::string& extension) const {
+    std::vector<std::string> names;
+    for (const int n : numbers) names.push_back(FrameSplit::FrameFileName(stem, n, extension));
+    return names;
+  }
+};
+
+TEST_P(FormatDrop, TheExactCutGoesToTheWorkFolderUnderTheGifsCountRules) {
+  struct Case {
+    int frames;
+    std::size_t drawn;
+    const char* box;  // the box's first line, or none
+  };
+  for (const auto& [frames, drawn, box] :
+       {Case{3, 9, nullptr}, Case{1, 0, nullptr}, Case{128, 0, "Divide under128images"}}) {
+    SCOPED_TRACE(frames);
+    boxes_.texts.clear();
+    const std::string source = FormatAnimation(frames);
+    DropFile(source);
+    EXPECT_EQ(form().Label1->text(), box ? QString("Mervane") : QString("%1 Images").arg(frames));
+    EXPECT_EQ(form().Picture1->drawing().size(), drawn);
+    EXPECT_EQ(boxes_.texts.size(), box ? 1u : 0u);
+    if (box) {
+      EXPECT_TRUE(boxes_.texts.back().startsWith(box)) << boxes_.texts.back().toStdString();
+    }
+    // Each file holds the frame's exact cut, named as mervane-split names it.
+    const std::vector<std::string> files = WorkFiles();
+    ASSERT_EQ(files.size(), static_cast<std::size_t>(frames));
+    const GifTest::Bytes bytes = GifTest::ReadBytes(source);
+    const FrameFormats::FormatSource cut(FrameFormats::SniffFormat(bytes), bytes, source);
+    for (const int n : {1, frames}) {
+      EXPECT_EQ(files[static_cast<std::size_t>(n - 1)],
+                FrameSplit::FrameFileName("clip", n, Extension()));
+      EXPECT_EQ(GifTest::ReadBytes(work() / files[static_cast<std::size_t>(n - 1)]),
+                cut.FrameFile(n));
+    }
+  }
+}
+
+TEST_P(FormatDrop, ThumbnailsShowTheFormatsFactsAsTheyAppearAndAsStored) {
+  DropFile(FormatAnimation(3));
+  const QPoint middle = Within(2, 0.5, 0.5);
+  const QColor second(2, 254, 0x40);  // the colour the inputs give frame 2
+  for (const bool stored : {false, true}) {
+    SCOPED_TRACE(stored);
+    form().ShowFramesAsStored(stored);
+    EXPECT_EQ(StripPixel(middle), second);
+    const QString tip = form().Strip()->ToolTipAt(middle);
+    EXPECT_TRUE(tip.startsWith("Frame 2, 100 ms, dispose ")) << tip.toStdString();
+    // An APNG's delay also as the fraction it stores.
+    EXPECT_EQ(tip.contains(", delay 1/10 s"), GetParam() == FormatTest::Kind::kApng)
+        << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(stored ? ", as stored" : ", as it appears")) << tip.toStdString();
+  }
+  form().ShowFramesAsStored(false);
+  EXPECT_EQ(form().FrameFile(3), (work() / ("clip003" + Extension())).string());
+  EXPECT_EQ(form().FrameAsItAppears(2).pixelColor(1, 1), second);
+  form().CopyFrame(2);
+  EXPECT_TRUE(boxes_.texts.empty());
+}
+
+TEST_P(FormatDrop, EveryKindOfSaveWritesTheFormatsFilesAndJson) {
+  DropFile(FormatAnimation(3));
+  struct Case {
+    MainWindow::SaveKind kind;
+    std::vector<std::string> names;
+    const char* said;  // in the box
+  };
+  const std::string ext = Extension();
+  const auto with_json = [](std::vector<std::string> names) {
+    names.insert(names.begin(), "clip.json");
+    return names;
+  };
+  for (const auto& [kind, names, said] : {
+           Case{MainWindow::SaveKind::kStoredGif, with_json(Named("clip", {1, 3}, ext)),
+                "Saved 2 frames to "},
+           Case{MainWindow::SaveKind::kPng, with_json(Named("clip", {1, 3}, ".png")),
+                "Saved 2 frames to "},
+           Case{MainWindow::SaveKind::kFullFrameGif, with_json(Named("clip", {1, 3}, ".png")),
+                "are saved as PNG files"},
+           Case{MainWindow::SaveKind::kSheet,
+                {"clip-sheet-2x1-6x4.json", "clip-sheet-2x1-6x4.png"},
+                "to the sprite sheet"},
+       }) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    GifTest::TempDir saved;
+    form().SaveFrames({1, 3}, saved.path().string(), kind);
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(GifTest::ListNames(saved.path()), expected);
+    ASSERT_FALSE(boxes_.texts.empty());
+    EXPECT_TRUE(boxes_.texts.back().contains(said)) << boxes_.texts.back().toStdString();
+    if (kind == MainWindow::SaveKind::kSheet) continue;
+    const GifTest::Bytes json = GifTest::ReadBytes(saved.path() / "clip.json");
+    const std::string text(json.begin(), json.end());
+    EXPECT_NE(text.find(std::string("\"format\": \"") + FormatTest::NameOf(GetParam())),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\"file\": \"" + names[1] + "\""), std::string::npos) << text;
+  }
+  GifTest::TempDir stored;
+  form().SaveFrames({3}, stored.path().string(), MainWindow::SaveKind::kStoredGif);
+  EXPECT_EQ(GifTest::ReadBytes(stored.path() / ("clip003" + ext)),
+            GifTest::ReadBytes(work() / ("clip003" + ext)));
+}
+
+TEST_P(FormatDrop, ABrokenFileIsRefusedNamingItsFormatAndThePreviousFramesStay) {
+  DropFile(Animation(3));
+  const std::size_t drawn = form().Picture1->drawing().size();
+  GifTest::Bytes broken = GifTest::ReadBytes(FormatAnimation(3, "whole"));
+  broken.resize(64);  // past the animation's header, short of its first frame's data
+  DropFile(Put("broken" + Extension(), broken));
+  ASSERT_EQ(boxes_.texts.size(), 1u);
+  const std::string format = GetParam() == FormatTest::Kind::kWebp ? "animated WebP" : "APNG";
+  EXPECT_TRUE(boxes_.texts[0].startsWith(QString::fromStdString(
+      "Con't Divide\nThis is an " + format + ", but it cannot be divided: ")))
+      << boxes_.texts[0].toStdString();
+  EXPECT_EQ(WorkFiles().size(), 3u);
+  EXPECT_EQ(WorkFiles().front(), "anim001.gif");
+  EXPECT_EQ(form().Label1->text(), "3 Images");
+  EXPECT_EQ(form().Picture1->drawing().size(), drawn);
+}
+
+TEST_F(Drop, AnApngCutShortDividesItsWholeFramesAndTheCountSaysWhereItEnds) {
+  const std::string whole = inputs_.File("whole.png");
+  ASSERT_TRUE(FormatTest::WriteAnimation(FormatTest::Kind::kApng, whole, 4, 6, 4));
+  GifTest::Bytes cut = GifTest::ReadBytes(whole);
+  cut.resize(cut.size() - 20);  // IEND, and the last frame's data end
+  DropFile(Put("cut.png", cut));
+  EXPECT_TRUE(boxes_.texts.empty());
+  EXPECT_EQ(form().Label1->text(), "3 Images");
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"cut001.png", "cut002.png", "cut003.png"}));
+  EXPECT_TRUE(form().CountLabel()->toolTip().startsWith("The file is damaged at byte "))
+      << form().CountLabel()->toolTip().toStdString();
+  DropFile(whole);
+  EXPECT_FALSE(form().CountLabel()->toolTip().contains("damaged"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FormatDrop,
+                         testing::Values(FormatTest::Kind::kWebp, FormatTest::Kind::kApng),
+                         [](const testing::TestParamInfo<FormatTest::Kind>& info) {
+                           return std::string(FormatTest::NameOf(info.param));
+                         });
+#endif
 
 }  // namespace

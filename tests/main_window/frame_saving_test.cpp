@@ -13,6 +13,9 @@
 #include "main_window/frame_saving.h"
 #include "main_window/workflow_constants.h"
 #include "support/gif_writer.h"
+#if MERVANE_FRAME_FORMATS
+#include "support/format_inputs.h"
+#endif
 #include "support/temp_dir.h"
 #include "toolkit/platform_error.h"
 #include "toolkit/progress.h"
@@ -27,8 +30,8 @@ MainWindow::FrameSaving SavingOf(const GifTest::Bytes& bytes, const std::string&
   auto shared = std::make_shared<const std::vector<std::uint8_t>>(bytes);
   FrameCompose::ComposeOptions options;
   options.largest_canvas_bytes = MainWindow::kLargestSavedCanvas;
-  return MainWindow::FrameSaving(
-      {source, base, shared, FrameCompose::SurveyFrames(*shared, options)});
+  const auto animation = MainWindow::DroppedAnimation::Read(source, shared).animation;
+  return MainWindow::FrameSaving({source, base, animation, animation->Survey(options)});
 }
 
 std::vector<std::string> NamesOf(const std::vector<std::string>& paths) {
@@ -38,37 +41,72 @@ std::vector<std::string> NamesOf(const std::vector<std::string>& paths) {
   return names;
 }
 
+// Each source format: its bytes, the extension of its stored frames and
+// of its whole frames, and what a save of whole frames adds.
+struct Source {
+  const char* name;
+  GifTest::Bytes bytes;
+  std::string stored, whole;
+  const char* whole_note;
+};
+
+std::vector<Source> Sources() {
+  std::vector<Source> sources = {
+      {"GIF", GifTest::Encode(GifTest::SolidFrames(3, 4, 4)), ".gif", ".gif", ""}};
+#if MERVANE_FRAME_FORMATS
+  for (const auto kind : {FormatTest::Kind::kWebp, FormatTest::Kind::kApng}) {
+    GifTest::TempDir dir;
+    const std::string path = dir.File("in");
+    if (!FormatTest::WriteAnimation(kind, path, 3, 4, 4)) continue;  // no img2webp
+    sources.push_back({FormatTest::NameOf(kind), GifTest::ReadBytes(path),
+                       FormatTest::ExtensionOf(kind), ".png",
+                       kind == FormatTest::Kind::kWebp
+                           ? "\n\nWhole frames are saved as PNG files: the window does not "
+                             "yet write whole WebP frames."
+                           : "\n\nWhole frames are saved as PNG files: the window does not "
+                             "yet write whole APNG frames."});
+  }
+#endif
+  return sources;
+}
+
 TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
-  const auto saving = SavingOf(GifTest::Encode(GifTest::SolidFrames(3, 4, 4)), "/in/clip.gif");
-  struct Case {
-    SaveKind kind;
-    std::vector<std::string> names;
-    const char* text;  // %1: the folder
-  };
-  for (const auto& [kind, names, text] : {
-           Case{SaveKind::kStoredGif,
-                {"clip.json", "clip001.gif", "clip003.gif"},
-                "Saved 2 frames to %1, with clip.json beside them."},
-           Case{SaveKind::kFullFrameGif,
-                {"clip.json", "clip001.gif", "clip003.gif"},
-                "Saved 2 frames to %1, with clip.json beside them."},
-           Case{SaveKind::kPng,
-                {"clip.json", "clip001.png", "clip003.png"},
-                "Saved 2 frames to %1, with clip.json beside them."},
-           Case{SaveKind::kSheet,
-                {"clip-sheet-2x1-4x4.json", "clip-sheet-2x1-4x4.png"},
-                "Saved 2 frames to the sprite sheet %1/clip-sheet-2x1-4x4.png, with "
-                "clip-sheet-2x1-4x4.json beside it."},
-       }) {
-    GifTest::TempDir folder;
-    Toolkit::NoProgress quiet;
-    const QString said = saving.Save({1, 3}, folder.Text(), kind, quiet);
-    // The folder as a box shows it: in the system's own separators.
-    const QString folder_text = QString::fromStdString(folder.Text());
-    EXPECT_EQ(said, QDir::toNativeSeparators(QString(text).arg(folder_text)));
-    EXPECT_EQ(GifTest::ListNames(folder.path()), names);
-    // What the replace question asks about is what was written.
-    EXPECT_EQ(NamesOf(saving.SavedNames({1, 3}, folder.Text(), kind)), names);
+  for (const Source& source : Sources()) {
+    SCOPED_TRACE(source.name);
+    const auto saving = SavingOf(source.bytes, "/in/clip" + source.stored);
+    struct Case {
+      SaveKind kind;
+      std::vector<std::string> names;
+      const char* text;  // %1: the folder
+      std::string more;  // said after it
+    };
+    const auto frames = [](const std::string& extension) {
+      return std::vector<std::string>{"clip.json", "clip001" + extension, "clip003" + extension};
+    };
+    for (const auto& [kind, names, text, more] : {
+             Case{SaveKind::kStoredGif, frames(source.stored),
+                  "Saved 2 frames to %1, with clip.json beside them.", ""},
+             Case{SaveKind::kFullFrameGif, frames(source.whole),
+                  "Saved 2 frames to %1, with clip.json beside them.", source.whole_note},
+             Case{SaveKind::kPng, frames(".png"),
+                  "Saved 2 frames to %1, with clip.json beside them.", ""},
+             Case{SaveKind::kSheet,
+                  {"clip-sheet-2x1-4x4.json", "clip-sheet-2x1-4x4.png"},
+                  "Saved 2 frames to the sprite sheet %1/clip-sheet-2x1-4x4.png, with "
+                  "clip-sheet-2x1-4x4.json beside it.",
+                  ""},
+         }) {
+      GifTest::TempDir folder;
+      Toolkit::NoProgress quiet;
+      const QString said = saving.Save({1, 3}, folder.Text(), kind, quiet);
+      // The folder as a box shows it: in the system's own separators.
+      const QString folder_text = QString::fromStdString(folder.Text());
+      const QString saved = QDir::toNativeSeparators(QString(text).arg(folder_text));
+      EXPECT_TRUE(said.startsWith(saved + QString::fromStdString(more))) << said.toStdString();
+      EXPECT_EQ(GifTest::ListNames(folder.path()), names);
+      // What the replace question asks about is what was written.
+      EXPECT_EQ(NamesOf(saving.SavedNames({1, 3}, folder.Text(), kind)), names);
+    }
   }
 }
 

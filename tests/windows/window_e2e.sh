@@ -6,7 +6,8 @@
 # copy in a folder whose name has spaces and non-ASCII characters makes tmp
 # beside itself; a cancelled drag leaves nothing for a later drag of text; a
 # 12-frame GIF with such a name divides into the same files as the Linux
-# build writes, and a thumbnail dragged out arrives whole on a drop target;
+# build writes, as do an animated WebP and an APNG, and a thumbnail dragged
+# out arrives whole on a drop target;
 # 128 frames and a file that is no GIF end in their boxes; a drop on END is
 # refused; a second start hands its file to the open window, also by a name
 # relative to its own folder, and the lock that keeps to one window lies in
@@ -102,7 +103,8 @@ strip_settled() {
 # Linux build writes for it, byte for byte, and the strip painted anew.
 drop_divided() {
   local file=$1 expected=$work/expected base last before
-  base=$(basename "$file" .gif)
+  base=$(basename "$file")
+  base=${base%.*}
   rm -rf "$expected" && mkdir "$expected"
   "$linux/src/cli/mervane-split" "$file" "$expected/$base" >/dev/null
   last=$(ls "$expected" | tail -n 1)
@@ -167,6 +169,17 @@ echo "window_e2e: a thumbnail, and then two picked, dragged out arrive on a drop
 
 for sample in "$root"/tests/data/*.gif; do drop_divided "$sample"; done
 echo "window_e2e: 12 frames and the samples dropped for real, byte-equal to the Linux build's; strip and count painted"
+
+# An animated WebP and an APNG, made by Debian's encoders from the 12-frame
+# GIF's frames, divided as the Linux build divides them.
+mkdir "$work/frames"
+"$linux/src/cli/mervane-split" --png "$gif" "$work/frames/f" >/dev/null
+img2webp -lossy -q 60 -d 80 "$work/frames"/f*.png -o "$work/sticker.webp" >/dev/null 2>&1 ||
+  fail "img2webp could not make the test WebP"
+apngasm "$work/moving.png" "$work/frames"/f*.png 1 12 >/dev/null || fail "apngasm could not make the test APNG"
+drop_divided "$work/sticker.webp"
+drop_divided "$work/moving.png"
+echo "window_e2e: an animated WebP and an APNG dropped for real, byte-equal to the Linux build's"
 
 "$linux/tests/make_gif" 128 "$work/long.gif"
 drag "$work/long.gif" $strip >/dev/null
