@@ -55,7 +55,8 @@ rm -rf "$program_files" "$(dirname "$cache")"
 # and a user who has no PATH of their own yet, as on a new Windows account.
 for key in 'HKLM\Software\The Mervane developers' \
   'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mervane' \
-  'HKCU\Software\Classes\Applications' 'HKCU\Software\Classes\.gif'; do
+  'HKCU\Software\Classes\Applications' 'HKCU\Software\Classes\.gif' \
+  'HKCU\Software\Classes\.webp' 'HKCU\Software\Classes\.apng'; do
   wine_run reg delete "$key" /f >/dev/null 2>&1 || true
 done
 wine_run reg delete 'HKCU\Environment' /v PATH /f >/dev/null 2>&1 || true
@@ -85,7 +86,7 @@ registry() {
 # since $work/before.txt, none left empty, and the user's PATH as it was.
 registry_as_before() {
   registry "$work/after.txt"
-  local ours='mervane|\\Environment\]|Classes\\\.gif|Classes\\Applications\]'
+  local ours='mervane|\\Environment\]|Classes\\\.(gif|webp|apng)|Classes\\Applications\]'
   local added removed
   added=$(comm -13 "$work/before.txt" "$work/after.txt" | grep -Ei "$ours" || true)
   removed=$(comm -23 "$work/before.txt" "$work/after.txt" | grep -Ei "$ours" || true)
@@ -151,6 +152,10 @@ shortcut_to "$(start_menu_entry "Mervane user's guide")" "Mervane\\\\$guide_name
   fail "the guide's Start-menu entry does not open $guide_name"
 wine_run reg query 'HKCU\Software\Classes\Applications\mervane.exe\shell\open\command' 2>/dev/null |
   grep -q 'mervane.exe' || fail "no \"Open with\" for GIF files"
+for type in .gif .webp .apng; do
+  wine_run reg query "HKCU\\Software\\Classes\\$type\\OpenWithList\\mervane.exe" >/dev/null 2>&1 ||
+    fail "\"Open with\" does not offer Mervane for $type files"
+done
 
 # The guide: a web page with its screenshot beside it, no Markdown left.
 guide="$program_files/$guide_name"
