@@ -36,6 +36,8 @@ int DelayCs(long long delay_ms) {
       std::clamp((delay_ms + kMsPerCs / 2) / kMsPerCs, 0LL, static_cast<long long>(INT_MAX)));
 }
 
+}  // namespace
+
 FrameCompose::FrameFacts FactsOf(const FrameRecord& record) {
   FrameCompose::FrameFacts facts;
   facts.number = record.number;
@@ -46,8 +48,6 @@ FrameCompose::FrameFacts FactsOf(const FrameRecord& record) {
   facts.delay_cs = DelayCs(record.delay_ms);
   return facts;
 }
-
-}  // namespace
 
 FormatSource::FormatSource(SourceFormat format, std::span<const std::uint8_t> bytes,
                            std::string source_name, const Budgets& budgets)

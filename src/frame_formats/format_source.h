@@ -23,6 +23,10 @@
 
 namespace FrameFormats {
 
+// A frame's record in the form the GIF composer hands its frames on: its
+// rectangle, and its delay in hundredths of a second, rounded.
+FrameCompose::FrameFacts FactsOf(const FrameRecord& record);
+
 class FormatSource {
  public:
   // Reads the chunk headers of `bytes`, which SniffFormat found to be

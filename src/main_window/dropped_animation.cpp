@@ -48,18 +48,6 @@ FrameFormats::FormatComposeOptions FormatOptions(const FrameCompose::ComposeOpti
   format.pump = options.pump;
   return format;
 }
-
-// A frame's record in the form the GIF composer hands its frames on.
-FrameCompose::FrameFacts FactsOf(const FrameFormats::FrameRecord& record) {
-  FrameCompose::FrameFacts facts;
-  facts.number = record.number;
-  facts.left = record.left;
-  facts.top = record.top;
-  facts.width = record.width;
-  facts.height = record.height;
-  facts.delay_cs = static_cast<int>(std::min<long long>((record.delay_ms + 5) / 10, INT_MAX));
-  return facts;
-}
 #endif
 
 }  // namespace
@@ -210,7 +198,7 @@ std::optional<FrameCompose::Canvas> DroppedAnimation::StoredFrame(
     }
     const FrameCompose::Canvas patch = format_->StoredFrame(number, budgets);
     const FrameCompose::FrameFacts placed =
-        FactsOf(format_->Frames().at(static_cast<std::size_t>(number - 1)));
+        FrameFormats::FactsOf(format_->Frames().at(static_cast<std::size_t>(number - 1)));
     // The patch at its place on a picture of the animation's size, as a
     // GIF frame file's patch is shown; the readers keep every frame's
     // region inside the canvas.
