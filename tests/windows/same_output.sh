@@ -37,14 +37,15 @@ make_animations() {
     # finds the frames after the first by the number that ends its name.
     odd=$frames/odd${png##*/f}
     cwebp -quiet -lossless -exact -crop 1 1 $((size[0] - 3)) $((size[1] - 1)) "$png" \
-      -o "$odd.webp"
-    dwebp -quiet "$odd.webp" -o "$odd"
+      -o "$odd.webp" 2>/dev/null && dwebp -quiet "$odd.webp" -o "$odd" 2>/dev/null ||
+      { rm -rf "$in"; return 0; }
     cropped+=("$odd")
   done
-  gif2webp -quiet -lossy -q 50 "$gif" -o "$in/gif2webp-lossy.webp"
-  img2webp -lossless -d 70 "${cropped[@]}" -o "$in/img2webp-lossless.webp" >/dev/null 2>&1
-  img2webp -lossy -q 40 -d 90 "${cropped[@]}" -o "$in/img2webp-lossy.webp" >/dev/null 2>&1
-  apngasm "$in/apngasm.png" "${cropped[@]}" 3 40 >/dev/null
+  # A GIF an encoder refuses (the fuzzers' finds among them) gives none.
+  { gif2webp -quiet -lossy -q 50 "$gif" -o "$in/gif2webp-lossy.webp" &&
+    img2webp -lossless -d 70 "${cropped[@]}" -o "$in/img2webp-lossless.webp" &&
+    img2webp -lossy -q 40 -d 90 "${cropped[@]}" -o "$in/img2webp-lossy.webp" &&
+    apngasm "$in/apngasm.png" "${cropped[@]}" 3 40; } >/dev/null 2>&1 || { rm -rf "$in"; return 0; }
   made=$((made + 1))
   printf '%s\n' "$in"/*
 }
