@@ -4,7 +4,8 @@
 # mervane-split on every file, in every output mode, and fails unless they
 # write the same files with the same bytes, print the same standard output
 # and exit with the same status. The Windows build runs under Wine.
-# Each FILE named *.gif whose screen is at most 640 x 480 also gives
+# Each of the sample GIFs in tests/data among the FILEs whose screen is at
+# most 640 x 480 also gives
 # animated WebP and APNG files made from its first frames by Debian's own
 # encoders: gif2webp (lossy, with the GIF's transparency), and from the
 # frames cropped to an odd size, img2webp (lossless, and lossy with an alpha
@@ -14,6 +15,7 @@ absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 linux=$(absolute "$1") windows=$(absolute "$2")
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+samples=$(cd "$here/../data" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 work=$(mktemp -d)
 "$wine_run" --keep-server
@@ -53,8 +55,8 @@ make_animations() {
 sources=()
 for file in "$@"; do
   sources+=("$(absolute "$file")")
-  case "$file" in
-    *.gif)
+  case "$(absolute "$file")" in
+    "$samples"/*.gif)
       make_animations "$(absolute "$file")" >"$work/made"
       mapfile -t -O "${#sources[@]}" sources <"$work/made"
       ;;
