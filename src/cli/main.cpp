@@ -456,8 +456,7 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::Fo
   survey.width = source.Animation().canvas_width;
   survey.height = source.Animation().canvas_height;
   const bool full = args.output == Cli::Output::kFullFrames;
-  const bool webp_files =
-      full && FrameFormats::SniffFormat(bytes) == FrameFormats::SourceFormat::kAnimatedWebp;
+  const bool webp_files = full && source.Format() == FrameFormats::SourceFormat::kAnimatedWebp;
   if (const std::string none = NoneSelected(args, survey.frames); !none.empty()) return Fail(none);
   if (const std::string over = OverBudget(args, survey); !over.empty()) return Fail(over);
   if (webp_files) {
@@ -477,6 +476,9 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::Fo
   std::string sheet;
   const FrameCompose::SaveReport report = WithProgress([&](Toolkit::Progress& progress) {
     FrameCompose::SaveRequest request = RequestFor(args, survey, progress);
+    // Its delays are not a GIF's 16 bits, so a run of the same picture is
+    // never divided for length.
+    request.longest_run_cs = FrameCompose::kLongestRunCs;
     request.frames = [&](const FrameCompose::FrameSink& sink,
                          FrameCompose::AnimationFacts& animation) {
       source.Compose(sink, animation);
@@ -491,7 +493,7 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::Fo
           FrameCompose::SaveSheet(bytes, args.source, prefix, args.sheet_columns, request, &sheet);
     } else {
       request.kind = FrameCompose::FileKind::kPng;
-      if (webp_files) request.encode = FrameFormats::EncodeLosslessWebp;
+      if (full) request.encode = source.WholeFrameEncoder();
       request.path_of = path_of;
       done = FrameCompose::SaveFramesAsTheyAppear(bytes, args.source, request);
     }

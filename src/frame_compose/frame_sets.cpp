@@ -112,6 +112,20 @@ std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
       Toolkit::NumberOr(f.transparent_index, kJsonNull).c_str(),
       ColourTableName(f, animation.global_colour_table), f.colour_table_size, Bool(f.interlaced),
       Bool(f.complete));
+  return json + KeptFrameFields(kept, sheet) + "}";
+}
+
+KeptFrame Alone(const FrameFacts& facts) {
+  KeptFrame frame;
+  frame.facts = facts;
+  frame.stands_for = {facts.number};
+  return frame;
+}
+
+}  // namespace
+
+std::string KeptFrameFields(const KeptFrame& kept, const std::optional<SheetLayout>& sheet) {
+  std::string json;
   if (!kept.file.empty()) json += ", " + FileJsonFields(kept.file);
   if (kept.stands_for.size() > 1) {
     json += ", \"stands_for\": [";
@@ -124,24 +138,16 @@ std::string FrameJson(const KeptFrame& kept, const AnimationFacts& animation,
     json += Printed(", \"cell\": {\"column\": %d, \"row\": %d, \"x\": %d, \"y\": %d}", kept.column,
                     kept.row, kept.column * sheet->cell_width, kept.row * sheet->cell_height);
   }
-  return json + "}";
+  return json;
 }
-
-KeptFrame Alone(const FrameFacts& facts) {
-  KeptFrame frame;
-  frame.facts = facts;
-  frame.stands_for = {facts.number};
-  return frame;
-}
-
-}  // namespace
 
 void FrameRuns::Add(const FrameFacts& facts, const Canvas& canvas) {
   if (!distinct_) return out_(Alone(facts), canvas);
-  // A frame's own delay is 16-bit, so the sum is tested without passing it.
+  // A frame's own delay is no longer than a run (a GIF's is 16-bit; a
+  // WebP's or APNG's, rounded to hundredths, is within 31 bits), so the sum
+  // is tested without passing it.
   if (held_ && facts.number == held_->stands_for.back() + 1 &&
-      held_->facts.delay_cs <= kLongestDelayCs - facts.delay_cs &&
-      SamePicture(held_canvas_, canvas)) {
+      held_->facts.delay_cs <= longest_cs_ - facts.delay_cs && SamePicture(held_canvas_, canvas)) {
     held_->facts.delay_cs += facts.delay_cs;
     held_->stands_for.push_back(facts.number);
     return;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,27 +29,33 @@ struct KeptFrame {
 };
 
 // A GIF frame's delay is a 16-bit count of hundredths of a second: no kept
-// frame stands for longer, so that every kept frame can be written as one.
+// frame of a GIF stands for longer, so that every kept frame can be written
+// as one.
 inline constexpr int kLongestDelayCs = 65535;
+// The longest run kept as one frame of a source whose frames carry no
+// 16-bit delay (an animated WebP's or APNG's): as long as the sum can count.
+inline constexpr int kLongestRunCs = std::numeric_limits<int>::max();
 
 // Hands each frame added on to `out`, or with `distinct`, one frame per run
 // of frames whose pictures are equal pixel for pixel: the first of the run,
 // handed on once the run ends, with the run's delays summed. A run ends at
 // a different picture, at a gap in the numbers (a frame not added lies
 // between, and may look different), at Finish, and where its delay would
-// pass kLongestDelayCs: a longer run is kept as several frames, each
-// standing for its share, so the delays still add up exactly. Holds one
-// picture besides the caller's.
+// pass `longest_cs` (at most kLongestRunCs): a longer run is kept as several
+// frames, each standing for its share, so the delays still add up exactly.
+// Holds one picture besides the caller's.
 class FrameRuns {
  public:
   using Out = std::function<void(const KeptFrame& frame, const Canvas& canvas)>;
-  FrameRuns(bool distinct, Out out) : distinct_(distinct), out_(std::move(out)) {}
+  FrameRuns(bool distinct, Out out, int longest_cs = kLongestDelayCs)
+      : distinct_(distinct), longest_cs_(longest_cs), out_(std::move(out)) {}
   void Add(const FrameFacts& facts, const Canvas& canvas);
   // Hands on the run still held, if any.
   void Finish();
 
  private:
   bool distinct_;
+  int longest_cs_;
   Out out_;
   std::optional<KeptFrame> held_;
   Canvas held_canvas_;
@@ -94,6 +101,12 @@ std::string SetJson(const SetFacts& set, const std::optional<SheetLayout>& sheet
 // `"file": NAME` as JSON fields, followed by `"file_bytes": [...]`, the
 // name's bytes, when the name is not UTF-8: as SetJson writes a frame's file.
 std::string FileJsonFields(const std::string& name);
+
+// What a kept frame adds to its own facts in a set's JSON, each field
+// after ", ": its file (FileJsonFields) when it has one, "stands_for" when
+// it stands for more than itself, and its "cell" {column, row, x, y} on
+// `sheet`. Every format's set JSON ends its frames so.
+std::string KeptFrameFields(const KeptFrame& kept, const std::optional<SheetLayout>& sheet);
 
 // Writes SetJson(set, sheet) to `path`, whole or not at all.
 void WriteSetJson(const std::string& path, const SetFacts& set,

@@ -326,7 +326,7 @@ void ComposeWanted(std::span<const std::uint8_t> source, const std::string& sour
   ComposeOptions options;
   options.pump = request.pump;
   options.survey = survey;
-  FrameRuns runs(request.distinct, out);
+  FrameRuns runs(request.distinct, out, request.longest_run_cs);
   AnimationFacts& animation = report.set.animation;
   const FrameSink sink = [&](const FrameFacts& facts, const Canvas* canvas) {
     if (!request.wanted || request.wanted(facts.number)) runs.Add(facts, *canvas);

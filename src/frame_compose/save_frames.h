@@ -31,8 +31,9 @@ struct SaveRequest {
   std::optional<Survey> survey;  // SurveyFrames(source), when the caller has it
   int threads = 0;               // threads in all, the caller's among them; 0: one per core
   // One frame per run of consecutive identical pictures, its delay the
-  // run's, each at most kLongestDelayCs (FrameRuns).
+  // run's, each at most `longest_run_cs` (FrameRuns).
   bool distinct = false;
+  int longest_run_cs = kLongestDelayCs;
   // Where the JSON of the frames written goes (SetJson, with each frame's
   // file); empty: nowhere. With it, every frame is read, `last` or not, so
   // that the JSON's totals are the animation's.

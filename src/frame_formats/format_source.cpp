@@ -106,6 +106,12 @@ void FormatSource::Compose(const FrameCompose::FrameSink& sink,
   }
 }
 
+std::function<std::vector<std::uint8_t>(const FrameCompose::Canvas& canvas)>
+FormatSource::WholeFrameEncoder() const {
+  if (format_ == SourceFormat::kAnimatedWebp) return EncodeLosslessWebp;
+  return {};
+}
+
 std::string FormatSource::Json(const std::vector<int>& numbers,
                                const std::function<std::string(int number)>& file_of) const {
   FrameCompose::SetFacts set;
@@ -137,20 +143,7 @@ std::string FormatSource::Json(const FrameCompose::SetFacts& set,
         f.number, f.left, f.top, f.width, f.height, delay_ms, DisposeName(f.dispose),
         BlendName(f.blend));
     if (apng_) json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
-    if (!kept.file.empty()) json += ", " + FrameCompose::FileJsonFields(kept.file);
-    if (kept.stands_for.size() > 1) {
-      json += ", \"stands_for\": [";
-      for (std::size_t k = 0; k < kept.stands_for.size(); ++k) {
-        json += (k == 0 ? "" : ", ") + std::to_string(kept.stands_for[k]);
-      }
-      json += "]";
-    }
-    if (sheet && kept.column >= 0) {
-      json +=
-          Printed(", \"cell\": {\"column\": %d, \"row\": %d, \"x\": %d, \"y\": %d}", kept.column,
-                  kept.row, kept.column * sheet->cell_width, kept.row * sheet->cell_height);
-    }
-    json += "}";
+    json += FrameCompose::KeptFrameFields(kept, sheet) + "}";
   }
   const std::optional<std::size_t> damaged =
       set.damaged_at ? set.damaged_at

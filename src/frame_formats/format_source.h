@@ -41,6 +41,7 @@ class FormatSource {
   const char* Name() const;
   // The extension of its frame files and of its own name: ".webp" or ".png".
   const char* Extension() const;
+  SourceFormat Format() const { return format_; }
   const AnimationRecord& Animation() const { return animation_; }
   // Every frame whose data are whole, in play order.
   const std::vector<FrameRecord>& Frames() const { return frames_; }
@@ -66,6 +67,12 @@ class FormatSource {
   // source was read with, and its chunks are not walked again.
   void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation,
                const FormatComposeOptions& options = {}) const;
+
+  // Writes a whole frame in the source's own format: a lossless WebP still
+  // for a WebP (throws std::runtime_error for a picture a WebP cannot
+  // hold); empty for an APNG, whose whole frames are the savers' own PNGs.
+  std::function<std::vector<std::uint8_t>(const FrameCompose::Canvas& canvas)> WholeFrameEncoder()
+      const;
 
   // The facts of the frames numbered `numbers` as one JSON object (valid
   // UTF-8, ending with a line break): "format", then "frames", each with

@@ -399,11 +399,12 @@ TEST(FormatSplitDistinct, RepeatedWebpFramesFoldWithTheirDelaysInMilliseconds) {
     ASSERT_NO_FATAL_FAILURE(RunTool({Tool("cwebp"), "-quiet", "-lossless", "-exact", png, "-o",
                                      dir.File("p" + std::to_string(k) + ".webp")}));
   }
-  // Frames 2 and 3 are the same picture, stored twice: 45 + 34 ms, which
-  // hundredths rounded one by one would make 80.
+  // Frames 2 and 3 are the same picture, stored twice: 400,045 + 300,034
+  // ms, which hundredths rounded one by one would make 700,080, and which
+  // pass a GIF frame's longest delay (655.35 s) without being a GIF's.
   std::vector<std::string> argv = {Tool("webpmux")};
   for (const auto& [still, delay] : std::vector<std::pair<const char*, int>>{
-           {"p0.webp", 30}, {"p1.webp", 45}, {"p1.webp", 34}, {"p0.webp", 20}}) {
+           {"p0.webp", 30}, {"p1.webp", 400045}, {"p1.webp", 300034}, {"p0.webp", 20}}) {
     argv.insert(argv.end(), {"-frame", dir.File(still), "+" + std::to_string(delay) + "+0+0+0-b"});
   }
   argv.insert(argv.end(), {"-o", dir.File("rep.webp")});
@@ -414,11 +415,11 @@ TEST(FormatSplitDistinct, RepeatedWebpFramesFoldWithTheirDelaysInMilliseconds) {
             (std::vector<std::string>{"r.json", "r001.webp", "r002.webp", "r004.webp"}));
   const Bytes json = GifTest::ReadBytes(dir.File("d/r.json"));
   const std::string text(json.begin(), json.end());
-  EXPECT_NE(text.find("\"delay_ms\": 79, \"dispose\": \"none\", \"blend\": \"source\", "
+  EXPECT_NE(text.find("\"delay_ms\": 700079, \"dispose\": \"none\", \"blend\": \"source\", "
                       "\"file\": \"r002.webp\", \"stands_for\": [2, 3]"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("\"duration_ms\": 129"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"duration_ms\": 700129"), std::string::npos) << text;
 }
 #endif
 
