@@ -19,6 +19,14 @@ namespace FrameCompose {
 
 enum class FileKind { kFullFrameGif, kPng };
 
+// Makes a frame's file from its picture, for a format these modules do not
+// write; may be called on several threads at once.
+using Encoder = std::function<std::vector<std::uint8_t>(const Canvas& canvas)>;
+// The JSON of a set of frames, or of a sheet's, for a source whose facts
+// are not a GIF's.
+using SetJsonWriter =
+    std::function<std::string(const SetFacts& set, const std::optional<SheetLayout>& sheet)>;
+
 struct SaveRequest {
   FileKind kind = FileKind::kFullFrameGif;
   std::function<std::string(int number)> path_of;  // where frame `number` goes
@@ -43,13 +51,10 @@ struct SaveRequest {
   // as it goes, throwing ComposeError as Compose does. `survey` must then
   // be given. Empty: Compose(source).
   std::function<void(const FrameSink& sink, AnimationFacts& animation)> frames;
-  // Makes each frame's file from its picture instead of `kind`'s encoder,
-  // for a format these modules do not write; called on several threads at
-  // once. Empty: `kind`'s.
-  std::function<std::vector<std::uint8_t>(const Canvas& canvas)> encode;
-  // The text of the sidecar or of a sheet's JSON, for a source whose facts
-  // are not a GIF's. Empty: SetJson.
-  std::function<std::string(const SetFacts& set, const std::optional<SheetLayout>& sheet)> json;
+  // Makes each frame's file instead of `kind`'s encoder. Empty: `kind`'s.
+  Encoder encode;
+  // The text of the sidecar or of a sheet's JSON. Empty: SetJson.
+  SetJsonWriter json;
 };
 
 // Writes the wanted frames of `source` as `request` says. Every name is

@@ -106,8 +106,7 @@ void FormatSource::Compose(const FrameCompose::FrameSink& sink,
   }
 }
 
-std::function<std::vector<std::uint8_t>(const FrameCompose::Canvas& canvas)>
-FormatSource::WholeFrameEncoder() const {
+FrameCompose::Encoder FormatSource::WholeFrameEncoder() const {
   if (format_ == SourceFormat::kAnimatedWebp) return EncodeLosslessWebp;
   return {};
 }

@@ -15,6 +15,7 @@
 
 #include "frame_compose/frame_compose.h"
 #include "frame_compose/frame_sets.h"
+#include "frame_compose/save_frames.h"
 #include "frame_formats/apng_cut.h"
 #include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
@@ -71,8 +72,7 @@ class FormatSource {
   // Writes a whole frame in the source's own format: a lossless WebP still
   // for a WebP (throws std::runtime_error for a picture a WebP cannot
   // hold); empty for an APNG, whose whole frames are the savers' own PNGs.
-  std::function<std::vector<std::uint8_t>(const FrameCompose::Canvas& canvas)> WholeFrameEncoder()
-      const;
+  FrameCompose::Encoder WholeFrameEncoder() const;
 
   // The facts of the frames numbered `numbers` as one JSON object (valid
   // UTF-8, ending with a line break): "format", then "frames", each with

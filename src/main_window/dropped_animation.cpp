@@ -87,6 +87,27 @@ std::string DroppedAnimation::Extension() const {
   return FrameSplit::kFrameExtension;
 }
 
+bool DroppedAnimation::HasOwnWholeFrames() const { return Extension() != kPngExtension; }
+
+FrameCompose::Encoder DroppedAnimation::WholeFrameEncoder() const {
+#if MERVANE_FRAME_FORMATS
+  if (format_) return format_->WholeFrameEncoder();
+#endif
+  return {};
+}
+
+FrameCompose::SetJsonWriter DroppedAnimation::SetJson() const {
+#if MERVANE_FRAME_FORMATS
+  if (format_) {
+    return [format = format_](const FrameCompose::SetFacts& set,
+                              const std::optional<FrameCompose::SheetLayout>& sheet) {
+      return format->Json(set, sheet);
+    };
+  }
+#endif
+  return {};
+}
+
 QString DroppedAnimation::FormatName() const {
 #if MERVANE_FRAME_FORMATS
   if (format_) return QString::fromUtf8(format_->Name());

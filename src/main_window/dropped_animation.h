@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "frame_compose/frame_compose.h"
+#include "frame_compose/save_frames.h"
 #include "frame_split/frame_split.h"
 #include "toolkit/progress.h"
 
@@ -55,8 +56,9 @@ class DroppedAnimation {
   std::string Extension() const;
   // "GIF", "WebP" or "APNG": what its stored frame files are.
   QString FormatName() const;
-  // True when whole frames are saved as a GIF, in the source's own format.
-  bool SavesWholeFramesAsGif() const { return format_ == nullptr; }
+  // True when whole frames in its own format are another kind of file
+  // than whole frames as PNGs: for a GIF and a WebP, not an APNG.
+  bool HasOwnWholeFrames() const;
   // The frame files' names start with the dropped file's name less this:
   // its last four characters for a GIF, as the window always did; for the
   // other formats their extension when the name ends in it (in any case),
@@ -86,6 +88,12 @@ class DroppedAnimation {
   // Where a saver gets its composed frames from: empty for a GIF, whose
   // bytes the savers compose themselves.
   FrameSource ComposedFrames(const FrameCompose::ComposeOptions& options) const;
+  // Writes a whole frame in its own format where the savers' own kinds
+  // do not: a lossless WebP for a WebP; empty for a GIF or an APNG.
+  FrameCompose::Encoder WholeFrameEncoder() const;
+  // The JSON of a set of frames saved as they appear, in its format's own
+  // facts; empty for a GIF, whose facts are the savers' own.
+  FrameCompose::SetJsonWriter SetJson() const;
   // Frame `number` as it appears; nothing when the source ends before it.
   // Throws FrameCompose::ComposeError.
   std::optional<FrameCompose::Canvas> ComposeFrame(

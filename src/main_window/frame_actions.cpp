@@ -111,7 +111,7 @@ std::vector<int> Form_main::EveryFrame() const {
 }
 
 void Form_main::SaveFramesAsTheyAppear(const std::string& folder, bool png) {
-  SaveFrames(EveryFrame(), folder, png ? SaveKind::kPng : SaveKind::kFullFrameGif);
+  SaveFrames(EveryFrame(), folder, png ? SaveKind::kPng : SaveKind::kWholeFrames);
 }
 
 void Form_main::SaveFrames(const std::vector<int>& numbers, const std::string& folder,
@@ -227,7 +227,7 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
   };
   static constexpr Offer kOffers[] = {
       {SaveKind::kStoredGif, kStoredKind, kStoredKindExplained},  // %1: the stored format
-      {SaveKind::kFullFrameGif, kGifKind, kGifKindExplained},
+      {SaveKind::kWholeFrames, kWholeKind, kWholeKindExplained},  // %1: the format
       {SaveKind::kPng, kPngKind, kPngKindExplained},
       {SaveKind::kSheet, kSheetKind, kSheetKindExplained},
   };
@@ -240,12 +240,17 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
   std::optional<SaveKind> chosen;
   for (const Offer& offer : kOffers) {
     if (std::find(kinds.begin(), kinds.end(), offer.kind) == kinds.end()) continue;
-    const QString name = offer.kind == SaveKind::kStoredGif
-                             ? QString::fromUtf8(offer.name).arg(last_drop_.animation->FormatName())
-                             : QString::fromUtf8(offer.name);
-    auto* button = new QCommandLinkButton(name, QString::fromUtf8(offer.explanation), &ask);
-    // Whole GIFs first when on offer: they look as the animation does.
-    button->setDefault(offer.kind == SaveKind::kFullFrameGif);
+    const QString format = last_drop_.animation->FormatName();
+    const bool named = offer.kind == SaveKind::kStoredGif || offer.kind == SaveKind::kWholeFrames;
+    const QString name =
+        named ? QString::fromUtf8(offer.name).arg(format) : QString::fromUtf8(offer.name);
+    const QString explanation = offer.kind == SaveKind::kWholeFrames
+                                    ? QString::fromUtf8(offer.explanation).arg(format)
+                                    : QString::fromUtf8(offer.explanation);
+    auto* button = new QCommandLinkButton(name, explanation, &ask);
+    // Whole frames in the source's format first when on offer: they look
+    // as the animation does.
+    button->setDefault(offer.kind == SaveKind::kWholeFrames);
     connect(button, &QPushButton::clicked, &ask, [&ask, &chosen, kind = offer.kind] {
       chosen = kind;
       ask.accept();
@@ -264,27 +269,28 @@ std::optional<SaveKind> Form_main::AskForKind(const QString& question,
 
 void Form_main::SaveFramesDialog() {
   if (!last_drop_.animation) return;
-  static constexpr SaveKind kWhole[] = {SaveKind::kFullFrameGif, SaveKind::kPng};
+  static constexpr SaveKind kWhole[] = {SaveKind::kWholeFrames, SaveKind::kPng};
   static constexpr SaveKind kPngOnly[] = {SaveKind::kPng};
-  // Whole frames of a WebP or APNG are not offered as GIFs.
-  const bool gif = last_drop_.animation->SavesWholeFramesAsGif();
+  const DroppedAnimation& animation = *last_drop_.animation;
+  const QString file = Toolkit::PathToText(last_drop_.file_name);
+  const bool own = animation.HasOwnWholeFrames();
   AskAndSave(EveryFrame(),
-             QString::fromUtf8(gif ? kSaveFormatQuestion : kSaveAsPngQuestion)
-                 .arg(Toolkit::PathToText(last_drop_.file_name)),
-             gif ? std::span<const SaveKind>(kWhole) : std::span<const SaveKind>(kPngOnly));
+             own ? QString::fromUtf8(kSaveFormatQuestion).arg(file, animation.FormatName())
+                 : QString::fromUtf8(kSaveAsPngQuestion).arg(file),
+             own ? std::span<const SaveKind>(kWhole) : std::span<const SaveKind>(kPngOnly));
 }
 
 void Form_main::SaveSelectionDialog(const std::vector<int>& numbers) {
   if (!last_drop_.animation) return;
-  static constexpr SaveKind kEvery[] = {SaveKind::kStoredGif, SaveKind::kFullFrameGif,
+  static constexpr SaveKind kEvery[] = {SaveKind::kStoredGif, SaveKind::kWholeFrames,
                                         SaveKind::kPng, SaveKind::kSheet};
-  static constexpr SaveKind kNoGif[] = {SaveKind::kStoredGif, SaveKind::kPng, SaveKind::kSheet};
+  static constexpr SaveKind kNoOwn[] = {SaveKind::kStoredGif, SaveKind::kPng, SaveKind::kSheet};
   AskAndSave(numbers,
              QString::fromUtf8(kSaveKindQuestion)
                  .arg(numbers.size())
                  .arg(Toolkit::PathToText(last_drop_.file_name)),
-             last_drop_.animation->SavesWholeFramesAsGif() ? std::span<const SaveKind>(kEvery)
-                                                           : std::span<const SaveKind>(kNoGif));
+             last_drop_.animation->HasOwnWholeFrames() ? std::span<const SaveKind>(kEvery)
+                                                       : std::span<const SaveKind>(kNoOwn));
 }
 
 void Form_main::AskAndSave(const std::vector<int>& numbers, const QString& question,
@@ -304,17 +310,22 @@ void Form_main::AskAndSave(const std::vector<int>& numbers, const QString& quest
 
 void Form_main::SaveFrameDialog(int number) {
   const std::uint64_t serial = drop_serial_;
+  if (!last_drop_.animation) return;
+  const DroppedAnimation& animation = *last_drop_.animation;
   QString filter = QString::fromUtf8(kPngFilter);
-  // A WebP's or APNG's frame is offered as a PNG alone.
-  const bool gif = last_drop_.animation && last_drop_.animation->SavesWholeFramesAsGif();
+  // An APNG's frame as it appears is a PNG alone.
+  const QString own =
+      animation.HasOwnWholeFrames()
+          ? QStringLiteral(";;") +
+                QString::fromUtf8(kWholeFilter)
+                    .arg(animation.FormatName(), QString::fromStdString(animation.Extension()))
+          : QString();
   const QString path = QFileDialog::getSaveFileName(
       this, QString::fromUtf8(kSaveFrameAs).arg(number),
-      Toolkit::PathToText(Saving().SavedFrameName(SaveDialogsFolder(), number, true)),
-      QString::fromUtf8(kPngFilter) +
-          (gif ? QStringLiteral(";;") + QString::fromUtf8(kGifFilter) : QString()),
-      &filter);
+      Toolkit::PathToText(Saving().SavedFrameName(SaveDialogsFolder(), number, kPngExtension)),
+      QString::fromUtf8(kPngFilter) + own, &filter);
   if (path.isEmpty() || !StillTheSameDrop(serial)) return;
-  SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter)));
+  SaveFrameAs(number, Toolkit::PathFromText(SavePathFor(path, filter, animation.Extension())));
 }
 
 std::vector<std::string> Form_main::FrameFilesThere(const std::vector<int>& numbers,

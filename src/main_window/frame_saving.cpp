@@ -40,18 +40,16 @@ std::string FrameSaving::SavedPrefix(const std::string& folder) const {
   return folder + Toolkit::PathSeparator() + source_.base_name;
 }
 
-std::string FrameSaving::SavedFrameName(const std::string& folder, int number, bool png) const {
-  return FrameSplit::FrameFileName(SavedPrefix(folder), number,
-                                   png ? kPngExtension : FrameSplit::kFrameExtension);
+std::string FrameSaving::SavedFrameName(const std::string& folder, int number,
+                                        const std::string& extension) const {
+  return FrameSplit::FrameFileName(SavedPrefix(folder), number, extension);
 }
 
 std::string FrameSaving::ExtensionOf(SaveKind kind) const {
   switch (kind) {
     case SaveKind::kStoredGif:
+    case SaveKind::kWholeFrames:
       return source_.animation->Extension();
-    case SaveKind::kFullFrameGif:
-      return source_.animation->SavesWholeFramesAsGif() ? FrameSplit::kFrameExtension
-                                                        : kPngExtension;
     default:
       return kPngExtension;
   }
@@ -90,6 +88,7 @@ FrameCompose::SaveReport FrameSaving::SaveComposed(FrameCompose::SaveRequest req
   options.pump = [&progress] { progress.DoEvents(); };
   request.survey = animation.Survey(options);
   request.frames = animation.ComposedFrames(options);
+  request.json = animation.SetJson();
   // A save that writes JSON or a sheet reads every frame.
   const bool to_the_end = save || !request.sidecar.empty();
   const int frames = to_the_end ? request.survey->frames
@@ -154,16 +153,15 @@ QString FrameSaving::SaveAsTheyAppear(const std::vector<int>& numbers, const std
     outcome = SavedText(report.set.frames.size(), folder, sheet,
                         SavedNames(numbers, folder, kind).back());
   } else {
-    const bool png = ExtensionOf(kind) == kPngExtension;
-    request.kind = png ? FrameCompose::FileKind::kPng : FrameCompose::FileKind::kFullFrameGif;
-    request.path_of = [&](int number) { return SavedFrameName(folder, number, png); };
+    const std::string extension = ExtensionOf(kind);
+    request.kind = extension == FrameSplit::kFrameExtension ? FrameCompose::FileKind::kFullFrameGif
+                                                            : FrameCompose::FileKind::kPng;
+    if (kind == SaveKind::kWholeFrames) request.encode = source_.animation->WholeFrameEncoder();
+    request.path_of = [&](int number) { return SavedFrameName(folder, number, extension); };
     request.sidecar = FrameCompose::SidecarName(SavedPrefix(folder));
     report = SaveComposed(std::move(request), progress);
     outcome = SavedText(static_cast<std::size_t>(report.written), folder, {},
                         SavedNames(numbers, folder, kind).back());
-  }
-  if (kind == SaveKind::kFullFrameGif && !source_.animation->SavesWholeFramesAsGif()) {
-    outcome += QString::fromUtf8(kWholeFramesAsPng).arg(source_.animation->FormatName());
   }
   if (report.damage) {
     outcome += QString::fromUtf8(kSavedDamaged)
@@ -198,18 +196,25 @@ QString FrameSaving::Save(const std::vector<int>& numbers, const std::string& fo
 bool FrameSaving::SaveFrameAs(int number, const std::string& path,
                               Toolkit::Progress& progress) const {
   FrameCompose::SaveRequest request;
-  const bool gif = Toolkit::PathToText(path).endsWith(QLatin1String(FrameSplit::kFrameExtension),
-                                                      Qt::CaseInsensitive);
-  request.kind = gif ? FrameCompose::FileKind::kFullFrameGif : FrameCompose::FileKind::kPng;
+  const DroppedAnimation& animation = *source_.animation;
+  const std::string own = animation.Extension();
+  const bool whole =
+      animation.HasOwnWholeFrames() &&
+      Toolkit::PathToText(path).endsWith(Toolkit::PathToText(own), Qt::CaseInsensitive);
+  request.kind = whole && own == FrameSplit::kFrameExtension ? FrameCompose::FileKind::kFullFrameGif
+                                                             : FrameCompose::FileKind::kPng;
+  if (whole) request.encode = animation.WholeFrameEncoder();
   request.path_of = [&](int) { return path; };
   request.wanted = [number](int wanted) { return wanted == number; };
   request.last = number;
   return SaveComposed(std::move(request), progress).written != 0;
 }
 
-QString SavePathFor(const QString& chosen, const QString& filter) {
-  const QLatin1String extension(
-      filter == QString::fromUtf8(kGifFilter) ? FrameSplit::kFrameExtension : kPngExtension);
+QString SavePathFor(const QString& chosen, const QString& filter,
+                    const std::string& own_extension) {
+  const QString extension = filter == QString::fromUtf8(kPngFilter)
+                                ? QString::fromUtf8(kPngExtension)
+                                : QString::fromStdString(own_extension);
   return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
 }
 

@@ -22,9 +22,10 @@
 namespace MainWindow {
 
 // What a set of frames is saved as: the frame files as stored (in the
-// source's format), whole frames as GIFs (PNGs for a source that is no
-// GIF), whole frames as PNGs, or one sprite sheet.
-enum class SaveKind { kStoredGif, kFullFrameGif, kPng, kSheet };
+// source's format), whole frames in the source's format (a GIF's as GIFs, a
+// WebP's as lossless WebPs, an APNG's as PNGs), whole frames as PNGs, or
+// one sprite sheet.
+enum class SaveKind { kStoredGif, kWholeFrames, kPng, kSheet };
 
 // The animation whose frames are saved: the bytes that were divided, never
 // the file read again, which may have changed since.
@@ -40,8 +41,9 @@ class FrameSaving {
   explicit FrameSaving(SaveSource source) : source_(std::move(source)) {}
 
   // Where saving frame `number` into `folder` writes it: the base name, the
-  // frame's three-digit number and ".png" or ".gif".
-  std::string SavedFrameName(const std::string& folder, int number, bool png) const;
+  // frame's three-digit number and `extension`.
+  std::string SavedFrameName(const std::string& folder, int number,
+                             const std::string& extension) const;
   // Every file saving `numbers` into `folder` as `kind` writes, its JSON
   // last; what a dialog asks about before it replaces any.
   std::vector<std::string> SavedNames(const std::vector<int>& numbers, const std::string& folder,
@@ -50,18 +52,18 @@ class FrameSaving {
   // Saves frames `numbers` (in order, not empty) into `folder` as `kind`
   // says, with their JSON beside them, drawing on `progress` and letting
   // its events run meanwhile. Stored frames are the frame files as the
-  // dropped file's cut makes them, with their format's extension; whole
-  // frames of a source that is no GIF are PNGs, and the text says so. Returns the text that says
-  // how it went: what was saved and where, with the damage that ended a damaged file, or why a
-  // sheet too large was refused before a frame was composed. Throws
+  // dropped file's cut makes them, with their format's extension. Returns
+  // the text that says how it went: what was saved and where, with the damage that ended a damaged
+  // file, or why a sheet too large was refused before a frame was composed. Throws
   // Toolkit::PlatformError for a name that may not be written (the dropped
   // file's among them) or a file that cannot be, and std::exception for
   // other failures; files written before stay.
   QString Save(const std::vector<int>& numbers, const std::string& folder, SaveKind kind,
                Toolkit::Progress& progress) const;
 
-  // Writes frame `number` as it appears to `path`: a full-frame GIF when
-  // `path` ends in ".gif" (in any case), else a PNG. False, with nothing
+  // Writes frame `number` as it appears to `path`: in the source's own
+  // format when `path` ends in its extension (in any case) and that is no
+  // PNG (a full-frame GIF, a lossless WebP), else a PNG. False, with nothing
   // written, when the file ends before that frame. Throws as Save does.
   bool SaveFrameAs(int number, const std::string& path, Toolkit::Progress& progress) const;
 
@@ -93,7 +95,8 @@ class FrameSaving {
 };
 
 // The path a save dialog's answer `chosen` names, with the format of the
-// chosen `filter`: its extension is added unless the name ends in it already.
-QString SavePathFor(const QString& chosen, const QString& filter);
+// chosen `filter`: ".png" for kPngFilter, else `own_extension`, added unless
+// the name ends in it already.
+QString SavePathFor(const QString& chosen, const QString& filter, const std::string& own_extension);
 
 }  // namespace MainWindow

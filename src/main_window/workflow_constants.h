@@ -99,12 +99,10 @@ inline constexpr char kPatchesTip[] =
 inline constexpr char kShowAsTheyAppear[] = "Show frames as they appear";
 inline constexpr char kShowAsStored[] = "Show frames as stored";
 inline constexpr char kSaveAsTheyAppear[] = "Save frames as they appear\u2026";
-inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as GIF files or as PNG files?";
-// Whole frames of a WebP or APNG are written as PNGs; the question, and
-// what a save asked for whole frames in its own format says it did.
+// %2: the format of its whole frames, "GIF" or "WebP".
+inline constexpr char kSaveFormatQuestion[] = "Save the frames of %1 as %2 files or as PNG files?";
+// An APNG's whole frames in its own format are PNGs: one kind to ask about.
 inline constexpr char kSaveAsPngQuestion[] = "Save the frames of %1 as PNG files?";
-inline constexpr char kWholeFramesAsPng[] =
-    "\n\nWhole frames are saved as PNG files: the window does not yet write whole %1 frames.";
 // Said once frames are saved: how many, where, and the JSON beside them.
 inline constexpr char kSaved[] = "Saved %1 frames to %2, with %3 beside them.";
 inline constexpr char kSavedDamaged[] =
@@ -128,9 +126,10 @@ inline constexpr char kSaveHere[] = "&Save here";
 inline constexpr char kStoredKind[] = "Frame files as &stored (%1 patches)";  // Alt+S
 inline constexpr char kStoredKindExplained[] =
     "The work folder's frame files, byte for byte; some may hold only the part that changes.";
-inline constexpr char kGifKind[] = "Whole frames as &GIF";  // Alt+G
-inline constexpr char kGifKindExplained[] =
-    "One GIF per frame, each the whole picture as a viewer shows it.";
+// %1: "GIF" (Alt+G) or "WebP" (Alt+W).
+inline constexpr char kWholeKind[] = "Whole frames as &%1";
+inline constexpr char kWholeKindExplained[] =
+    "One %1 per frame, each the whole picture as a viewer shows it.";
 inline constexpr char kPngKind[] = "Whole frames as &PNG";  // Alt+P
 inline constexpr char kPngKindExplained[] =
     "One PNG per frame, each the whole picture as a viewer shows it.";
@@ -155,7 +154,8 @@ inline constexpr char kOpenFilter[] =
 inline constexpr char kOpenFilter[] = "GIF images (*.gif *.GIF);;All files (*)";
 #endif
 inline constexpr char kPngFilter[] = "PNG image (*.png)";
-inline constexpr char kGifFilter[] = "Full-frame GIF image (*.gif)";
+// %1: "GIF" or "WebP"; %2: its extension.
+inline constexpr char kWholeFilter[] = "Full-frame %1 image (*%2)";
 inline constexpr char kSaveFrameFailed[] = "Cannot save %1: %2";
 inline constexpr char kCopyFrameFailed[] = "Cannot copy frame %1: %2";
 inline constexpr char kFrameNotInFile[] = "the file ends before frame %1";

@@ -559,8 +559,52 @@ TEST_F(DropE2E, AnAnimatedWebpAndAnApngAreDividedAndShownAsAGifIs) {
             << seen;
       }
     }
+    EXPECT_EQ(MervaneWindows(), 1u);  // no box
+
+    // Every frame copied, frame 2 dragged out, then every frame saved whole
+    // in the source's own format: a WebP's as WebPs, an APNG's as PNGs.
+    const bool webp = kind == FormatTest::Kind::kWebp;
+    std::string urls;
+    for (const std::string& name : names) urls += "file://" + (work_ / name).string() + "\n";
+    Click(GifTest::ThumbnailPoint(1));
+    Xdotool({"key", "ctrl+a", "shift+F10"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Xdotool({"key", "Down", "Return"});  // Copy 3 frames
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Probe({"clipboard"}), urls + "copy\n" + urls.substr(0, urls.size() - 1));
+    Click(GifTest::ThumbnailPoint(2));
+    GifTest::TempDir dropped;
+    const fs::path said = inputs_.path() / ("urls" + ext);
+    GifTest::Spawned target({"/bin/sh", "-c", "exec \"$0\" \"$1\" >\"$2\"", DROP_TARGET,
+                             dropped.path().string(), said.string()});
+    ASSERT_TRUE(GifTest::PollUntil(30, [&] { return !FindWindow("DropTarget").empty(); }));
+    const GifTest::ScreenPoint two = GifTest::ThumbnailPoint(2);
+    for (int attempt = 0; attempt < 5 && Read(said).empty(); ++attempt) {
+      Gesture({{origin_.x + two.x, origin_.y + two.y}, GifTest::kDropTarget});
+      GifTest::PollUntil(5, [&] { return !Read(said).empty(); });
+    }
+    EXPECT_EQ(Read(said), "file://" + (work_ / names[1]).string() + "\n");
+    EXPECT_TRUE(GifTest::PollUntil(
+        5, [&] { return GifTest::ReadBytes(dropped.path() / names[1]) == cut.FrameFile(2); }));
+    const fs::path saved = inputs_.path() / ("whole" + ext);
+    fs::create_directory(saved);
+    Click(GifTest::ThumbnailPoint(1));
+    Xdotool({"key", "ctrl+a", "shift+F10"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Xdotool({"key", "Down", "Down", "Return"});  // Save 3 frames as...
+    TypeIntoDialog(saved.string());
+    PressInBox(webp ? "alt+w" : "alt+p");  // Whole frames as WebP, or as PNG
+    ASSERT_TRUE(GifTest::PollUntil(20, [&] { return fs::exists(saved / "wave.json"); }));
+    EXPECT_EQ(GifTest::ListNames(saved),
+              (std::vector<std::string>{"wave.json", names[0], names[1], names[2]}));
+    const GifTest::Bytes whole = GifTest::ReadBytes(saved / names[2]);
+    EXPECT_EQ(std::string(whole.begin(), whole.begin() + 4), webp ? "RIFF" : "\x89PNG");
+    EXPECT_NE(Read(saved / "wave.json")
+                  .find(std::string("\"format\": \"") + FormatTest::NameOf(kind) + "\""),
+              std::string::npos);
+    PressInBox("Return");  // the box that says so
+    EXPECT_TRUE(GifTest::PollUntil(10, [] { return MervaneWindows() == 1; }));
     EXPECT_EQ(GifTest::ReadBytes(source), bytes);  // the dropped file is never changed
-    EXPECT_EQ(MervaneWindows(), 1u);               // no box
   }
 }
 #endif

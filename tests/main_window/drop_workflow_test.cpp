@@ -790,8 +790,8 @@ TEST_P(FormatDrop, EveryKindOfSaveWritesTheFormatsFilesAndJson) {
                 "Saved 2 frames to "},
            Case{MainWindow::SaveKind::kPng, with_json(Named("clip", {1, 3}, ".png")),
                 "Saved 2 frames to "},
-           Case{MainWindow::SaveKind::kFullFrameGif, with_json(Named("clip", {1, 3}, ".png")),
-                "are saved as PNG files"},
+           Case{MainWindow::SaveKind::kWholeFrames, with_json(Named("clip", {1, 3}, ext)),
+                "Saved 2 frames to "},
            Case{MainWindow::SaveKind::kSheet,
                 {"clip-sheet-2x1-6x4.json", "clip-sheet-2x1-6x4.png"},
                 "to the sprite sheet"},
@@ -804,8 +804,7 @@ TEST_P(FormatDrop, EveryKindOfSaveWritesTheFormatsFilesAndJson) {
     EXPECT_EQ(GifTest::ListNames(saved.path()), expected);
     ASSERT_FALSE(boxes_.texts.empty());
     EXPECT_TRUE(boxes_.texts.back().contains(said)) << boxes_.texts.back().toStdString();
-    if (kind == MainWindow::SaveKind::kSheet) continue;
-    const GifTest::Bytes json = GifTest::ReadBytes(saved.path() / "clip.json");
+    const GifTest::Bytes json = GifTest::ReadBytes(saved.path() / names[0]);
     const std::string text(json.begin(), json.end());
     EXPECT_NE(text.find(std::string("\"format\": \"") + FormatTest::NameOf(GetParam())),
               std::string::npos)

@@ -41,30 +41,32 @@ std::vector<std::string> NamesOf(const std::vector<std::string>& paths) {
   return names;
 }
 
-// Each source format: its bytes, the extension of its stored frames and
-// of its whole frames, and what a save of whole frames adds.
+// Each source format: its bytes, the extension of its frame files (stored
+// and whole), the first bytes of a whole frame's file and of its JSON.
 struct Source {
   const char* name;
   GifTest::Bytes bytes;
-  std::string stored, whole;
-  const char* whole_note;
+  std::string extension, whole_starts, json_starts;
 };
+
+std::string Start(const std::filesystem::path& path, std::size_t size) {
+  const GifTest::Bytes bytes = GifTest::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.begin() + std::min(size, bytes.size()));
+}
 
 std::vector<Source> Sources() {
   std::vector<Source> sources = {
-      {"GIF", GifTest::Encode(GifTest::SolidFrames(3, 4, 4)), ".gif", ".gif", ""}};
+      {"GIF", GifTest::Encode(GifTest::SolidFrames(3, 4, 4)), ".gif", "GIF89a", "{\"frames\": ["}};
 #if MERVANE_FRAME_FORMATS
   for (const auto kind : {FormatTest::Kind::kWebp, FormatTest::Kind::kApng}) {
     GifTest::TempDir dir;
     const std::string path = dir.File("in");
     if (!FormatTest::WriteAnimation(kind, path, 3, 4, 4)) continue;  // no img2webp
+    // A WebP's whole frames are lossless WebPs (RIFF, then VP8L).
+    const bool webp = kind == FormatTest::Kind::kWebp;
     sources.push_back({FormatTest::NameOf(kind), GifTest::ReadBytes(path),
-                       FormatTest::ExtensionOf(kind), ".png",
-                       kind == FormatTest::Kind::kWebp
-                           ? "\n\nWhole frames are saved as PNG files: the window does not "
-                             "yet write whole WebP frames."
-                           : "\n\nWhole frames are saved as PNG files: the window does not "
-                             "yet write whole APNG frames."});
+                       FormatTest::ExtensionOf(kind), webp ? "RIFF" : "\x89PNG",
+                       std::string("{\"format\": \"") + FormatTest::NameOf(kind) + "\""});
   }
 #endif
   return sources;
@@ -73,28 +75,26 @@ std::vector<Source> Sources() {
 TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
   for (const Source& source : Sources()) {
     SCOPED_TRACE(source.name);
-    const auto saving = SavingOf(source.bytes, "/in/clip" + source.stored);
+    const auto saving = SavingOf(source.bytes, "/in/clip" + source.extension);
     struct Case {
       SaveKind kind;
-      std::vector<std::string> names;
-      const char* text;  // %1: the folder
-      std::string more;  // said after it
+      std::vector<std::string> names;  // the JSON first
+      const char* text;                // %1: the folder
     };
     const auto frames = [](const std::string& extension) {
       return std::vector<std::string>{"clip.json", "clip001" + extension, "clip003" + extension};
     };
-    for (const auto& [kind, names, text, more] : {
-             Case{SaveKind::kStoredGif, frames(source.stored),
-                  "Saved 2 frames to %1, with clip.json beside them.", ""},
-             Case{SaveKind::kFullFrameGif, frames(source.whole),
-                  "Saved 2 frames to %1, with clip.json beside them.", source.whole_note},
+    for (const auto& [kind, names, text] : {
+             Case{SaveKind::kStoredGif, frames(source.extension),
+                  "Saved 2 frames to %1, with clip.json beside them."},
+             Case{SaveKind::kWholeFrames, frames(source.extension),
+                  "Saved 2 frames to %1, with clip.json beside them."},
              Case{SaveKind::kPng, frames(".png"),
-                  "Saved 2 frames to %1, with clip.json beside them.", ""},
+                  "Saved 2 frames to %1, with clip.json beside them."},
              Case{SaveKind::kSheet,
                   {"clip-sheet-2x1-4x4.json", "clip-sheet-2x1-4x4.png"},
                   "Saved 2 frames to the sprite sheet %1/clip-sheet-2x1-4x4.png, with "
-                  "clip-sheet-2x1-4x4.json beside it.",
-                  ""},
+                  "clip-sheet-2x1-4x4.json beside it."},
          }) {
       GifTest::TempDir folder;
       Toolkit::NoProgress quiet;
@@ -102,8 +102,13 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
       // The folder as a box shows it: in the system's own separators.
       const QString folder_text = QString::fromStdString(folder.Text());
       const QString saved = QDir::toNativeSeparators(QString(text).arg(folder_text));
-      EXPECT_TRUE(said.startsWith(saved + QString::fromStdString(more))) << said.toStdString();
+      EXPECT_EQ(said, saved) << said.toStdString();
       EXPECT_EQ(GifTest::ListNames(folder.path()), names);
+      // The JSON tells the source's own facts, a sheet's too.
+      EXPECT_EQ(Start(folder.path() / names[0], source.json_starts.size()), source.json_starts);
+      if (kind == SaveKind::kWholeFrames) {
+        EXPECT_EQ(Start(folder.path() / names[1], source.whole_starts.size()), source.whole_starts);
+      }
       // What the replace question asks about is what was written.
       EXPECT_EQ(NamesOf(saving.SavedNames({1, 3}, folder.Text(), kind)), names);
     }
@@ -127,7 +132,7 @@ TEST(FrameSaving, TheDroppedFileIsNeverWrittenOverAndNothingElseIsWritten) {
   const GifTest::Bytes bytes = GifTest::Encode(GifTest::SolidFrames(2, 4, 4));
   GifTest::WriteBytes(folder.path() / "clip002.gif", bytes);  // dropped as this, named "clip"
   const auto saving = SavingOf(bytes, folder.File("clip002.gif"));
-  for (const SaveKind kind : {SaveKind::kStoredGif, SaveKind::kFullFrameGif}) {
+  for (const SaveKind kind : {SaveKind::kStoredGif, SaveKind::kWholeFrames}) {
     Toolkit::NoProgress quiet;
     EXPECT_THROW(saving.Save({1, 2}, folder.Text(), kind, quiet), Toolkit::PlatformError);
     EXPECT_EQ(GifTest::ListNames(folder.path()), std::vector<std::string>{"clip002.gif"});
@@ -137,6 +142,15 @@ TEST(FrameSaving, TheDroppedFileIsNeverWrittenOverAndNothingElseIsWritten) {
 
 TEST(FrameSaving, OneFrameIsAGifWhenItsNameSaysSoElseAPng) {
   const auto saving = SavingOf(GifTest::Encode(GifTest::SolidFrames(2, 4, 4)), "/in/clip.gif");
+  // A WebP's frame named .webp is a WebP.
+  for (const Source& source : Sources()) {
+    if (source.extension != ".webp") continue;
+    GifTest::TempDir folder;
+    Toolkit::NoProgress quiet;
+    ASSERT_TRUE(
+        SavingOf(source.bytes, "/in/clip.webp").SaveFrameAs(2, folder.File("a.WEBP"), quiet));
+    EXPECT_EQ(Start(folder.path() / "a.WEBP", 4), "RIFF");
+  }
   struct Case {
     int number;
     const char* name;
@@ -158,16 +172,16 @@ TEST(FrameSaving, OneFrameIsAGifWhenItsNameSaysSoElseAPng) {
 }
 
 TEST(SavePathFor, AddsTheChosenFormatsExtensionUnlessTheNameEndsInIt) {
-  const QString png = "PNG image (*.png)", gif = "Full-frame GIF image (*.gif)";
+  const QString png = "PNG image (*.png)", own = "Full-frame GIF image (*.gif)";
   struct Case {
     const char* chosen;
     QString filter;
     const char* path;
   };
   for (const auto& [chosen, filter, path] :
-       {Case{"a", gif, "a.gif"}, Case{"a.GIF", gif, "a.GIF"}, Case{"a", png, "a.png"},
+       {Case{"a", own, "a.gif"}, Case{"a.GIF", own, "a.GIF"}, Case{"a", png, "a.png"},
         Case{"a.gif", png, "a.gif.png"}, Case{"a.png", png, "a.png"}}) {
-    EXPECT_EQ(MainWindow::SavePathFor(chosen, filter), path) << chosen;
+    EXPECT_EQ(MainWindow::SavePathFor(chosen, filter, ".gif"), path) << chosen;
   }
 }
 
