@@ -775,7 +775,9 @@ TEST(Sniff, FormatsByTheirBytes) {
       {text("GIF88a"), F::kUnknown},
       {webp(0x12), F::kAnimatedWebp},
       {webp(0x10), F::kStillWebp},
-      {riff("WEBP", {}), F::kStillWebp},
+      {riff("WEBP", {'V', 'P', '8', 'L', 9, 0, 0, 0, 0x2f}), F::kStillWebp},
+      {riff("WEBP", {}), F::kShortWebp},
+      {riff("WEBP", {'V', 'P', '8', 'X', 10, 0, 0, 0}), F::kShortWebp},  // cut after its header
       {riff("WAVE", {}), F::kUnknown},
       {ApngTest::Encode(animation), F::kApng},
       {late_actl, F::kPng},
