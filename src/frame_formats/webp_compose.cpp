@@ -186,7 +186,7 @@ void ComposeWebpPlan(std::span<const std::uint8_t> source, const WebpPlan& plan,
     const FrameRecord& record = plan.frames[i];
     const WebpImage& image = plan.images[i];
     const std::span<const std::uint8_t> bitstream =
-        source.subspan(image.chunks.offset, image.chunks.length);
+        source.subspan(image.decoded.offset, image.decoded.length);
     if (!DrawWebpFrame(bitstream, record, image.has_alpha, state, canvas, frame_pixels)) {
       throw FrameCompose::ComposeError(source_name, record.number, image.chunks.offset,
                                        FaultText(Fault::kBadImageData));

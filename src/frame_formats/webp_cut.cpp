@@ -64,8 +64,8 @@ std::string SizeText(long long width, long long height) {
 // frame, a frame laid out otherwise or whose image is not the size its
 // frame header gives: every caller (the listing, the cut, the composer)
 // then sees one size.
-Status FindImages(std::span<const std::uint8_t> source, const std::vector<ByteRange>& frame_data,
-                  WebpPlan& plan) {
+Status FindImages(std::span<const std::uint8_t> source, std::size_t riff_end,
+                  const std::vector<ByteRange>& frame_data, WebpPlan& plan) {
   plan.images.reserve(frame_data.size());
   for (std::size_t i = 0; i < frame_data.size(); ++i) {
     const ByteRange& data = frame_data[i];
@@ -105,6 +105,8 @@ Status FindImages(std::span<const std::uint8_t> source, const std::vector<ByteRa
     image.height = features.height;
     image.has_alpha = image.alpha_chunk || features.has_alpha;
     image.chunks = {data.offset, at + Webp::kChunkHeaderSize + *size - data.offset};
+    const std::size_t padded_end = image.chunks.offset + image.chunks.length + (*size & 1);
+    image.decoded = {data.offset, std::min(padded_end, riff_end) - data.offset};
     plan.images.push_back(image);
   }
   return {};
@@ -263,7 +265,10 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
       !status.ok()) {
     return status;
   }
-  if (Status status = FindImages(source, frame_data, plan); !status.ok()) return status;
+  if (Status status = FindImages(source, static_cast<std::size_t>(riff_end), frame_data, plan);
+      !status.ok()) {
+    return status;
+  }
   const WebPData data{source.data(), source.size()};
   const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
   // Only the demux library reads the whole file: the mux library keeps its

@@ -29,6 +29,10 @@ struct WebpImage {
   // VP8L header's alpha bit. Only a hint (the pixels may say otherwise),
   // but the composer's rule for frames that start afresh goes by it.
   bool has_alpha = false;
+  // What libwebp decodes the frame from: `chunks` and the image chunk's
+  // padding byte where the file has one, as the demux library hands a frame
+  // to the decoder (the lossless decoder may read into that byte).
+  ByteRange decoded;
 };
 
 struct WebpPlan {
