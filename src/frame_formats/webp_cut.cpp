@@ -247,8 +247,11 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kPastEnd, 4, "the RIFF size claims " + std::to_string(riff_end) + " bytes"};
   }
   const std::size_t extended_at = Webp::kFileHeaderSize;
-  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize ||
-      riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
+  if (riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
+    return {Fault::kBadHeader, 4,
+            "the RIFF size ends the file at byte " + std::to_string(riff_end) + ", inside VP8X"};
+  }
+  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize) {
     return {Fault::kBadHeader, extended_at, "VP8X too short"};
   }
   const std::uint8_t* extended = source.data() + extended_at + Webp::kChunkHeaderSize;

@@ -685,6 +685,11 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
        Fault::kPastEnd},
       {"ANMF length short", [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 1) + 4, 20, 4); },
        Fault::kNone},  // any refusal: where the walk lands depends on the encoder's bytes
+      {"RIFF size inside VP8X",
+       [](Bytes& w) { PutLittle(w, 4, 12, 4); },
+       Fault::kBadHeader,
+       {},
+       "ends the file at byte 20, inside VP8X"},
       {"RIFF size past the end",
        [](Bytes& w) { PutLittle(w, 4, static_cast<std::uint32_t>(w.size()), 4); }, Fault::kPastEnd},
       {"no ANIM", [](Bytes& w) { w[FindWebpChunk(w, "ANIM") + 3] = 'X'; }, Fault::kChunkOrder},
