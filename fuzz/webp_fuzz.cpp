@@ -2,13 +2,17 @@
 // Feeds arbitrary bytes to the animated WebP reader, its exact cut and its
 // composer. A refusal is an answer; a crash, a hang, a memory error, a cut
 // that is not a still WebP or differs from the mux library's own extraction
-// of the frame, or a composer that disagrees with the reader on the frame
-// count is a finding.
+// of the frame, a composer that disagrees with the reader on the frame
+// count, or a composed frame that differs by one byte from libwebp's own
+// animation decoder's is a finding.
 
+#include <webp/demux.h>
 #include <webp/mux.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -44,6 +48,22 @@ std::vector<std::uint8_t> MuxExtracted(std::span<const std::uint8_t> source, int
   return out;
 }
 
+struct AnimDecoderDeleter {
+  void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+};
+
+// libwebp's own animation decoder over `source`, or none when it refuses
+// the file (it also asks the first frame's header of it, which the reader
+// does not).
+std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> AnimDecoder(
+    std::span<const std::uint8_t> source) {
+  const WebPData data{source.data(), source.size()};
+  WebPAnimDecoderOptions options;
+  WebPAnimDecoderOptionsInit(&options);
+  options.color_mode = MODE_RGBA;
+  return std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter>(WebPAnimDecoderNew(&data, &options));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -65,12 +85,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FrameFormats::AnimationRecord animation;
   int seen = 0;
+  const auto reference = status.ok() ? AnimDecoder(source) : nullptr;
+  const FrameFormats::FormatFrameSink checked = FormatFuzz::CheckedSink(animation, seen);
+  const FrameFormats::FormatFrameSink sink = [&](const FrameFormats::FrameRecord& record,
+                                                 const FrameCompose::Canvas& canvas) {
+    checked(record, canvas);
+    std::uint8_t* expected = nullptr;
+    int timestamp = 0;
+    // Where the decoder cannot decode a frame, the composer must not either.
+    if (reference && (!WebPAnimDecoderGetNext(reference.get(), &expected, &timestamp) ||
+                      std::memcmp(expected, canvas.pixels.data(), canvas.pixels.size() * 4) != 0)) {
+      std::abort();
+    }
+    return true;
+  };
   try {
-    FrameFormats::ComposeWebp(source, "input", FormatFuzz::CheckedSink(animation, seen), animation,
-                              options);
+    FrameFormats::ComposeWebp(source, "input", sink, animation, options);
     if (!status.ok() || seen != static_cast<int>(plan.frames.size())) std::abort();
   } catch (const FrameCompose::ComposeError&) {
     if (status.ok() && seen >= static_cast<int>(plan.frames.size())) std::abort();
+    // A frame the composer cannot decode, the decoder cannot either.
+    std::uint8_t* pixels = nullptr;
+    int timestamp = 0;
+    if (reference && WebPAnimDecoderGetNext(reference.get(), &pixels, &timestamp)) std::abort();
   }
   return 0;
 }

@@ -535,6 +535,9 @@ int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments&
       return Fail(args.source +
                   ": a still WebP, so not a GIF, animated WebP or APNG (no VP8X chunk with the "
                   "animation flag)");
+    case SourceFormat::kShortWebp:
+      return Fail(args.source + ": a WebP cut short: its " + std::to_string(bytes.size()) +
+                  " bytes end before its first chunk says whether it is animated");
     case SourceFormat::kPng:
       return Fail(args.source +
                   ": a PNG without animation, so not a GIF, animated WebP or APNG (no acTL chunk "

@@ -33,10 +33,13 @@ struct FormatComposeOptions {
   std::function<void()> pump;
 };
 
-// Reads `source` as an animated WebP (ReadWebp) and hands every frame,
-// composed by libwebp's animation decoder, to `sink`, filling `animation`
-// before the first. The budgets are checked from the headers before the
-// decoder is made. Throws FrameCompose::ComposeError (naming
+// Reads `source` as an animated WebP (ReadWebp) and hands every frame to
+// `sink`, filling `animation` before the first: each frame's bitstream
+// decoded alone by libwebp and drawn on one canvas, pixel for pixel as
+// libwebp's animation decoder composes it (its blend arithmetic, and its
+// rule that a frame may start afresh on a clear canvas), so that a frame
+// costs its own area and reading stops with the sink. The budgets are
+// checked from the headers before anything is allocated. Throws FrameCompose::ComposeError (naming
 // `source_name`, the frame and the byte) for a file ReadWebp refuses or a
 // frame that cannot be decoded; frames handed on before stay handed on.
 // REQUIRES: nothing.

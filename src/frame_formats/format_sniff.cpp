@@ -43,8 +43,9 @@ SourceFormat SniffFormat(std::span<const std::uint8_t> source) {
   }
   if (source.size() >= Webp::kFileHeaderSize && Webp::Is(source.data(), Webp::kRiff) &&
       Webp::Is(source.data() + 8, Webp::kWebp)) {
-    const bool animated = source.size() > kExtendedFlagsAt &&
-                          Webp::Is(source.data() + Webp::kFileHeaderSize, Webp::kExtended) &&
+    // Until VP8X's flags byte, nothing tells an animation from a still.
+    if (source.size() <= kExtendedFlagsAt) return SourceFormat::kShortWebp;
+    const bool animated = Webp::Is(source.data() + Webp::kFileHeaderSize, Webp::kExtended) &&
                           (source[kExtendedFlagsAt] & Webp::kAnimationFlag) != 0;
     return animated ? SourceFormat::kAnimatedWebp : SourceFormat::kStillWebp;
   }
@@ -58,6 +59,7 @@ const char* FormatName(SourceFormat format) {
     case SourceFormat::kAnimatedWebp:
       return "animated WebP";
     case SourceFormat::kStillWebp:
+    case SourceFormat::kShortWebp:
       return "WebP";
     case SourceFormat::kApng:
       return "APNG";

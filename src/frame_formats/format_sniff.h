@@ -12,7 +12,8 @@ enum class SourceFormat {
   kUnknown,
   kGif,           // starts with GIF87a or GIF89a
   kAnimatedWebp,  // RIFF/WEBP whose VP8X chunk sets the animation flag
-  kStillWebp,     // any other RIFF/WEBP
+  kStillWebp,     // any other RIFF/WEBP long enough to tell
+  kShortWebp,     // RIFF/WEBP that ends before its first chunk says what it holds
   kApng,          // a PNG with acTL before its first IDAT
   kPng,           // any other PNG
 };
@@ -24,8 +25,8 @@ enum class SourceFormat {
 // the readers do that. REQUIRES: nothing; reads at most the chunk headers.
 SourceFormat SniffFormat(std::span<const std::uint8_t> source);
 
-// A name for messages: "GIF", "animated WebP", "WebP", "APNG", "PNG", or
-// "unknown".
+// A name for messages: "GIF", "animated WebP", "WebP" (still or short),
+// "APNG", "PNG", or "unknown".
 const char* FormatName(SourceFormat format);
 
 }  // namespace FrameFormats

@@ -87,6 +87,13 @@ FrameCompose::Canvas FormatSource::StoredFrame(int number, const Budgets& budget
 void FormatSource::Compose(const FrameCompose::FrameSink& sink,
                            FrameCompose::AnimationFacts& animation,
                            const FormatComposeOptions& options) const {
+  // A caller may ask less than the source was read with (the window's
+  // thumbnails do): a picture past its budget is refused before any frame,
+  // as the GIF composer refuses it.
+  if (!CanvasFits(static_cast<std::uint64_t>(animation_.canvas_width),
+                  static_cast<std::uint64_t>(animation_.canvas_height), options.budgets)) {
+    throw FrameCompose::ComposeError(source_name_, 0, 0, FaultText(Fault::kCanvasTooLarge));
+  }
   animation = {};
   animation.screen_width = animation_.canvas_width;
   animation.screen_height = animation_.canvas_height;

@@ -63,9 +63,10 @@ class FormatSource {
   // Composes every frame as it appears and hands it to `sink` as the GIF
   // composer would (its facts with the delay in hundredths, rounded), filling
   // `animation` as it goes; throws FrameCompose::ComposeError for a frame
-  // that cannot be decoded. Stops when `sink` returns false. `options`
-  // gives the pump (see FormatComposeOptions); the budgets are those the
-  // source was read with, and its chunks are not walked again.
+  // that cannot be decoded, and before the first frame for a canvas past
+  // `options.budgets` (which may be smaller than those the source was read
+  // with). Stops when `sink` returns false. `options` gives the pump (see
+  // FormatComposeOptions); the chunks are not walked again.
   void Compose(const FrameCompose::FrameSink& sink, FrameCompose::AnimationFacts& animation,
                const FormatComposeOptions& options = {}) const;
 

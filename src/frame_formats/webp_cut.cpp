@@ -5,6 +5,7 @@
 #include <webp/demux.h>
 #include <webp/mux.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -29,9 +30,6 @@ std::uint32_t ReadLittle32(const std::uint8_t* at) {
   return ReadLittle24(at) | std::uint32_t{at[3]} << 24;
 }
 
-struct DemuxDeleter {
-  void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
-};
 struct MuxDeleter {
   void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
@@ -52,16 +50,27 @@ std::optional<std::size_t> ChunkSize(std::span<const std::uint8_t> source, std::
   return size;
 }
 
+std::string FrameText(int number) { return "frame " + std::to_string(number) + ": "; }
+std::string SizeText(long long width, long long height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
+
 // Notes where each frame's image lies in its ANMF chunk's data (`frame_data`,
 // each past the frame header): an ALPH chunk or none, then VP8 or VP8L, as
-// the demux library, which has checked the file, takes them; the image's
-// own size from its bitstream. Walked here, since the demux library's
-// iterator looks each frame up from the first, so that going through 65,536
-// frames with it took seconds. False when a frame is not laid out so.
-bool FindImages(std::span<const std::uint8_t> source, const std::vector<ByteRange>& frame_data,
-                WebpPlan& plan) {
+// the demux library takes them; the image's own size and alpha hint from
+// its bitstream, as the demux library reads them. Walked here, since the
+// demux library's iterator looks each frame up from the first, so that
+// going through 65,536 frames with it took seconds. Refuses, naming the
+// frame, a frame laid out otherwise or whose image is not the size its
+// frame header gives: every caller (the listing, the cut, the composer)
+// then sees one size.
+Status FindImages(std::span<const std::uint8_t> source, std::size_t riff_end,
+                  const std::vector<ByteRange>& frame_data, WebpPlan& plan) {
   plan.images.reserve(frame_data.size());
-  for (const ByteRange& data : frame_data) {
+  for (std::size_t i = 0; i < frame_data.size(); ++i) {
+    const ByteRange& data = frame_data[i];
+    const FrameRecord& record = plan.frames[i];
+    const std::size_t frame_at = data.offset - kFrameHeaderSize - Webp::kChunkHeaderSize;
     const std::size_t end = data.offset + data.length;
     std::size_t at = data.offset;
     WebpImage image;
@@ -71,16 +80,80 @@ bool FindImages(std::span<const std::uint8_t> source, const std::vector<ByteRang
       at += Webp::kChunkHeaderSize + size + (size & 1);
     }
     const std::optional<std::size_t> size = ChunkSize(source, at, end);
-    if (!size || !(Webp::Is(source.data() + at, Webp::kLossy) ||
-                   Webp::Is(source.data() + at, Webp::kLossless))) {
-      return false;
+    const bool lossless = size && Webp::Is(source.data() + at, Webp::kLossless);
+    if (!size || !(lossless || Webp::Is(source.data() + at, Webp::kLossy))) {
+      return {Fault::kBadChunk, frame_at,
+              FrameText(record.number) + "its ANMF chunk holds no whole VP8 or VP8L image"};
     }
-    const std::uint8_t* bitstream = source.data() + at + Webp::kChunkHeaderSize;
-    if (!WebPGetInfo(bitstream, *size, &image.width, &image.height)) return false;
+    if (lossless && image.alpha_chunk) {
+      return {Fault::kBadChunk, frame_at,
+              FrameText(record.number) + "an ALPH chunk before VP8L, which carries its own alpha"};
+    }
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(source.data() + at, Webp::kChunkHeaderSize + *size, &features) !=
+        VP8_STATUS_OK) {
+      return {Fault::kBadImageData, at,
+              FrameText(record.number) + "the header of its image cannot be read"};
+    }
+    if (features.width != record.width || features.height != record.height) {
+      return {Fault::kBadChunk, frame_at,
+              FrameText(record.number) + "its image is " +
+                  SizeText(features.width, features.height) + ", its frame header says " +
+                  SizeText(record.width, record.height)};
+    }
+    image.width = features.width;
+    image.height = features.height;
+    image.has_alpha = image.alpha_chunk || features.has_alpha;
     image.chunks = {data.offset, at + Webp::kChunkHeaderSize + *size - data.offset};
+    const std::size_t padded_end = image.chunks.offset + image.chunks.length + (*size & 1);
+    image.decoded = {data.offset, std::min(padded_end, riff_end) - data.offset};
     plan.images.push_back(image);
   }
-  return true;
+  return {};
+}
+
+struct DemuxDeleter {
+  void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+
+// True when the demux library takes the first `size` bytes of `source`,
+// as much of a file as has come.
+bool DemuxTakes(std::span<const std::uint8_t> source, std::size_t size) {
+  const WebPData data{source.data(), size};
+  return std::unique_ptr<WebPDemuxer, DemuxDeleter>(WebPDemuxPartial(&data, nullptr)) != nullptr;
+}
+
+// Where the demux library refuses a file it does not take whole: the first
+// frame that, read with all before it, it refuses (found by halving, as
+// reading up to frame k costs k frames), else the chunks before the first
+// frame or after the last.
+Status LocateRefusal(std::span<const std::uint8_t> source, const std::vector<ByteRange>& frame_data,
+                     const WebpPlan& plan) {
+  const auto frame_at = [&](std::size_t i) {
+    return frame_data[i].offset - kFrameHeaderSize - Webp::kChunkHeaderSize;
+  };
+  const auto frame_end = [&](std::size_t i) {
+    return frame_data[i].offset + frame_data[i].length + (frame_data[i].length & 1);
+  };
+  if (!DemuxTakes(source, frame_at(0))) {
+    return {Fault::kLibraryRefused, 0, "before the first frame"};
+  }
+  std::size_t low = 0, high = frame_data.size();  // the first refused frame is in [low, high]
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (DemuxTakes(source, std::min(frame_end(middle), source.size()))) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  if (low == frame_data.size()) {
+    return {Fault::kLibraryRefused, frame_end(low - 1), "after the last frame"};
+  }
+  // From the end of the last frame it takes: a chunk between two frames may be what it refuses.
+  const std::string frame = "frame " + std::to_string(plan.frames[low].number);
+  if (low == 0) return {Fault::kLibraryRefused, frame_at(0), frame};
+  return {Fault::kLibraryRefused, frame_end(low - 1), frame + " or a chunk just before it"};
 }
 
 // The frame's image as the smallest still WebP file that holds it, for the
@@ -174,8 +247,11 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kPastEnd, 4, "the RIFF size claims " + std::to_string(riff_end) + " bytes"};
   }
   const std::size_t extended_at = Webp::kFileHeaderSize;
-  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize ||
-      riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
+  if (riff_end < extended_at + Webp::kChunkHeaderSize + Webp::kExtendedSize) {
+    return {Fault::kBadHeader, 4,
+            "the RIFF size ends the file at byte " + std::to_string(riff_end) + ", inside VP8X"};
+  }
+  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize) {
     return {Fault::kBadHeader, extended_at, "VP8X too short"};
   }
   const std::uint8_t* extended = source.data() + extended_at + Webp::kChunkHeaderSize;
@@ -192,16 +268,22 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
       !status.ok()) {
     return status;
   }
+  if (Status status = FindImages(source, static_cast<std::size_t>(riff_end), frame_data, plan);
+      !status.ok()) {
+    return status;
+  }
   const WebPData data{source.data(), source.size()};
   const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
   // Only the demux library reads the whole file: the mux library keeps its
   // frames in a list it walks to the end for each frame it adds, so reading
   // 65,536 frames with it took seconds; the cut hands it one frame at a time.
-  if (!demux || WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) != plan.frames.size()) {
-    return {Fault::kLibraryRefused, 0, {}};
+  if (!demux) return LocateRefusal(source, frame_data, plan);
+  if (WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) != plan.frames.size()) {
+    return {Fault::kLibraryRefused, 0,
+            "it finds " + std::to_string(WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT)) +
+                " frames, not " + std::to_string(plan.frames.size())};
   }
   plan.loop_count = WebPDemuxGetI(demux.get(), WEBP_FF_LOOP_COUNT);
-  if (!FindImages(source, frame_data, plan)) return {Fault::kLibraryRefused, 0, {}};
   return {};
 }
 

@@ -20,11 +20,19 @@ namespace FrameFormats {
 
 // Where one frame's image lies in the source: its ALPH chunk, when it has
 // one, and its VP8 or VP8L chunk, headers included, as the demux library
-// found them; and the image's own size.
+// finds them; and the image's own size.
 struct WebpImage {
   ByteRange chunks;
   int width = 0, height = 0;
   bool alpha_chunk = false;  // `chunks` starts with ALPH
+  // What the container says of the frame's alpha: an ALPH chunk, or the
+  // VP8L header's alpha bit. Only a hint (the pixels may say otherwise),
+  // but the composer's rule for frames that start afresh goes by it.
+  bool has_alpha = false;
+  // What libwebp decodes the frame from: `chunks` and the image chunk's
+  // padding byte where the file has one, as the demux library hands a frame
+  // to the decoder (the lossless decoder may read into that byte).
+  ByteRange decoded;
 };
 
 struct WebpPlan {
@@ -37,10 +45,12 @@ struct WebpPlan {
 // Reads the container of `source` into `plan`: RIFF/WEBP, VP8X with the
 // animation flag, ANIM before the first ANMF, every chunk within the file
 // (kPastEnd: a truncated file is refused whole, as libwebp's demux library
-// refuses it), every frame within the canvas, the
-// canvas and the number of ANMF chunks within the budgets (checked before
-// libwebp allocates anything for them), then the demux library's own
-// checks (kLibraryRefused), and where each frame's image lies. Nothing is decoded. Returns
+// refuses it), every frame within the canvas, the canvas and the number of
+// ANMF chunks within the budgets (checked before libwebp allocates anything
+// for them); then where each frame's image lies, an ALPH chunk or none and
+// then VP8 or VP8L, whose own size must be the frame header's (kBadChunk,
+// naming the frame); then the demux library's own checks (kLibraryRefused,
+// at the frame it refuses when it refuses one). Nothing is decoded. Returns
 // kNotThisFormat for a file that is not an animated WebP. REQUIRES: nothing.
 Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, WebpPlan& plan);
 

@@ -423,7 +423,7 @@ TEST(FormatSplitDistinct, RepeatedWebpFramesFoldWithTheirDelaysInMilliseconds) {
 }
 #endif
 
-TEST(FormatSplitRefusal, AStillWebpIsRefusedByItsFormat) {
+TEST(FormatSplitRefusal, AStillWebpOrOneCutShortIsRefusedForWhatItIs) {
   GifTest::TempDir dir;
   GifTest::WriteBytes(dir.File("in.png"), FrameCompose::EncodePng(Pictures()[0]));
 #if defined(_WIN32)
@@ -439,10 +439,17 @@ TEST(FormatSplitRefusal, AStillWebpIsRefusedByItsFormat) {
   ASSERT_NO_FATAL_FAILURE(RunTool(
       {Tool("cwebp"), "-quiet", "-lossless", dir.File("in.png"), "-o", dir.File("s.webp")}));
 #endif
-  const auto result = Split({"s.webp"}, dir);
-  EXPECT_EQ(result.exit_code, 2);
-  EXPECT_NE(result.err.find("a still WebP"), std::string::npos) << result.err;
-  EXPECT_EQ(GifTest::ListNames(dir.path()), (std::vector<std::string>{"in.png", "s.webp"}));
+  // Cut after VP8X's header: nothing tells whether it was animated.
+  const char cut[] = "RIFF\x0c\0\0\0WEBPVP8X\x0a\0\0\0";
+  GifTest::WriteBytes(dir.File("c.webp"), Bytes(cut, cut + 20));
+  for (const auto& [name, reason] : {std::pair{"s.webp", "a still WebP"},
+                                     std::pair{"c.webp", "a WebP cut short: its 20 bytes end"}}) {
+    const auto result = Split({name}, dir);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(GifTest::ListNames(dir.path()),
+            (std::vector<std::string>{"c.webp", "in.png", "s.webp"}));
 }
 
 TEST(FormatSplitRefusal, AnApngCutShortGivesItsWholeFramesAndAWarning) {

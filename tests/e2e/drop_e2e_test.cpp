@@ -387,7 +387,7 @@ TEST_F(DropE2E, EndAnswersDuringEveryLongActionNearlyAsSoonAsAtRest) {
     const char* action;
     std::function<void()> start;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"dividing frames of 65535 x 65535 on a 100 x 100 screen",
        [&] {
          EXPECT_EQ(DragOntoStrip(huge), "accepted\n");
@@ -432,6 +432,16 @@ TEST_F(DropE2E, EndAnswersDuringEveryLongActionNearlyAsSoonAsAtRest) {
          std::this_thread::sleep_for(std::chrono::milliseconds(700));
        }},
   };
+#if MERVANE_FRAME_FORMATS
+  // Each frame a single pixel, each as it appears the whole canvas.
+  const fs::path sparse = inputs_.path() / "sparse.webp";
+  std::string why;
+  ASSERT_TRUE(FormatTest::WriteSparseWebp(sparse.string(), 100, 2000, 2000, &why)) << why;
+  cases.push_back({"composing an animated WebP of 100 frames on a canvas of 2000 x 2000", [&] {
+                     EXPECT_EQ(DragOntoStrip(sparse), "accepted\n");
+                     std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                   }});
+#endif
   Start();
   big_divided();
   const double at_rest = SecondsToEnd();

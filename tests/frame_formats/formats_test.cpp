@@ -5,6 +5,7 @@
 // decoder (dwebp); hostile files made by changing a few bytes.
 
 #include <gtest/gtest.h>
+#include <webp/demux.h>
 
 #include <algorithm>
 #include <cstring>
@@ -126,6 +127,41 @@ Composed ComposeAll(const Composer& compose, const Bytes& source) {
   return out;
 }
 
+// Every frame as libwebp's own animation decoder composes it: the
+// reference the composer must meet byte for byte. Empty when it refuses.
+std::vector<Bytes> AnimDecoderFrames(const Bytes& source) {
+  std::vector<Bytes> frames;
+  const WebPData data{source.data(), source.size()};
+  WebPAnimDecoderOptions options;
+  WebPAnimDecoderOptionsInit(&options);
+  options.color_mode = MODE_RGBA;
+  WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+  WebPAnimInfo info;
+  std::uint8_t* pixels = nullptr;
+  int timestamp = 0;
+  while (decoder && WebPAnimDecoderGetInfo(decoder, &info) &&
+         WebPAnimDecoderGetNext(decoder, &pixels, &timestamp)) {
+    frames.emplace_back(pixels, pixels + std::size_t{info.canvas_width} * info.canvas_height * 4);
+  }
+  WebPAnimDecoderDelete(decoder);
+  return frames;
+}
+
+Bytes BytesOf(const Canvas& canvas) {
+  const auto* at = reinterpret_cast<const std::uint8_t*>(canvas.pixels.data());
+  return Bytes(at, at + canvas.pixels.size() * 4);
+}
+
+// Composes `source` and expects libwebp's animation decoder's frames.
+void ExpectAnimDecoderFrames(const Bytes& source, const std::string& name) {
+  const std::vector<Bytes> reference = AnimDecoderFrames(source);
+  const Composed composed = ComposeAll(FrameFormats::ComposeWebp, source);
+  ASSERT_EQ(composed.canvases.size(), reference.size()) << name;
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    EXPECT_TRUE(BytesOf(composed.canvases[i]) == reference[i]) << name << " frame " << i + 1;
+  }
+}
+
 // The width and height a PAM file's header gives.
 std::pair<int, int> PamSize(const Bytes& pam) {
   const std::string text(pam.begin(), pam.begin() + std::min<std::size_t>(pam.size(), 100));
@@ -190,6 +226,7 @@ TEST_P(WebpRoundTrip, CutMatchesWebpmuxAndFramesComeBack) {
     EXPECT_EQ(record.delay_ms, 40 + 30 * (n - 1));
   }
 
+  ExpectAnimDecoderFrames(source, c.name);
   const Composed composed = ComposeAll(FrameFormats::ComposeWebp, source);
   ASSERT_EQ(composed.canvases.size(), pictures.size());
   if (c.lossless) {
@@ -212,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(WebpCase{"lossless_alpha_odd", {"-lossless"}, 17, 9, 4, Alpha::kPartial, true},
                     WebpCase{"lossless_cutout", {"-lossless"}, 31, 7, 3, Alpha::kBinary, true},
                     WebpCase{"lossy", {"-lossy", "-q", "70"}, 15, 11, 3, Alpha::kOpaque, false},
-                    WebpCase{"lossy_alpha", {"-lossy"}, 13, 13, 3, Alpha::kPartial, false}),
+                    WebpCase{"lossy_alpha", {"-lossy"}, 13, 13, 3, Alpha::kPartial, false},
+                    WebpCase{"mixed_alpha", {"-mixed"}, 12, 10, 4, Alpha::kPartial, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WebpFromGif, Gif2webpFramesMatchTheGifComposer) {
@@ -234,11 +272,119 @@ TEST(WebpFromGif, Gif2webpFramesMatchTheGifComposer) {
         return expected.push_back(*canvas), true;
       },
       facts);
+  ExpectAnimDecoderFrames(source, "gif2webp");
   const Composed composed = ComposeAll(FrameFormats::ComposeWebp, source);
   ASSERT_EQ(composed.canvases.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(Visible(composed.canvases[i].pixels), Visible(expected[i].pixels)) << i + 1;
   }
+}
+
+// --- WebP frames placed by hand -------------------------------------------
+
+struct PlacedFrame {
+  int left, top, width, height;
+  bool dispose_background, no_blend;
+  Alpha alpha;
+  bool alpha_hint_lies = false;  // the VP8L header says opaque, the pixels are not
+};
+
+void Append(Bytes& out, const char* fourcc, const Bytes& data) {
+  out.insert(out.end(), fourcc, fourcc + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(data.size() >> (8 * i)));
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() & 1) out.push_back(0);
+}
+
+void Append24(Bytes& out, int value) {
+  for (int i = 0; i < 3; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// An animated WebP of lossless frames placed as `frames` say, each frame a
+// different picture.
+Bytes PlacedAnimation(int width, int height, const std::vector<PlacedFrame>& frames) {
+  Bytes body = {'W', 'E', 'B', 'P'};
+  Bytes extended = {0x12, 0, 0, 0};  // animation and alpha flags
+  Append24(extended, width - 1), Append24(extended, height - 1);
+  Append(body, "VP8X", extended);
+  Append(body, "ANIM", {0, 0, 0, 0, 0, 0});
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    const PlacedFrame& f = frames[k];
+    Canvas picture = Pictures(f.width, f.height, static_cast<int>(k) + 1, f.alpha).back();
+    const Bytes still = FrameFormats::EncodeLosslessWebp(picture);
+    Bytes image(still.begin() + 12, still.end());  // the VP8L chunk
+    if (f.alpha_hint_lies) image[8 + 4] &= static_cast<std::uint8_t>(~0x10);
+    Bytes data;
+    Append24(data, f.left / 2), Append24(data, f.top / 2);
+    Append24(data, f.width - 1), Append24(data, f.height - 1), Append24(data, 50);
+    data.push_back(
+        static_cast<std::uint8_t>((f.dispose_background ? 1 : 0) | (f.no_blend ? 2 : 0)));
+    data.insert(data.end(), image.begin(), image.end());
+    Append(body, "ANMF", data);
+  }
+  Bytes file = {'R', 'I', 'F', 'F'};
+  for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(body.size() >> (8 * i)));
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+TEST(WebpCompose, EveryFrameIsTheAnimationDecodersFrame) {
+  constexpr int kW = 10, kH = 8;
+  constexpr Alpha P = Alpha::kPartial, B = Alpha::kBinary;
+  const struct {
+    const char* name;
+    std::vector<PlacedFrame> frames;
+  } cases[] = {
+      {"blended over what stays", {{0, 0, kW, kH, false, false, P}, {2, 2, 5, 4, false, false, P}}},
+      // Frame 3 blends over the canvas except where frame 2 was cleared.
+      {"blended beside a cleared region",
+       {{0, 0, kW, kH, false, false, P},
+        {2, 0, 4, 5, true, false, P},
+        {0, 2, 8, 6, false, false, P}}},
+      {"replacing what is under it",
+       {{0, 0, kW, kH, false, false, P},
+        {4, 2, 6, 6, false, true, B},
+        {0, 0, kW, kH, false, true, P}}},
+      // Covering and "opaque" by its header: drawn afresh, not blended.
+      {"an alpha hint that lies",
+       {{0, 0, kW, kH, false, false, P}, {0, 0, kW, kH, false, false, P, true}}},
+      // Each frame after one cleared away that itself started afresh starts afresh.
+      {"a chain of frames started afresh",
+       {{0, 0, kW, kH, true, false, B},
+        {2, 2, 4, 4, true, false, P},
+        {4, 0, 6, 8, true, false, P},
+        {0, 4, 8, 4, false, false, P}}},
+  };
+  for (const auto& c : cases) ExpectAnimDecoderFrames(PlacedAnimation(kW, kH, c.frames), c.name);
+}
+
+TEST(WebpCompose, StopsWithTheSinkAndNamesADamagedFrame) {
+  Bytes source = PlacedAnimation(6, 6,
+                                 {{0, 0, 6, 6, false, false, Alpha::kPartial},
+                                  {0, 0, 6, 6, false, false, Alpha::kPartial},
+                                  {0, 0, 6, 6, false, false, Alpha::kPartial}});
+  const FrameFormats::WebpPlan plan = FrameFormats::PlanWebpCuts(source, "a.webp");
+  const std::size_t image = plan.images[1].chunks.offset;
+  // Frame 2's VP8L data past its header, so that only decoding it fails.
+  std::fill(source.begin() + image + 8 + 5, source.begin() + image + plan.images[1].chunks.length,
+            0xFF);
+  int pumped = 0, shown = 0;
+  FrameFormats::FormatComposeOptions options;
+  options.pump = [&] { ++pumped; };
+  FrameFormats::AnimationRecord animation;
+  const auto stop_after = [&](int last) {
+    return [&shown, last](const auto&, const auto&) { return ++shown < last; };
+  };
+  FrameFormats::ComposeWebp(source, "a.webp", stop_after(1), animation, options);
+  EXPECT_EQ(pumped, 1);  // frame 2 was never read
+  try {
+    FrameFormats::ComposeWebp(source, "a.webp", stop_after(3), animation, options);
+    ADD_FAILURE() << "a damaged frame composed";
+  } catch (const FrameCompose::ComposeError& damaged) {
+    EXPECT_EQ(damaged.frame(), 2);
+    EXPECT_EQ(damaged.offset(), image);
+  }
+  EXPECT_EQ(shown, 2);
 }
 
 // --- APNG, made by apngasm -------------------------------------------------
@@ -517,6 +663,7 @@ struct HostileWebp {
   std::function<void(Bytes&)> change;
   Fault fault;
   FrameFormats::Budgets budgets = {};
+  const char* reason = "";  // what the reason must say
 };
 
 TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
@@ -538,9 +685,34 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
        Fault::kPastEnd},
       {"ANMF length short", [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 1) + 4, 20, 4); },
        Fault::kNone},  // any refusal: where the walk lands depends on the encoder's bytes
+      {"RIFF size inside VP8X",
+       [](Bytes& w) { PutLittle(w, 4, 12, 4); },
+       Fault::kBadHeader,
+       {},
+       "ends the file at byte 20, inside VP8X"},
       {"RIFF size past the end",
        [](Bytes& w) { PutLittle(w, 4, static_cast<std::uint32_t>(w.size()), 4); }, Fault::kPastEnd},
       {"no ANIM", [](Bytes& w) { w[FindWebpChunk(w, "ANIM") + 3] = 'X'; }, Fault::kChunkOrder},
+      {"an image unlike its frame header",
+       [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 0) + 8 + 6, 3, 3); },
+       Fault::kBadChunk,
+       {},
+       "frame 1: its image is 8x6, its frame header says 4x6"},
+      {"a frame without an image",
+       [](Bytes& w) { w[FindWebpChunk(w, "ANMF", 2) + 8 + 16 + 3] = 'X'; },
+       Fault::kBadChunk,
+       {},
+       "frame 3: its ANMF chunk holds no whole VP8 or VP8L image"},
+      {"a VP8X among the frames",
+       [](Bytes& w) {
+         const Bytes extended(w.begin() + 12, w.begin() + 30);
+         w.insert(w.begin() + static_cast<std::ptrdiff_t>(FindWebpChunk(w, "ANMF", 1)),
+                  extended.begin(), extended.end());
+         PutLittle(w, 4, static_cast<std::uint32_t>(w.size() - 8), 4);
+       },
+       Fault::kLibraryRefused,
+       {},
+       "frame 2"},
       {"past the frame budget", [](Bytes&) {}, Fault::kTooManyFrames, {std::size_t{1} << 20, 2}},
       {"past the canvas budget", [](Bytes&) {}, Fault::kCanvasTooLarge, {8 * 6 * 4 - 1, 10}},
       {"still WebP",
@@ -554,8 +726,11 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
     Bytes webp = whole;
     c.change(webp);
     FrameFormats::WebpPlan plan;
-    const Fault fault = FrameFormats::ReadWebp(webp, c.budgets, plan).fault;
+    const FrameFormats::Status status = FrameFormats::ReadWebp(webp, c.budgets, plan);
+    const Fault fault = status.fault;
     EXPECT_NE(fault, Fault::kNone) << c.name;
+    EXPECT_NE(status.Reason().find(c.reason), std::string::npos)
+        << c.name << ": " << status.Reason();
     if (c.fault != Fault::kNone) {
       EXPECT_EQ(fault, c.fault) << c.name;
     }
@@ -605,7 +780,9 @@ TEST(Sniff, FormatsByTheirBytes) {
       {text("GIF88a"), F::kUnknown},
       {webp(0x12), F::kAnimatedWebp},
       {webp(0x10), F::kStillWebp},
-      {riff("WEBP", {}), F::kStillWebp},
+      {riff("WEBP", {'V', 'P', '8', 'L', 9, 0, 0, 0, 0x2f}), F::kStillWebp},
+      {riff("WEBP", {}), F::kShortWebp},
+      {riff("WEBP", {'V', 'P', '8', 'X', 10, 0, 0, 0}), F::kShortWebp},  // cut after its header
       {riff("WAVE", {}), F::kUnknown},
       {ApngTest::Encode(animation), F::kApng},
       {late_actl, F::kPng},

@@ -14,6 +14,7 @@ namespace FormatTest {
 namespace {
 
 constexpr char kImg2Webp[] = "/usr/bin/img2webp";
+constexpr char kCwebp[] = "/usr/bin/cwebp";
 
 // Frame `index`'s colour, RGBA in memory order: its red tells it apart.
 std::uint32_t ColourOf(int index) {
@@ -41,6 +42,18 @@ void DropLastFrame(std::vector<std::uint8_t>& webp) {
   webp.erase(webp.begin() + static_cast<long>(last), webp.end());
   const auto riff = static_cast<std::uint32_t>(webp.size() - 8);
   for (int i = 0; i < 4; ++i) webp[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+}
+
+void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void PutChunk(std::vector<std::uint8_t>& out, const char* fourcc,
+              const std::vector<std::uint8_t>& data) {
+  out.insert(out.end(), fourcc, fourcc + 4);
+  PutLittle(out, static_cast<std::uint32_t>(data.size()), 4);
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() & 1) out.push_back(0);
 }
 
 }  // namespace
@@ -87,6 +100,47 @@ bool WriteAnimation(Kind kind, const std::string& path, int frames, int width, i
     DropLastFrame(webp);
     GifTest::WriteBytes(path, webp);
   }
+  return true;
+}
+
+bool WriteSparseWebp(const std::string& path, int frames, int width, int height, std::string* why) {
+  if (!std::filesystem::exists(kCwebp)) {
+    if (why) *why = "cwebp is missing";
+    return false;
+  }
+  GifTest::TempDir pictures;
+  FrameCompose::Canvas pixel;
+  pixel.width = pixel.height = 1;
+  pixel.pixels = {ColourOf(1)};
+  GifTest::WriteBytes(pictures.File("pixel.png"), FrameCompose::EncodePng(pixel));
+  const GifTest::ProcessResult made = GifTest::RunProcess(
+      {kCwebp, "-quiet", "-lossless", pictures.File("pixel.png"), "-o", pictures.File("p.webp")});
+  const std::vector<std::uint8_t> still = GifTest::ReadBytes(pictures.File("p.webp"));
+  if (made.exit_code != 0 || still.size() < 20) {
+    if (why) *why = "cwebp: " + made.err;
+    return false;
+  }
+  const std::vector<std::uint8_t> image(still.begin() + 12, still.end());  // its VP8L chunk
+  std::vector<std::uint8_t> body = {'W', 'E', 'B', 'P'}, extended = {0x12, 0, 0, 0};
+  PutLittle(extended, static_cast<std::uint32_t>(width - 1), 3);
+  PutLittle(extended, static_cast<std::uint32_t>(height - 1), 3);
+  PutChunk(body, "VP8X", extended);
+  PutChunk(body, "ANIM", {0, 0, 0, 0, 0, 0});
+  for (int k = 0; k < frames; ++k) {
+    std::vector<std::uint8_t> frame;
+    PutLittle(frame, static_cast<std::uint32_t>(k % (width / 2)), 3);  // x / 2
+    PutLittle(frame, 0, 3);
+    PutLittle(frame, 0, 3);  // width - 1
+    PutLittle(frame, 0, 3);  // height - 1
+    PutLittle(frame, 100, 3);
+    frame.push_back(0);
+    frame.insert(frame.end(), image.begin(), image.end());
+    PutChunk(body, "ANMF", frame);
+  }
+  std::vector<std::uint8_t> file = {'R', 'I', 'F', 'F'};
+  PutLittle(file, static_cast<std::uint32_t>(body.size()), 4);
+  file.insert(file.end(), body.begin(), body.end());
+  GifTest::WriteBytes(path, file);
   return true;
 }
 
