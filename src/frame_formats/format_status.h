@@ -57,9 +57,9 @@ void RequireComposable(const Status& status, const std::string& source_name);
 
 // Canvas bytes at 4 bytes a pixel; the same limit as a GIF's screen.
 inline constexpr std::size_t kLargestCanvasBytes = std::size_t{256} << 20;
-// More frames than this are refused before any is read: each frame is
-// composed on the whole canvas, so the count bounds the work a small file
-// can ask for.
+// More frames than this are refused before any is read: each frame wanted
+// is handed on as the whole canvas (and an APNG's may copy it to keep what
+// lies under it), so the count bounds the work a small file can ask for.
 inline constexpr int kMostFrames = 1 << 16;
 
 // Limits checked from the headers, before anything is allocated for the
