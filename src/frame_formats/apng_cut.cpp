@@ -2,6 +2,7 @@
 #include "frame_formats/apng_cut.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "frame_compose/png_writer.h"
@@ -258,8 +259,24 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
   }
   ChunkReader reader(budgets, chunk.data[9], plan);
   offset = chunk.end();
+  std::optional<Status> lying;  // a chunk whose length alone was damaged
   for (bool ended = false; !ended; offset = chunk.end()) {
     Status status = Png::ReadChunk(source, offset, true, chunk);
+    if (status.fault == Fault::kPastEnd && !lying) {
+      // A length past the end, where a CRC that checks out closes the
+      // chunk sooner, is damage in a file that goes on, not a file cut
+      // short: the chunk is taken at that length. Once only, so that a
+      // file of such chunks costs one pass over its bytes, not one each.
+      if (const std::optional<std::size_t> length = Png::ClosingLength(source, offset)) {
+        lying = Status{Fault::kChunkLength, offset,
+                       std::to_string(Png::ReadBig32(source.data() + offset)) +
+                           " bytes claimed; its CRC closes it after " + std::to_string(*length)};
+        chunk.offset = offset;
+        std::copy_n(source.data() + offset + 4, 4, chunk.type.letters);
+        chunk.data = source.subspan(offset + 8, *length);
+        status = {};
+      }
+    }
     if (status.fault == Fault::kPastEnd) {
       reader.Truncate();
       if (plan.frames.empty()) return status;
@@ -269,6 +286,7 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
     if (!status.ok()) return status;
     if (status = reader.Take(chunk, ended); !status.ok()) return status;
   }
+  plan.damage = std::move(lying);
   return {};
 }
 

@@ -36,8 +36,10 @@ struct ApngPlan {
   // only; it is then neither cut nor composed.
   bool default_image_is_frame = false;
   std::vector<ApngFrame> frames;
-  // Set when the file ends (or a chunk's length runs past its end) before
-  // IEND: `frames` then holds only those whose data are surely whole.
+  // Set when the file ends inside a chunk before IEND (kPastEnd): `frames`
+  // then holds only those whose data are surely whole. Also set, with
+  // every frame read, when one chunk's length alone ran past the end while
+  // a good CRC closed it sooner (kChunkLength).
   std::optional<Status> damage;
 };
 
@@ -47,7 +49,9 @@ struct ApngPlan {
 // canvas before any frame, acTL's frame count before any frame is listed.
 // Nothing is inflated. A complete file's frame count must equal acTL's.
 // A file cut short gives the frames before the cut, with `damage` set, or
-// kPastEnd when no frame is whole. Returns kNotThisFormat for a file
+// kPastEnd when no frame is whole. A chunk whose length runs past the end
+// but whose CRC checks out at a shorter length (Png::ClosingLength) is
+// read at that length, once, and noted in `damage`. Returns kNotThisFormat for a file
 // without the PNG signature or without acTL before its first IDAT (a plain
 // PNG). REQUIRES: nothing. Memory is proportional to the chunk count.
 Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, ApngPlan& plan);

@@ -46,9 +46,12 @@ class FormatSource {
   const AnimationRecord& Animation() const { return animation_; }
   // Every frame whose data are whole, in play order.
   const std::vector<FrameRecord>& Frames() const { return frames_; }
-  // Set when an APNG ends before its last frame: the frames listed are
-  // those before the damage.
+  // Set when an APNG is damaged without being refused: cut short inside a
+  // chunk (kPastEnd), the frames listed being those before the damage; or
+  // one chunk's length alone wrong (kChunkLength), every frame listed.
   const std::optional<Status>& Damage() const { return damage_; }
+  // True when Damage() cost frames: the file ends inside a chunk.
+  bool CutShort() const { return damage_ && damage_->fault == Fault::kPastEnd; }
 
   // The exact cut of frame `number` (1-based): the frame's own compressed
   // data in a still file of the same format. REQUIRES: 1 <= number <=

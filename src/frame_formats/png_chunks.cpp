@@ -50,4 +50,18 @@ Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool 
   return {};
 }
 
+std::optional<std::size_t> ClosingLength(std::span<const std::uint8_t> source, std::size_t offset) {
+  const std::size_t left = source.size() - offset;
+  if (left < kChunkFraming) return std::nullopt;
+  const std::uint8_t* type = source.data() + offset + 4;
+  // The CRC grows a byte at a time over the data, checked at every length.
+  std::uint32_t crc = static_cast<std::uint32_t>(libdeflate_crc32(0, type, 4));
+  const std::uint8_t* data = type + 4;
+  for (std::size_t length = 0; length + kChunkFraming <= left; ++length) {
+    if (crc == ReadBig32(data + length)) return length;
+    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, data + length, 1));
+  }
+  return std::nullopt;
+}
+
 }  // namespace FrameFormats::Png

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -39,5 +40,14 @@ bool HasSignature(std::span<const std::uint8_t> source);
 // offset <= source.size().
 Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool check_crc,
                  Chunk& chunk);
+
+// For a chunk at `offset` whose length runs past the end of `source`: the
+// shortest data length whose CRC, over the type and that much data, is the
+// four bytes that follow it. Such a chunk is whole and only its length is
+// damaged: the file goes on past it. Empty when there is none, as for a
+// file cut short inside the chunk, or when not even the length and type
+// are there. Takes time in proportion to the bytes after `offset`.
+// REQUIRES: offset <= source.size().
+std::optional<std::size_t> ClosingLength(std::span<const std::uint8_t> source, std::size_t offset);
 
 }  // namespace FrameFormats::Png

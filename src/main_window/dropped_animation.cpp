@@ -274,7 +274,7 @@ QString DroppedAnimation::FormatFacts(int number) const {
 QString DroppedAnimation::CutShort() const {
 #if MERVANE_FRAME_FORMATS
   if (format_ && format_->Damage()) {
-    return QString::fromUtf8(kCutShortTip)
+    return QString::fromUtf8(format_->CutShort() ? kCutShortTip : kDamagedWholeTip)
         .arg(format_->Damage()->offset)
         .arg(QString::fromStdString(format_->Damage()->Reason()))
         .arg(FrameCount());

@@ -68,6 +68,9 @@ inline constexpr char kOtherFilesDropped[] =
 // frames before it, which were divided.
 inline constexpr char kCutShortTip[] =
     "The file is damaged at byte %1 (%2): only the %3 frames before it were divided.";
+// The same for an APNG whose damage cost no frame (one chunk's length).
+inline constexpr char kDamagedWholeTip[] =
+    "The file is damaged at byte %1 (%2), but all its %3 frames were divided.";
 inline constexpr char kImagesSuffix[] = " Images";
 // Logged, never shown, when a step the workflow goes on without fails: the
 // step and the reason.
