@@ -173,11 +173,13 @@ std::string NoneSelected(const Cli::Arguments& args, int frames) {
          " frames of " + args.source;
 }
 
-// One warning for a damaged source, the same in every mode: the frame it
-// ends in is written or listed as far as its data reach.
-void Warn(const std::string& damage) {
+// One warning for a damaged source, the same in every mode: a GIF's frame
+// it ends in is written or listed as far as its data reach; an animated
+// WebP's or APNG's is decoded whole or not at all, so it is left out.
+void Warn(const std::string& damage, bool left_out = false) {
   std::fflush(stdout);
-  std::fprintf(stderr, "%s: warning: %s; that frame is incomplete\n", kProgram, damage.c_str());
+  std::fprintf(stderr, "%s: warning: %s; that frame is %s\n", kProgram, damage.c_str(),
+               left_out ? "not written" : "incomplete");
 }
 
 // A prefix naming folders that do not exist yet gets them, as mkdir -p
@@ -389,12 +391,14 @@ std::vector<int> Selected(const Cli::Arguments& args, int frames) {
 }
 
 // An APNG cut short gives its whole frames; the one the cut falls in is
-// left out, and this says so.
+// left out, and this says so. A damaged chunk length that cost no frame is
+// said too.
 void WarnCutShort(const FrameFormats::FormatSource& source, const std::string& name) {
   if (!source.Damage()) return;
   std::fflush(stdout);
-  std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; the frames before it are written\n",
-               kProgram, name.c_str(), source.Damage()->offset, source.Damage()->Reason().c_str());
+  std::fprintf(stderr, "%s: warning: %s: byte %zu: %s; %s\n", kProgram, name.c_str(),
+               source.Damage()->offset, source.Damage()->Reason().c_str(),
+               source.CutShort() ? "the frames before it are written" : "no frame is lost");
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -481,7 +485,9 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::Fo
     request.longest_run_cs = FrameCompose::kLongestRunCs;
     request.frames = [&](const FrameCompose::FrameSink& sink,
                          FrameCompose::AnimationFacts& animation) {
-      source.Compose(sink, animation);
+      FrameFormats::FormatComposeOptions options;
+      options.threads = args.jobs;  // an APNG's frames are decoded as the writers encode
+      source.Compose(sink, animation, options);
     };
     request.json = [&](const FrameCompose::SetFacts& set,
                        const std::optional<FrameCompose::SheetLayout>& layout) {
@@ -500,7 +506,7 @@ int ComposeFormat(const std::vector<std::uint8_t>& bytes, const FrameFormats::Fo
     progress.Clear();
     return done;
   });
-  if (report.damage) Warn(report.damage->what());
+  if (report.damage) Warn(report.damage->what(), true);
   // Written once the frames are: its totals are the source's, so the
   // frames after the last one asked for need not be composed.
   if (!sidecar.empty()) WriteText(sidecar, source.Json(report.set));

@@ -5,9 +5,15 @@
 #include <png.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <new>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "frame_formats/apng_cut.h"
@@ -21,6 +27,8 @@ using FrameCompose::Canvas;
 using FrameCompose::ComposeError;
 
 constexpr int kOpaque = 255;
+constexpr char kNoMemory[] = "not enough memory";
+constexpr char kUnlikeItsControl[] = "its size is not its frame control's";
 
 // Rows decoded between two calls of the caller's pump: about 64 K pixels.
 constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
@@ -38,28 +46,43 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   source->at += count;
 }
 
+// libpng's words for why it gave up, kept for the caller's reason rather
+// than printed: a frame file is ours, and its faults are the source's.
+struct PngMessages {
+  std::string error;
+};
+
+[[noreturn]] void KeepError(png_structp png, png_const_charp message) {
+  static_cast<PngMessages*>(png_get_error_ptr(png))->error = message;
+  png_longjmp(png, 1);
+}
+
+// Warnings are about ancillary chunks a frame file does not hold, or
+// things libpng copes with; the picture decoded is what matters.
 void IgnoreWarning(png_structp, png_const_charp) {}
 
 // libpng's read state, destroyed however decoding ends.
 struct PngReadState {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  PngMessages messages;
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, KeepError, IgnoreWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   ~PngReadState() { png_destroy_read_struct(&png, &info, nullptr); }
 };
 
 // Decodes `file` (a frame's exact cut) into `pixels` as 8-bit RGBA, not
-// premultiplied, row by row, calling `pump` now and then; false when
-// libpng refuses it. 16-bit samples keep their high byte, as viewers show
-// them. Only rows and the header are read: the frame file holds nothing
-// after its data that matters.
-bool DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& record,
-                 std::vector<std::uint8_t>& pixels, const std::function<void()>& pump) {
+// premultiplied, row by row, calling `pump` now and then. Returns empty
+// text, or why libpng refused it. 16-bit samples keep their high byte, as
+// viewers show them. Only rows and the header are read: the frame file
+// holds nothing after its data that matters.
+std::string DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& record,
+                        std::vector<std::uint8_t>& pixels, const std::function<void()>& pump) {
   PngReadState state;  // made before setjmp, so that a longjmp skips no destructor
-  if (!state.png || !state.info) return false;
+  if (!state.png || !state.info) return kNoMemory;
   MemorySource source{file};
   const std::size_t row_bytes = static_cast<std::size_t>(record.width) * 4;
   pixels.resize(row_bytes * static_cast<std::size_t>(record.height));
-  if (setjmp(png_jmpbuf(state.png))) return false;
+  if (setjmp(png_jmpbuf(state.png))) return state.messages.error;
   png_set_read_fn(state.png, &source, ReadFromMemory);
   png_set_user_limits(state.png, Png::kLargestValue, Png::kLargestValue);
   png_read_info(state.png, state.info);
@@ -78,7 +101,7 @@ bool DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& recor
   if (png_get_image_width(state.png, state.info) != static_cast<png_uint_32>(record.width) ||
       png_get_image_height(state.png, state.info) != static_cast<png_uint_32>(record.height) ||
       png_get_rowbytes(state.png, state.info) != row_bytes) {
-    return false;
+    return kUnlikeItsControl;
   }
   const std::size_t rows_between_pumps =
       std::max<std::size_t>(1, kPixelsBetweenPumps / record.width);
@@ -88,8 +111,149 @@ bool DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& recor
       if (pump && (y + 1) % rows_between_pumps == 0) pump();
     }
   }
-  return true;
+  return {};
 }
+
+// Each frame's image decoded, in play order. Decoding needs no canvas, so
+// with more than one thread it runs on threads of its own, a few frames
+// ahead of the composer; drawing stays in order on the caller's thread.
+// At most two frames per decoding thread are held (one being decoded, one
+// waiting), in buffers kept from frame to frame.
+class DecodedFrames {
+ public:
+  struct Frame {
+    std::vector<std::uint8_t> rgba;  // the frame's region, as DecodeFrame leaves it
+    std::string failure;             // why it could not be decoded; empty when it was
+  };
+
+  DecodedFrames(std::span<const std::uint8_t> source, const ApngPlan& plan,
+                const FormatComposeOptions& options)
+      : source_(source),
+        plan_(plan),
+        pump_(options.pump),
+        decoders_(Decoders(options.threads, plan.frames.size())),
+        slots_(std::max<std::size_t>(1, 2 * decoders_)) {
+    try {
+      for (std::size_t i = 0; i < decoders_; ++i) threads_.emplace_back([this] { Run(); });
+    } catch (...) {
+      Stop();
+      throw;
+    }
+  }
+  DecodedFrames(const DecodedFrames&) = delete;
+  DecodedFrames& operator=(const DecodedFrames&) = delete;
+  ~DecodedFrames() { Stop(); }
+
+  // Frame `index` (0-based), decoded; valid until Release(index). Runs the
+  // pump before it and, while it waits or decodes, now and then. REQUIRES:
+  // frames are taken in order, each released before the next is taken.
+  const Frame& Take(std::size_t index) {
+    Slot& slot = slots_[index % slots_.size()];
+    if (pump_) pump_();
+    if (decoders_ == 0) {
+      Decode(index, slot.frame, pump_);
+      return slot.frame;
+    }
+    std::unique_lock lock(mutex_);
+    while (!changed_.wait_for(lock, kPumpEvery, [&] { return slot.done; })) {
+      if (!pump_) continue;
+      lock.unlock();
+      pump_();
+      lock.lock();
+    }
+    return slot.frame;
+  }
+
+  // Lets frame `index`'s buffer go to a frame further on.
+  void Release(std::size_t index) {
+    if (decoders_ == 0) return;
+    {
+      std::lock_guard lock(mutex_);
+      slots_[index % slots_.size()].done = false;
+      released_ = index + 1;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  // How often the caller's events run while it waits on a decoder.
+  static constexpr std::chrono::milliseconds kPumpEvery{20};
+
+  struct Slot {
+    Frame frame;
+    bool done = false;  // decoded, not yet released
+  };
+  // Thrown on a decoding thread, between rows, once the composer has stopped.
+  struct Stopped {};
+
+  // Ends the decoding threads, a frame part decoded among them.
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  // Threads besides the caller's: none for one thread in all or one frame.
+  static std::size_t Decoders(int threads, std::size_t frames) {
+    const unsigned all = threads > 0 ? static_cast<unsigned>(threads)
+                                     : std::max(1u, std::thread::hardware_concurrency());
+    return std::min<std::size_t>(all - 1, frames > 1 ? frames : 0);
+  }
+
+  void Decode(std::size_t index, Frame& frame, const std::function<void()>& pump) const {
+    const FrameRecord& record = plan_.frames[index].record;
+    try {
+      frame.failure =
+          DecodeFrame(ApngFrameFileBytes(source_, plan_, record.number), record, frame.rgba, pump);
+    } catch (const std::bad_alloc&) {
+      frame.failure = kNoMemory;
+    }
+  }
+
+  void Run() {
+    const std::function<void()> stopped = [this] {
+      std::lock_guard lock(mutex_);
+      if (stop_) throw Stopped{};
+    };
+    for (;;) {
+      std::size_t index = 0;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+          return stop_ || (next_ < plan_.frames.size() && next_ < released_ + slots_.size());
+        });
+        if (stop_) return;
+        index = next_++;
+      }
+      Slot& slot = slots_[index % slots_.size()];
+      try {
+        Decode(index, slot.frame, stopped);
+      } catch (const Stopped&) {
+        return;
+      }
+      {
+        std::lock_guard lock(mutex_);
+        slot.done = true;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const std::span<const std::uint8_t> source_;
+  const ApngPlan& plan_;
+  const std::function<void()>& pump_;
+  const std::size_t decoders_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0;      // the next frame a decoder takes
+  std::size_t released_ = 0;  // frames the composer is done with
+  bool stop_ = false;
+  std::vector<std::thread> threads_;  // last: start once everything above is set up
+};
 
 // Blends one source pixel over one canvas pixel, both RGBA bytes not
 // premultiplied, as the APNG "over" op defines it.
@@ -163,19 +327,21 @@ void ComposeApngPlan(std::span<const std::uint8_t> source, const ApngPlan& plan,
   canvas.height = plan.height;
   canvas.pixels.assign(static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height),
                        0u);
-  std::vector<std::uint8_t> pixels;
   std::vector<std::uint32_t> saved;
-  for (const ApngFrame& frame : plan.frames) {
+  DecodedFrames decoded(source, plan, options);
+  for (std::size_t index = 0; index < plan.frames.size(); ++index) {
+    const ApngFrame& frame = plan.frames[index];
     const FrameRecord& record = frame.record;
-    if (options.pump) options.pump();
-    if (!DecodeFrame(ApngFrameFileBytes(source, plan, record.number), record, pixels,
-                     options.pump)) {
-      throw ComposeError(source_name, record.number, frame.control_offset,
-                         FaultText(Fault::kBadImageData));
+    const DecodedFrames::Frame& pixels = decoded.Take(index);
+    if (!pixels.failure.empty()) {
+      throw ComposeError(
+          source_name, record.number, frame.control_offset,
+          Status{Fault::kBadImageData, frame.control_offset, pixels.failure}.Reason());
     }
     const bool restore = record.dispose == Dispose::kPrevious && record.number > 1;
     if (restore) CopyRegion(record, canvas, saved, false);
-    Draw(pixels, record, canvas);
+    Draw(pixels.rgba, record, canvas);
+    decoded.Release(index);
     if (!sink(record, canvas)) return;
     if (restore) {
       CopyRegion(record, canvas, saved, true);

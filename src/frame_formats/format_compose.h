@@ -31,6 +31,11 @@ struct FormatComposeOptions {
   // pixels while it is, so that a caller with a window can let its events
   // run. It may throw to stop reading.
   std::function<void()> pump;
+  // Threads in all, the caller's among them: with more than one, an APNG's
+  // frames are decoded on the others, a few frames ahead of the caller's,
+  // which draws them in order; the frames come out the same. 0: one per
+  // core.
+  int threads = 1;
 };
 
 // Reads `source` as an animated WebP (ReadWebp) and hands every frame to

@@ -20,6 +20,7 @@
 #include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
 #include "frame_formats/png_chunks.h"
+#include "frame_formats/still_decode.h"
 #include "frame_formats/webp_cut.h"
 #include "frame_split/frame_split.h"
 #include "support/apng_writer.h"
@@ -114,16 +115,19 @@ using Composer = std::function<void(
     std::span<const std::uint8_t>, const std::string&, const FrameFormats::FormatFrameSink&,
     FrameFormats::AnimationRecord&, const FrameFormats::FormatComposeOptions&)>;
 
-Composed ComposeAll(const Composer& compose, const Bytes& source) {
+Composed ComposeAll(const Composer& compose, const Bytes& source, int threads = 1) {
   Composed out;
   FrameFormats::AnimationRecord animation;
-  compose(source, "source",
-          [&](const FrameFormats::FrameRecord& record, const Canvas& canvas) {
-            out.records.push_back(record);
-            out.canvases.push_back(canvas);
-            return true;
-          },
-          animation, {});
+  FrameFormats::FormatComposeOptions options;
+  options.threads = threads;
+  compose(
+      source, "source",
+      [&](const FrameFormats::FrameRecord& record, const Canvas& canvas) {
+        out.records.push_back(record);
+        out.canvases.push_back(canvas);
+        return true;
+      },
+      animation, options);
   return out;
 }
 
@@ -506,9 +510,13 @@ TEST(ApngCompose, DisposeAndBlendOps) {
     ApngTest::Animation animation;
     animation.width = 4;
     animation.frames = c.frames;
-    const Composed composed = ComposeAll(FrameFormats::ComposeApng, ApngTest::Encode(animation));
-    ASSERT_EQ(composed.canvases.size(), 3u) << c.name;
-    EXPECT_EQ(composed.canvases[2].pixels, c.last) << c.name;
+    // Frames decoded ahead on other threads are drawn in the same order.
+    for (const int threads : {1, 3}) {
+      const Composed composed =
+          ComposeAll(FrameFormats::ComposeApng, ApngTest::Encode(animation), threads);
+      ASSERT_EQ(composed.canvases.size(), 3u) << c.name;
+      EXPECT_EQ(composed.canvases[2].pixels, c.last) << c.name << ", threads " << threads;
+    }
   }
 }
 
@@ -550,6 +558,15 @@ TEST(ApngCompose, PumpsWhileALargeFrameIsDecodedAndMayStopIt) {
           source, "s", [&](const auto&, const auto&) { return ++frames, true; }, record, options),
       Stop);
   EXPECT_EQ(frames, 0);
+  // With frames decoded ahead, a pump that stops and a sink that stops
+  // both end the decoding threads.
+  options.threads = 2;
+  EXPECT_THROW(FrameFormats::ComposeApng(source, "s", sink, record, options), Stop);
+  options.pump = {};
+  frames = 0;
+  FrameFormats::ComposeApng(
+      source, "s", [&](const auto&, const auto&) { return ++frames, false; }, record, options);
+  EXPECT_EQ(frames, 1);
 }
 
 // --- Hostile files ---------------------------------------------------------
@@ -559,6 +576,41 @@ ApngTest::Animation ThreeFrames() {
   animation.width = 4;
   animation.frames = {Op(0, kRed, 0, 0), Op(1, kGreen, 0, 0), Op(2, kBlue, 0, 0)};
   return animation;
+}
+
+TEST(ApngHostile, UndecodableDataAreRefusedWithLibpngsReasonAndNothingPrinted) {
+  ApngTest::Animation animation = ThreeFrames();
+  Bytes png = ApngTest::Encode(animation);
+  const std::size_t data = ApngTest::FindChunk(png, "fdAT", 0);
+  // Frame 2's zlib header, behind its sequence number: a 32 K window, a bad check.
+  png[data + 12] = 0x78;
+  png[data + 13] = 0x00;
+  ApngTest::FixCrc(png, data);
+  for (const int threads : {1, 2}) {
+    testing::internal::CaptureStderr();
+    try {
+      ComposeAll(FrameFormats::ComposeApng, png, threads);
+      ADD_FAILURE() << "no refusal, threads " << threads;
+    } catch (const FrameCompose::ComposeError& error) {
+      EXPECT_EQ(error.frame(), 2);
+      EXPECT_NE(std::string(error.what()).find("incorrect header check"), std::string::npos)
+          << error.what();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  }
+  // The frame's exact cut, decoded alone, says the same.
+  FrameFormats::ApngPlan plan;
+  ASSERT_TRUE(FrameFormats::ReadApng(png, {}, plan).ok());
+  testing::internal::CaptureStderr();
+  try {
+    FrameFormats::DecodeStill(FrameFormats::SourceFormat::kPng,
+                              FrameFormats::ApngFrameFileBytes(png, plan, 2), "f2.png", 2);
+    ADD_FAILURE() << "no refusal";
+  } catch (const FrameCompose::ComposeError& error) {
+    EXPECT_NE(std::string(error.what()).find("incorrect header check"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 struct HostileApng {
@@ -616,6 +668,24 @@ TEST(ApngHostile, RefusedWithTheirReason) {
     EXPECT_EQ(FrameFormats::ReadApng(png, {}, plan).fault, c.fault) << c.name;
     EXPECT_THROW(FrameFormats::PlanApngCuts(png, "x.png"), FrameSplit::DivideError) << c.name;
     EXPECT_THROW(ComposeAll(FrameFormats::ComposeApng, png), FrameCompose::ComposeError) << c.name;
+  }
+}
+
+TEST(ApngHostile, ALyingLengthInAWholeFileLosesNoFrame) {
+  using ApngTest::FindChunk;
+  const char* const lying[] = {"IEND", "fdAT"};
+  for (const char* type : lying) {
+    Bytes png = ApngTest::Encode(ThreeFrames());
+    const int last = type[0] == 'f' ? 1 : 0;  // the last fdAT: frames 2 and 3 have one each
+    const std::size_t at = FindChunk(png, type, last);
+    ApngTest::PutBig32(png, at, FrameFormats::Png::kLargestValue);
+    FrameFormats::ApngPlan plan;
+    ASSERT_TRUE(FrameFormats::ReadApng(png, {}, plan).ok()) << type;
+    EXPECT_EQ(plan.frames.size(), 3u) << type;
+    ASSERT_TRUE(plan.damage) << type;
+    EXPECT_EQ(plan.damage->fault, Fault::kChunkLength) << type;
+    EXPECT_EQ(plan.damage->offset, at) << type;
+    EXPECT_EQ(ComposeAll(FrameFormats::ComposeApng, png).canvases.size(), 3u) << type;
   }
 }
 
