@@ -250,7 +250,10 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
   if (!Png::HasSignature(source)) return {Fault::kNotThisFormat, 0, "no PNG signature"};
   Png::Chunk chunk;
   std::size_t offset = Png::kSignatureSize;
-  if (Status status = Png::ReadChunk(source, offset, true, chunk); !status.ok()) return status;
+  if (Status status = Png::ReadChunk(source, offset, true, chunk); !status.ok()) {
+    return {Fault::kBadHeader, offset,
+            FaultText(status.fault) + (status.detail.empty() ? "" : ": " + status.detail)};
+  }
   if (Status status = ReadImageHeader(chunk, plan); !status.ok()) return status;
   if (!CanvasFits(static_cast<std::uint32_t>(plan.width), static_cast<std::uint32_t>(plan.height),
                   budgets)) {

@@ -22,16 +22,23 @@ bool IsGif(std::span<const std::uint8_t> source) {
   });
 }
 
-// True when the chunks reach acTL before IDAT; walking stops at the first
-// chunk that does not fit.
+// True when the chunks reach acTL before IDAT, or may: a chunk before the
+// image data that does not fit (a length past the end or past 2^31) leaves
+// it open, and the APNG reader, rather than "a PNG without animation",
+// then says what is damaged. A file that reaches IDAT or IEND first, even
+// one cut short inside it, is a plain PNG.
 bool HasAnimationControl(std::span<const std::uint8_t> source) {
   Png::Chunk chunk;
-  for (std::size_t offset = Png::kSignatureSize; Png::ReadChunk(source, offset, false, chunk).ok();
-       offset = chunk.end()) {
+  std::size_t offset = Png::kSignatureSize;
+  for (; Png::ReadChunk(source, offset, false, chunk).ok(); offset = chunk.end()) {
     if (chunk.type == Png::kAnimationControl) return true;
     if (chunk.type == Png::kImageData || chunk.type == Png::kImageEnd) return false;
   }
-  return false;
+  constexpr std::size_t kTypeEnd = 8;  // past the length and the type
+  if (source.size() - offset < kTypeEnd) return false;
+  Png::ChunkType type;
+  std::copy_n(source.data() + offset + 4, 4, type.letters);
+  return !(type == Png::kImageData) && !(type == Png::kImageEnd);
 }
 
 }  // namespace

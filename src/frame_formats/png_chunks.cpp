@@ -30,7 +30,13 @@ Status ReadChunk(std::span<const std::uint8_t> source, std::size_t offset, bool 
   const std::uint8_t* at = source.data() + offset;
   const std::uint32_t length = ReadBig32(at);
   if (length > kLargestValue) {
-    return {Fault::kChunkLength, offset, std::to_string(length) + " bytes"};
+    // The type names the chunk where it is one: a damaged one may be any bytes.
+    const bool named = std::all_of(at + 4, at + 8, [](std::uint8_t c) {
+      return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+    const std::string type = named ? std::string(reinterpret_cast<const char*>(at + 4), 4) : "";
+    return {Fault::kChunkLength, offset,
+            (named ? type + " of " : std::string()) + std::to_string(length) + " bytes"};
   }
   if (length > left - kChunkFraming) {
     return {Fault::kPastEnd, offset,
