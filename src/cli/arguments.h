@@ -79,7 +79,9 @@ inline constexpr char kGifExtension[] = ".gif";
 // its folder and without a final `extension` in any case (the whole name
 // when it has none), so that they land in the current folder. The
 // extension is the source's format's own, so that a GIF named "x.png"
-// still divides into "x.png001.gif" as it always has.
+// still divides into "x.png001.gif" as it always has. An empty extension
+// gives the bare name, for a format that strips its own
+// (FrameFormats::FormatSource::Stem).
 std::string DefaultPrefix(const std::string& source, const std::string& extension = kGifExtension);
 
 }  // namespace Cli

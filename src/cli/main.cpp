@@ -555,7 +555,7 @@ int RunOtherFormat(const std::vector<std::uint8_t>& bytes, const Cli::Arguments&
   }
   const FrameFormats::FormatSource source(format, bytes, args.source);
   const std::string prefix =
-      args.prefix.value_or(Cli::DefaultPrefix(args.source, source.Extension()));
+      args.prefix.value_or(source.Stem(Cli::DefaultPrefix(args.source, std::string())));
   switch (args.output) {
     case Cli::Output::kExactCut:
       return CutFormat(source, args, prefix);

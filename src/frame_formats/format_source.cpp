@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <climits>
 #include <cstdio>
+#include <span>
+#include <string_view>
 #include <utility>
 
 #include "frame_compose/frame_sets.h"
@@ -19,6 +22,8 @@ constexpr char kWebpName[] = "WebP";
 constexpr char kApngName[] = "APNG";
 constexpr char kWebpExtension[] = ".webp";
 constexpr char kApngExtension[] = ".png";
+// image/apng's own extension, which APNGs carry less often than ".png".
+constexpr char kApngOwnExtension[] = ".apng";
 constexpr char kJsonNull[] = "null";
 constexpr long long kMsPerCs = 10;
 
@@ -34,6 +39,17 @@ std::string Printed(const char* format, Values... values) {
 int DelayCs(long long delay_ms) {
   return static_cast<int>(
       std::clamp((delay_ms + kMsPerCs / 2) / kMsPerCs, 0LL, static_cast<long long>(INT_MAX)));
+}
+
+// True when `name` ends in `ending`, ASCII letters in any case: a name's
+// bytes need be no UTF-8.
+bool EndsWithNoCase(const std::string& name, std::string_view ending) {
+  return name.size() >= ending.size() &&
+         std::equal(ending.begin(), ending.end(), name.end() - static_cast<long>(ending.size()),
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
 }
 
 }  // namespace
@@ -73,6 +89,18 @@ const char* FormatSource::Name() const {
 
 const char* FormatSource::Extension() const {
   return format_ == SourceFormat::kAnimatedWebp ? kWebpExtension : kApngExtension;
+}
+
+std::string FormatSource::Stem(const std::string& file_name) const {
+  static constexpr std::string_view kApngEndings[] = {kApngExtension, kApngOwnExtension};
+  static constexpr std::string_view kWebpEndings[] = {kWebpExtension};
+  const std::span<const std::string_view> endings =
+      apng_ ? std::span<const std::string_view>(kApngEndings) : kWebpEndings;
+  for (const std::string_view ending : endings) {
+    if (EndsWithNoCase(file_name, ending))
+      return file_name.substr(0, file_name.size() - ending.size());
+  }
+  return file_name;
 }
 
 std::vector<std::uint8_t> FormatSource::FrameFile(int number) const {

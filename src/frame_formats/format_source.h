@@ -43,6 +43,11 @@ class FormatSource {
   // The extension of its frame files and of its own name: ".webp" or ".png".
   const char* Extension() const;
   SourceFormat Format() const { return format_; }
+  // `file_name` (a bare name) less the extension a file of its format goes
+  // by, when it ends with one in any case: ".webp" for an animated WebP,
+  // ".png" or ".apng" for an APNG; else the whole name. The frame files of
+  // "x.apng" are named after "x", as those of "x.png" are.
+  std::string Stem(const std::string& file_name) const;
   const AnimationRecord& Animation() const { return animation_; }
   // Every frame whose data are whole, in play order.
   const std::vector<FrameRecord>& Frames() const { return frames_; }

@@ -30,17 +30,6 @@ QString NotDivisibleWhy(std::span<const std::uint8_t> bytes) {
   return QString::fromUtf8(kWhyNotGif);
 }
 
-// True when `name` ends in `ending`, ASCII letters in any case: a name's
-// bytes need be no UTF-8.
-bool EndsWithNoCase(const std::string& name, const std::string& ending) {
-  if (name.size() < ending.size()) return false;
-  return std::equal(ending.begin(), ending.end(),
-                    name.end() - static_cast<std::ptrdiff_t>(ending.size()), [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
-}
-
 #if MERVANE_FRAME_FORMATS
 FrameFormats::FormatComposeOptions FormatOptions(const FrameCompose::ComposeOptions& options) {
   FrameFormats::FormatComposeOptions format;
@@ -117,10 +106,10 @@ QString DroppedAnimation::FormatName() const {
 
 std::string DroppedAnimation::BaseName(const std::string& file_name,
                                        std::size_t gif_extension_length) const {
-  if (!format_) return Toolkit::DropLastCharacters(file_name, gif_extension_length);
-  const std::string extension = Extension();
-  if (!EndsWithNoCase(file_name, extension)) return file_name;
-  return file_name.substr(0, file_name.size() - extension.size());
+#if MERVANE_FRAME_FORMATS
+  if (format_) return format_->Stem(file_name);
+#endif
+  return Toolkit::DropLastCharacters(file_name, gif_extension_length);
 }
 
 int DroppedAnimation::FrameCount() const {

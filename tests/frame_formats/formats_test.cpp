@@ -654,6 +654,10 @@ TEST(ApngHostile, RefusedWithTheirReason) {
        Fault::kChunkCrc},
       {"length past 2^31", [](Bytes& png) { PutBig32(png, FindChunk(png, "fdAT"), 0x80000000u); },
        Fault::kChunkLength},
+      {"IHDR's length past 2^31", [](Bytes& png) { PutBig32(png, FindChunk(png, "IHDR"), ~0u); },
+       Fault::kBadHeader},
+      {"acTL's length past 2^31", [](Bytes& png) { PutBig32(png, FindChunk(png, "acTL"), ~0u); },
+       Fault::kChunkLength},
       {"bad CRC", [](Bytes& png) { png[FindChunk(png, "fdAT", 1) + 12] ^= 1; }, Fault::kChunkCrc},
       {"plain PNG",
        [](Bytes& png) {
@@ -666,6 +670,10 @@ TEST(ApngHostile, RefusedWithTheirReason) {
     c.change(png);
     FrameFormats::ApngPlan plan;
     EXPECT_EQ(FrameFormats::ReadApng(png, {}, plan).fault, c.fault) << c.name;
+    // A damaged APNG is refused as one, never as a PNG without animation.
+    EXPECT_EQ(FrameFormats::SniffFormat(png) == FrameFormats::SourceFormat::kApng,
+              c.fault != Fault::kNotThisFormat)
+        << c.name;
     EXPECT_THROW(FrameFormats::PlanApngCuts(png, "x.png"), FrameSplit::DivideError) << c.name;
     EXPECT_THROW(ComposeAll(FrameFormats::ComposeApng, png), FrameCompose::ComposeError) << c.name;
   }
@@ -843,6 +851,9 @@ TEST(Sniff, FormatsByTheirBytes) {
       ApngTest::FindChunk(late_actl, "IDAT") + 12 +
       FrameFormats::Png::ReadBig32(late_actl.data() + ApngTest::FindChunk(late_actl, "IDAT"));
   late_actl.insert(late_actl.begin() + after_idat, actl_bytes.begin(), actl_bytes.end());
+  Bytes plain_cut =
+      FrameCompose::EncodePng(Canvas{4, 4, std::vector<std::uint32_t>(16), {}, {}, -1});
+  plain_cut.resize(ApngTest::FindChunk(plain_cut, "IDAT") + 10);
   using F = FrameFormats::SourceFormat;
   const std::pair<Bytes, F> cases[] = {
       {GifTest::Encode(GifTest::SolidFrames(2, 2, 2)), F::kGif},
@@ -857,6 +868,8 @@ TEST(Sniff, FormatsByTheirBytes) {
       {ApngTest::Encode(animation), F::kApng},
       {late_actl, F::kPng},
       {FrameCompose::EncodePng(Canvas{1, 1, {0}, {}, {}, -1}), F::kPng},
+      // Cut short inside its image data: still a plain PNG, not a damaged APNG.
+      {plain_cut, F::kPng},
       {{}, F::kUnknown},
   };
   for (const auto& [bytes, format] : cases) {
