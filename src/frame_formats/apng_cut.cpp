@@ -300,11 +300,15 @@ ApngPlan PlanApngCuts(std::span<const std::uint8_t> source, const std::string& s
   return plan;
 }
 
-std::vector<std::uint8_t> ApngFrameFileBytes(std::span<const std::uint8_t> source,
-                                             const ApngPlan& plan, int number) {
-  const ApngFrame& frame = plan.frames.at(static_cast<std::size_t>(number) - 1);
+namespace {
+
+// The frame file of `frame`: its header, the source's tables, one IDAT for
+// each of `image_data`, IEND.
+std::vector<std::uint8_t> FrameFile(std::span<const std::uint8_t> source, const ApngPlan& plan,
+                                    const ApngFrame& frame,
+                                    std::span<const std::span<const std::uint8_t>> image_data) {
   std::size_t size = Png::kSignatureSize + 3 * Png::kChunkFraming + Png::kImageHeaderSize;
-  for (const ByteRange& range : frame.data) size += Png::kChunkFraming + range.length;
+  for (const auto& data : image_data) size += Png::kChunkFraming + data.size();
   for (const auto& table : {plan.palette, plan.transparency}) {
     if (table) size += Png::kChunkFraming + table->length;
   }
@@ -325,11 +329,27 @@ std::vector<std::uint8_t> ApngFrameFileBytes(std::span<const std::uint8_t> sourc
     FrameCompose::PutPngChunk(out, Png::kTransparency,
                               source.subspan(plan.transparency->offset, plan.transparency->length));
   }
-  for (const ByteRange& range : frame.data) {
-    FrameCompose::PutPngChunk(out, Png::kImageData, source.subspan(range.offset, range.length));
-  }
+  for (const auto& data : image_data) FrameCompose::PutPngChunk(out, Png::kImageData, data);
   FrameCompose::PutPngChunk(out, Png::kImageEnd, {});
   return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ApngFrameFileBytes(std::span<const std::uint8_t> source,
+                                             const ApngPlan& plan, int number) {
+  const ApngFrame& frame = plan.frames.at(static_cast<std::size_t>(number) - 1);
+  std::vector<std::span<const std::uint8_t>> data;
+  for (const ByteRange& range : frame.data)
+    data.push_back(source.subspan(range.offset, range.length));
+  return FrameFile(source, plan, frame, data);
+}
+
+std::vector<std::uint8_t> ApngFrameFileWithData(std::span<const std::uint8_t> source,
+                                                const ApngPlan& plan, int number,
+                                                std::span<const std::uint8_t> image_data) {
+  const std::span<const std::uint8_t> data[] = {image_data};
+  return FrameFile(source, plan, plan.frames.at(static_cast<std::size_t>(number) - 1), data);
 }
 
 }  // namespace FrameFormats

@@ -70,4 +70,11 @@ ApngPlan PlanApngCuts(std::span<const std::uint8_t> source, const std::string& s
 std::vector<std::uint8_t> ApngFrameFileBytes(std::span<const std::uint8_t> source,
                                              const ApngPlan& plan, int number);
 
+// The same file with `image_data` as its one IDAT's data in place of the
+// frame's own: the frame's picture in another zlib stream, for a decoder.
+// REQUIRES: as ApngFrameFileBytes; image_data.size() <= 2^31 - 1.
+std::vector<std::uint8_t> ApngFrameFileWithData(std::span<const std::uint8_t> source,
+                                                const ApngPlan& plan, int number,
+                                                std::span<const std::uint8_t> image_data);
+
 }  // namespace FrameFormats
