@@ -22,11 +22,11 @@ bool IsGif(std::span<const std::uint8_t> source) {
   });
 }
 
-// True when the chunks reach acTL before IDAT, or may: a chunk before the
-// image data that does not fit (a length past the end or past 2^31) leaves
-// it open, and the APNG reader, rather than "a PNG without animation",
-// then says what is damaged. A file that reaches IDAT or IEND first, even
-// one cut short inside it, is a plain PNG.
+// True when the chunks reach acTL before IDAT, or reach an IHDR or acTL
+// that does not fit (a length past the end or past 2^31): the APNG reader,
+// rather than "a PNG without animation", then says the header is damaged.
+// Any other chunk that does not fit ends the walk with a plain PNG, as a
+// file that reaches IDAT or IEND first is one.
 bool HasAnimationControl(std::span<const std::uint8_t> source) {
   Png::Chunk chunk;
   std::size_t offset = Png::kSignatureSize;
@@ -38,7 +38,7 @@ bool HasAnimationControl(std::span<const std::uint8_t> source) {
   if (source.size() - offset < kTypeEnd) return false;
   Png::ChunkType type;
   std::copy_n(source.data() + offset + 4, 4, type.letters);
-  return !(type == Png::kImageData) && !(type == Png::kImageEnd);
+  return type == Png::kImageHeader || type == Png::kAnimationControl;
 }
 
 }  // namespace

@@ -21,8 +21,9 @@ enum class SourceFormat {
 // The format of `source`. A WebP is animated when its first chunk is VP8X
 // with the animation flag set (the reader then requires ANIM and ANMF); a
 // PNG is an APNG when its chunks, walked by their lengths from the
-// signature, reach acTL before the first IDAT, or stop before it at a
-// chunk whose length does not fit (the APNG reader then names the damage).
+// signature, reach acTL before the first IDAT, or stop before it at an
+// IHDR or acTL whose length does not fit (the APNG reader then names the
+// damage).
 // CRCs are not checked here: the readers do that. REQUIRES: nothing; reads at most the chunk
 // headers.
 SourceFormat SniffFormat(std::span<const std::uint8_t> source);
