@@ -144,7 +144,7 @@ class FrameInflater {
     const std::uint8_t* header = source.data() + plan.header.offset;
     const int depth = header[8], colour = header[9], interlace = header[12];
     const std::size_t rows = RowsSize(frame.record, depth, colour);
-    if (interlace != 0 || rows == 0 || rows > kMostInflated) return {};
+    if (interlace != 0 || rows == 0) return {};
     packed_.clear();
     for (const ByteRange& range : frame.data) {
       packed_.insert(packed_.end(), source.begin() + static_cast<std::ptrdiff_t>(range.offset),
@@ -176,7 +176,8 @@ class FrameInflater {
   // file), and libdeflate inflates them in one call, between two pumps.
   static constexpr std::size_t kMostInflated = std::size_t{16} << 20;
 
-  // The bytes of the frame's filtered rows, or 0 for an unknown colour type.
+  // The bytes of the frame's filtered rows, or 0 for an unknown colour
+  // type or more than kMostInflated.
   static std::size_t RowsSize(const FrameRecord& record, int depth, int colour) {
     int channels = 0;
     switch (colour) {
@@ -196,8 +197,10 @@ class FrameInflater {
       default:
         return 0;
     }
-    const std::size_t bits = static_cast<std::size_t>(record.width) * channels * depth;
-    return (1 + (bits + 7) / 8) * static_cast<std::size_t>(record.height);
+    // A side is at most 2^31 - 1 and a pixel 64 bits: a row's bits fit 64 bits.
+    const std::size_t row = 1 + (static_cast<std::size_t>(record.width) * channels * depth + 7) / 8;
+    const auto height = static_cast<std::size_t>(record.height);
+    return row > kMostInflated / height ? 0 : row * height;
   }
 
   // `rows_` as a zlib stream of stored blocks, with its Adler-32.
