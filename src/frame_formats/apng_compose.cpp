@@ -37,7 +37,7 @@ constexpr std::size_t kPixelsBetweenPumps = std::size_t{1} << 16;
 
 // The frame file's bytes, handed to libpng as it asks for them.
 struct MemorySource {
-  const std::vector<std::uint8_t>& file;
+  std::span<const std::uint8_t> file;
   std::size_t at = 0;
 };
 
@@ -79,7 +79,7 @@ struct PngReadState {
 // holds nothing after its data that matters.
 // With `ours`, the file's CRCs and zlib check are those FrameInflater just
 // wrote, over data already checked, and are not checked again.
-std::string DecodeFrame(const std::vector<std::uint8_t>& file, const FrameRecord& record,
+std::string DecodeFrame(std::span<const std::uint8_t> file, const FrameRecord& record,
                         std::vector<std::uint8_t>& pixels, const std::function<void()>& pump,
                         bool ours = false) {
   PngReadState state;  // made before setjmp, so that a longjmp skips no destructor
@@ -431,6 +431,14 @@ void Clear(const FrameRecord& record, Canvas& canvas) {
 }
 
 }  // namespace
+
+std::string DecodeApngFrameFile(std::span<const std::uint8_t> file, int width, int height,
+                                std::vector<std::uint8_t>& pixels) {
+  FrameRecord size;
+  size.width = width;
+  size.height = height;
+  return DecodeFrame(file, size, pixels, {});
+}
 
 void ComposeApng(std::span<const std::uint8_t> source, const std::string& source_name,
                  const FormatFrameSink& sink, AnimationRecord& animation,

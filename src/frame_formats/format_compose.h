@@ -25,6 +25,15 @@ namespace FrameFormats {
 using FormatFrameSink =
     std::function<bool(const FrameRecord& record, const FrameCompose::Canvas& canvas)>;
 
+// Decodes `file`, a PNG of `width` x `height` pixels (an APNG frame's
+// exact cut), into `pixels` as 8-bit RGBA, not premultiplied, as the APNG
+// composer decodes each frame: 16-bit samples keep their high byte, and no
+// gamma is applied. Returns empty text, or why libpng refused it (a header
+// of another size among the reasons). REQUIRES: 0 < width, height, and
+// the budget has allowed width x height.
+std::string DecodeApngFrameFile(std::span<const std::uint8_t> file, int width, int height,
+                                std::vector<std::uint8_t>& pixels);
+
 struct FormatComposeOptions {
   Budgets budgets;
   // Called before each frame is decoded and, for APNG, about every 64 K

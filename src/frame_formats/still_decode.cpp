@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "frame_formats/still_decode.h"
 
+#include "frame_formats/format_compose.h"
+
 #include <png.h>
 #include <webp/decode.h>
 
@@ -69,11 +71,13 @@ Canvas DecodePng(std::span<const std::uint8_t> file, const std::string& file_nam
     return value > 0x7FFFFFFFu ? 0 : static_cast<int>(value);
   };
   Canvas canvas = Sized(side(png.image.width), side(png.image.height), budgets, file_name, number);
-  png.image.format = PNG_FORMAT_RGBA;
-  if (!png_image_finish_read(&png.image, nullptr, canvas.pixels.data(),
-                             static_cast<png_int_32>(canvas.width * kRgbaBytes), nullptr)) {
-    throw ComposeError(file_name, number, 0, png.image.message);
-  }
+  // Decoded as the composer decodes the frame, not by the simplified
+  // reader, which takes 16-bit samples for linear light and would show the
+  // frame alone in other colours than the frame as it appears.
+  std::vector<std::uint8_t> rgba;
+  const std::string refused = DecodeApngFrameFile(file, canvas.width, canvas.height, rgba);
+  if (!refused.empty()) throw ComposeError(file_name, number, 0, refused);
+  std::memcpy(canvas.pixels.data(), rgba.data(), canvas.pixels.size() * kRgbaBytes);
   return canvas;
 }
 

@@ -556,6 +556,23 @@ TEST(ApngCompose, DelaysAndTheDefaultImage) {
   EXPECT_EQ(composed.canvases[1].pixels, (std::vector<std::uint32_t>{0, kRed, kBlue, 0}));
 }
 
+TEST(ApngCompose, SixteenBitSamplesKeepTheirHighByteAsTheyAppearAndAlone) {
+  ApngTest::Animation animation;
+  animation.width = 2;
+  animation.sixteen_bit = true;
+  const std::uint32_t half = Rgba(200, 100, 50, 128);
+  animation.frames = {ApngTest::Solid(0, 0, 2, 1, half), ApngTest::Solid(0, 0, 2, 1, kHalfBlue)};
+  const Bytes bytes = ApngTest::Encode(animation);
+  const Composed composed = ComposeAll(FrameFormats::ComposeApng, bytes);
+  ASSERT_EQ(composed.canvases.size(), 2u);
+  EXPECT_EQ(composed.canvases[0].pixels, (std::vector<std::uint32_t>{half, half}));
+  const Bytes alone =
+      FrameFormats::ApngFrameFileBytes(bytes, FrameFormats::PlanApngCuts(bytes, "deep.png"), 1);
+  EXPECT_EQ(
+      FrameFormats::DecodeStill(FrameFormats::SourceFormat::kPng, alone, "deep001.png", 1).pixels,
+      composed.canvases[0].pixels);
+}
+
 TEST(ApngCompose, PumpsWhileALargeFrameIsDecodedAndMayStopIt) {
   ApngTest::Animation animation;
   animation.width = 512, animation.height = 256;  // two pumps' worth of pixels a frame

@@ -20,14 +20,18 @@ void Put32(Bytes& out, std::uint32_t value) {
     out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-// zlib data of `rgba` as rows, each behind filter byte 0.
-Bytes Deflate(const Bytes& rgba, int width, int height) {
+// zlib data of `rgba` as rows, each behind filter byte 0, in 8- or
+// 16-bit samples.
+Bytes Deflate(const Bytes& rgba, int width, int height, bool sixteen_bit) {
   Bytes rows;
   const std::size_t row = static_cast<std::size_t>(width) * 4;
   for (int y = 0; y < height; ++y) {
     rows.push_back(0);
-    rows.insert(rows.end(), rgba.begin() + static_cast<std::ptrdiff_t>(y * row),
-                rgba.begin() + static_cast<std::ptrdiff_t>((y + 1) * row));
+    for (std::size_t i = 0; i < row; ++i) {
+      const std::uint8_t sample = rgba[static_cast<std::size_t>(y) * row + i];
+      rows.push_back(sample);
+      if (sixteen_bit) rows.push_back(static_cast<std::uint8_t>(~sample));
+    }
   }
   const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
       libdeflate_alloc_compressor(6), libdeflate_free_compressor);
@@ -44,7 +48,8 @@ Bytes Encode(const Animation& animation) {
   Bytes header;
   Put32(header, static_cast<std::uint32_t>(animation.width));
   Put32(header, static_cast<std::uint32_t>(animation.height));
-  header.insert(header.end(), {8, 6, 0, 0, 0});
+  header.insert(header.end(),
+                {static_cast<std::uint8_t>(animation.sixteen_bit ? 16 : 8), 6, 0, 0, 0});
   FrameCompose::PutPngChunk(out, Png::kImageHeader, header);
   Bytes control;
   Put32(control, static_cast<std::uint32_t>(animation.frames.size()));
@@ -52,8 +57,9 @@ Bytes Encode(const Animation& animation) {
   FrameCompose::PutPngChunk(out, Png::kAnimationControl, control);
   std::uint32_t sequence = 0;
   if (!animation.default_image.empty()) {
-    FrameCompose::PutPngChunk(out, Png::kImageData,
-                              Deflate(animation.default_image, animation.width, animation.height));
+    FrameCompose::PutPngChunk(
+        out, Png::kImageData,
+        Deflate(animation.default_image, animation.width, animation.height, animation.sixteen_bit));
   }
   for (std::size_t i = 0; i < animation.frames.size(); ++i) {
     const Frame& frame = animation.frames[i];
@@ -69,7 +75,7 @@ Bytes Encode(const Animation& animation) {
                  static_cast<std::uint8_t>(frame.delay_den),
                  static_cast<std::uint8_t>(frame.dispose), static_cast<std::uint8_t>(frame.blend)});
     FrameCompose::PutPngChunk(out, Png::kFrameControl, fctl);
-    const Bytes data = Deflate(frame.rgba, frame.width, frame.height);
+    const Bytes data = Deflate(frame.rgba, frame.width, frame.height, animation.sixteen_bit);
     if (i == 0 && animation.default_image.empty()) {
       FrameCompose::PutPngChunk(out, Png::kImageData, data);
     } else {

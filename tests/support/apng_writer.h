@@ -28,6 +28,9 @@ struct Animation {
   Bytes default_image;
   std::vector<Frame> frames;
   std::uint32_t plays = 0;
+  // 16-bit samples: each byte given becomes a sample's high byte, over a
+  // low byte that differs from it.
+  bool sixteen_bit = false;
 };
 
 // The APNG file of `animation`.
