@@ -265,10 +265,10 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
   std::optional<Status> lying;  // a chunk whose length alone was damaged
   for (bool ended = false; !ended; offset = chunk.end()) {
     Status status = Png::ReadChunk(source, offset, true, chunk);
-    if (status.fault == Fault::kPastEnd && !lying) {
-      // A length past the end, where a CRC that checks out closes the
-      // chunk sooner, is damage in a file that goes on, not a file cut
-      // short: the chunk is taken at that length. Once only, so that a
+    if ((status.fault == Fault::kPastEnd || status.fault == Fault::kChunkLength) && !lying) {
+      // A length past the end (or past any chunk's), where a CRC that
+      // checks out closes the chunk sooner, is damage in a file that goes
+      // on, not a file cut short: the chunk is taken at that length. Once only, so that a
       // file of such chunks costs one pass over its bytes, not one each.
       if (const std::optional<std::size_t> length = Png::ClosingLength(source, offset)) {
         lying = Status{Fault::kChunkLength, offset,
@@ -280,10 +280,14 @@ Status ReadApng(std::span<const std::uint8_t> source, const Budgets& budgets, Ap
         status = {};
       }
     }
-    if (status.fault == Fault::kPastEnd) {
+    // Damage within a chunk, as a file cut short, ends the frames that are
+    // surely whole: as a damaged GIF, divided as far as it goes.
+    if (status.fault == Fault::kPastEnd || status.fault == Fault::kChunkCrc ||
+        status.fault == Fault::kChunkLength) {
       reader.Truncate();
       if (plan.frames.empty()) return status;
       plan.damage = std::move(status);
+      plan.frames_lost = true;
       return {};
     }
     if (!status.ok()) return status;

@@ -36,11 +36,14 @@ struct ApngPlan {
   // only; it is then neither cut nor composed.
   bool default_image_is_frame = false;
   std::vector<ApngFrame> frames;
-  // Set when the file ends inside a chunk before IEND (kPastEnd): `frames`
-  // then holds only those whose data are surely whole. Also set, with
-  // every frame read, when one chunk's length alone ran past the end while
-  // a good CRC closed it sooner (kChunkLength).
+  // Set when the file ends inside a chunk before IEND (kPastEnd), or a
+  // chunk after the first frame's data fails its CRC or has a length no
+  // chunk may have: `frames` then holds only those whose data are surely
+  // whole, and `frames_lost` is set. Also set, with every frame read, when
+  // one chunk's length alone ran past the end while a good CRC closed it
+  // sooner (kChunkLength).
   std::optional<Status> damage;
+  bool frames_lost = false;
 };
 
 // Reads the chunk structure of `source` into `plan`, checking the header,
@@ -48,8 +51,9 @@ struct ApngPlan {
 // and fdAT), each frame's region against the canvas, and the budgets: the
 // canvas before any frame, acTL's frame count before any frame is listed.
 // Nothing is inflated. A complete file's frame count must equal acTL's.
-// A file cut short gives the frames before the cut, with `damage` set, or
-// kPastEnd when no frame is whole. A chunk whose length runs past the end
+// A file cut short, or whose chunks are damaged (CRC, length) past its
+// first whole frame, gives the frames before the damage, with `damage` set,
+// or the damage when no frame is whole. A chunk whose length runs past the end
 // but whose CRC checks out at a shorter length (Png::ClosingLength) is
 // read at that length, once, and noted in `damage`. Returns kNotThisFormat for a file
 // without the PNG signature or without acTL before its first IDAT (a plain

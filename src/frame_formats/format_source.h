@@ -55,8 +55,9 @@ class FormatSource {
   // chunk (kPastEnd), the frames listed being those before the damage; or
   // one chunk's length alone wrong (kChunkLength), every frame listed.
   const std::optional<Status>& Damage() const { return damage_; }
-  // True when Damage() cost frames: the file ends inside a chunk.
-  bool CutShort() const { return damage_ && damage_->fault == Fault::kPastEnd; }
+  // True when Damage() cost frames: the file ends inside a chunk, or one
+  // is damaged.
+  bool CutShort() const { return apng_ && apng_->frames_lost; }
 
   // The exact cut of frame `number` (1-based): the frame's own compressed
   // data in a still file of the same format. REQUIRES: 1 <= number <=
