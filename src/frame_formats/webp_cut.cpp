@@ -251,8 +251,12 @@ Status ReadWebp(std::span<const std::uint8_t> source, const Budgets& budgets, We
     return {Fault::kBadHeader, 4,
             "the RIFF size ends the file at byte " + std::to_string(riff_end) + ", inside VP8X"};
   }
-  if (ReadLittle32(source.data() + extended_at + 4) < Webp::kExtendedSize) {
-    return {Fault::kBadHeader, extended_at, "VP8X too short"};
+  // libwebp's decoders take a VP8X of exactly its size and no other.
+  if (const std::uint32_t size = ReadLittle32(source.data() + extended_at + 4);
+      size != Webp::kExtendedSize) {
+    return {
+        Fault::kBadHeader, extended_at,
+        "VP8X of " + std::to_string(size) + " bytes, not " + std::to_string(Webp::kExtendedSize)};
   }
   const std::uint8_t* extended = source.data() + extended_at + Webp::kChunkHeaderSize;
   plan.width = static_cast<int>(ReadLittle24(extended + 4) + 1);

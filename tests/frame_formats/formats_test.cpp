@@ -825,6 +825,15 @@ TEST(WebpHostile, RefusedWithTheirReasonAndEveryPrefixRefused) {
        "ends the file at byte 20, inside VP8X"},
       {"RIFF size past the end",
        [](Bytes& w) { PutLittle(w, 4, static_cast<std::uint32_t>(w.size()), 4); }, Fault::kPastEnd},
+      {"VP8X of 12 bytes, which libwebp refuses",
+       [](Bytes& w) {
+         w.insert(w.begin() + 30, {0, 0});
+         PutLittle(w, 16, 12, 4);
+         PutLittle(w, 4, static_cast<std::uint32_t>(w.size() - 8), 4);
+       },
+       Fault::kBadHeader,
+       {},
+       "VP8X of 12 bytes, not 10"},
       {"no ANIM", [](Bytes& w) { w[FindWebpChunk(w, "ANIM") + 3] = 'X'; }, Fault::kChunkOrder},
       {"an image unlike its frame header",
        [](Bytes& w) { PutLittle(w, FindWebpChunk(w, "ANMF", 0) + 8 + 6, 3, 3); },
