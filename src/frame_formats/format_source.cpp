@@ -6,6 +6,8 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <numeric>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -33,6 +35,32 @@ std::string Printed(const char* format, Values... values) {
   std::array<char, 512> text{};
   std::snprintf(text.data(), text.size(), format, values...);
   return std::string(text.data());
+}
+
+// An APNG delay's denominator as it counts: 0 stands for 100.
+constexpr std::uint64_t kDenOfZero = 100;
+// The largest denominator a run's summed delay keeps.
+constexpr std::uint64_t kLargestRunDen = 0xFFFFFFFFu;
+
+// The delays of APNG frames `records`, summed exactly as one fraction of a
+// second, reduced: what a kept frame standing for them lasts. Nothing when
+// the sum's denominator would pass kLargestRunDen (its numerator then
+// stays below 2^16 * 2^16 * 2^32, within 64 bits).
+std::optional<std::pair<std::uint64_t, std::uint64_t>> RunDelay(
+    const std::vector<const FrameRecord*>& records) {
+  std::uint64_t num = 0, den = 1;
+  for (const FrameRecord* record : records) {
+    const std::uint64_t n = static_cast<std::uint64_t>(record->delay_num);
+    const std::uint64_t d =
+        record->delay_den == 0 ? kDenOfZero : static_cast<std::uint64_t>(record->delay_den);
+    const std::uint64_t common = den / std::gcd(den, d) * d;  // both at most 2^32: no overflow
+    if (common > kLargestRunDen) return std::nullopt;
+    num = num * (common / den) + n * (common / d);
+    den = common;
+    const std::uint64_t divisor = std::gcd(num, den);
+    if (divisor > 1) num /= divisor, den /= divisor;
+  }
+  return std::make_pair(num, den);
 }
 
 // A delay in hundredths of a second, rounded, as the GIF savers count it.
@@ -176,7 +204,18 @@ std::string FormatSource::Json(const FrameCompose::SetFacts& set,
         "\"delay_ms\": %lld, \"dispose\": \"%s\", \"blend\": \"%s\"",
         f.number, f.left, f.top, f.width, f.height, delay_ms, DisposeName(f.dispose),
         BlendName(f.blend));
-    if (apng_) json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
+    if (apng_ && kept.stands_for.size() > 1) {
+      // The run's own length, exactly; its delay_ms sums each frame's, rounded.
+      std::vector<const FrameRecord*> run;
+      for (const int number : kept.stands_for) run.push_back(&record(number));
+      const auto delay = RunDelay(run);
+      json += delay ? Printed(", \"delay_num\": %llu, \"delay_den\": %llu",
+                              static_cast<unsigned long long>(delay->first),
+                              static_cast<unsigned long long>(delay->second))
+                    : ", \"delay_num\": null, \"delay_den\": null";
+    } else if (apng_) {
+      json += Printed(", \"delay_num\": %d, \"delay_den\": %d", f.delay_num, f.delay_den);
+    }
     json += FrameCompose::KeptFrameFields(kept, sheet) + "}";
   }
   const std::optional<std::size_t> damaged =

@@ -95,7 +95,9 @@ class FormatSource {
 
   // The same for frames as they were written: each kept frame of `set`
   // (by its number) with its file, its delay_ms the exact sum of those of
-  // the frames it stands for, "stands_for" when that is more than itself
+  // the frames it stands for (for an APNG, delay_num / delay_den then give
+  // the run's exact length, reduced, or null when its denominator would
+  // pass 32 bits), "stands_for" when that is more than itself
   // and, on a `sheet`, its "cell" {column, row, x, y}; damaged_at is the
   // set's when it has one; then the "sheet" {file, columns, rows,
   // cell_width, cell_height}. REQUIRES: every number is one of Frames().

@@ -19,6 +19,7 @@
 #include "frame_formats/apng_cut.h"
 #include "frame_formats/format_compose.h"
 #include "frame_formats/format_sniff.h"
+#include "frame_formats/format_source.h"
 #include "frame_formats/png_chunks.h"
 #include "frame_formats/still_decode.h"
 #include "frame_formats/webp_cut.h"
@@ -571,6 +572,39 @@ TEST(ApngCompose, SixteenBitSamplesKeepTheirHighByteAsTheyAppearAndAlone) {
   EXPECT_EQ(
       FrameFormats::DecodeStill(FrameFormats::SourceFormat::kPng, alone, "deep001.png", 1).pixels,
       composed.canvases[0].pixels);
+}
+
+TEST(ApngJson, AKeptFrameStandingForARunGivesTheRunsExactLength) {
+  ApngTest::Animation animation;
+  animation.width = 4;
+  animation.frames = {Op(0, kRed, 0, 0), Op(0, kRed, 0, 0), Op(0, kRed, 0, 0), Op(0, kRed, 0, 0)};
+  for (auto& frame : animation.frames) frame.delay_num = 1, frame.delay_den = 3;
+  animation.frames[2].delay_den = 0;      // 1/100 s
+  animation.frames[3].delay_den = 65521;  // a prime
+  const Bytes bytes = ApngTest::Encode(animation);
+  const FrameFormats::FormatSource source(FrameFormats::SourceFormat::kApng, bytes, "r.png");
+  struct Case {
+    std::vector<int> run;
+    const char* says;
+  };
+  for (const auto& [run, says] : {
+           Case{{1},
+                "\"delay_ms\": 333, \"dispose\": \"none\", \"blend\": \"source\", "
+                "\"delay_num\": 1, \"delay_den\": 3}"},
+           Case{{1, 2},
+                "\"delay_ms\": 666, \"dispose\": \"none\", \"blend\": \"source\", "
+                "\"delay_num\": 2, \"delay_den\": 3, \"stands_for\": [1, 2]}"},
+           Case{{2, 3, 4},
+                "\"delay_ms\": 343, \"dispose\": \"none\", \"blend\": \"source\", "
+                "\"delay_num\": 6748963, \"delay_den\": 19656300, "
+                "\"stands_for\": [2, 3, 4]}"},
+       }) {
+    FrameCompose::SetFacts set;
+    set.frames.push_back({{}, run, {}, -1, 0});
+    set.frames.back().facts.number = run.front();
+    const std::string json = source.Json(set);
+    EXPECT_NE(json.find(says), std::string::npos) << json;
+  }
 }
 
 TEST(ApngCompose, PumpsWhileALargeFrameIsDecodedAndMayStopIt) {
