@@ -76,7 +76,18 @@ std::string DroppedAnimation::Extension() const {
   return FrameSplit::kFrameExtension;
 }
 
-bool DroppedAnimation::HasOwnWholeFrames() const { return Extension() != kPngExtension; }
+bool DroppedAnimation::HasOwnWholeFrames() const {
+  if (Extension() == kPngExtension) return false;
+#if MERVANE_FRAME_FORMATS
+  // No WebP holds a side past kLargestWebpSide, though a WebP's canvas may
+  // have one: its whole frames are then offered as PNGs alone.
+  if (format_) {
+    const FrameFormats::AnimationRecord& canvas = format_->Animation();
+    return std::max(canvas.canvas_width, canvas.canvas_height) <= FrameFormats::kLargestWebpSide;
+  }
+#endif
+  return true;
+}
 
 FrameCompose::Encoder DroppedAnimation::WholeFrameEncoder() const {
 #if MERVANE_FRAME_FORMATS

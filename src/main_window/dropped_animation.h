@@ -57,7 +57,8 @@ class DroppedAnimation {
   // "GIF", "WebP" or "APNG": what its stored frame files are.
   QString FormatName() const;
   // True when whole frames in its own format are another kind of file
-  // than whole frames as PNGs: for a GIF and a WebP, not an APNG.
+  // than whole frames as PNGs, and can be written: for a GIF, and a WebP
+  // whose canvas a WebP still can hold; not an APNG.
   bool HasOwnWholeFrames() const;
   // The frame files' names start with the dropped file's name less this:
   // its last four characters for a GIF, as the window always did; for the

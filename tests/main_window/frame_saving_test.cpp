@@ -115,6 +115,25 @@ TEST(FrameSaving, EachKindWritesTheFilesItNamesAndSaysSo) {
   }
 }
 
+TEST(FrameSaving, WholeFramesInTheSourcesFormatAreOfferedWhereTheyCanBeWritten) {
+  for (const Source& source : Sources()) {
+    const auto animation =
+        MainWindow::DroppedAnimation::Read("clip" + source.extension,
+                                           std::make_shared<const GifTest::Bytes>(source.bytes))
+            .animation;
+    EXPECT_EQ(animation->HasOwnWholeFrames(), source.extension != ".png") << source.name;
+  }
+#if MERVANE_FRAME_FORMATS
+  // A WebP canvas wider than a WebP still may be.
+  GifTest::TempDir dir;
+  if (!FormatTest::WriteSparseWebp(dir.File("wide.webp"), 2, 20000, 8)) GTEST_SKIP();
+  EXPECT_FALSE(MainWindow::DroppedAnimation::Read(dir.File("wide.webp"),
+                                                  std::make_shared<const GifTest::Bytes>(
+                                                      GifTest::ReadBytes(dir.File("wide.webp"))))
+                   .animation->HasOwnWholeFrames());
+#endif
+}
+
 TEST(FrameSaving, ASheetPastTheBudgetIsRefusedBeforeAnyFrameIsComposed) {
   const auto saving = SavingOf(GifTest::ConstantFrames(2, 8192, 8192, 8192, 8192), "/in/big.gif");
   GifTest::TempDir folder;
