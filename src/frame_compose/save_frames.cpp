@@ -86,14 +86,13 @@ class CanvasPool {
 // wait for that.
 class Writer {
  public:
-  explicit Writer(const SaveRequest& request)
+  // `frame_bytes`: the bytes of one frame's picture, which every frame
+  // waiting or being encoded holds.
+  Writer(const SaveRequest& request, std::size_t frame_bytes)
       : request_(request),
-        pool_size_(
-            std::max(request.pump ? 1u : 0u,
-                     (request.threads > 0 ? static_cast<unsigned>(request.threads)
-                                          : std::max(1u, std::thread::hardware_concurrency())) -
-                         1)),
-        most_waiting_(2 * pool_size_) {
+        pool_size_(PoolSize(request, Fitting(frame_bytes))),
+        most_waiting_(std::max<std::size_t>(
+            1, std::min<std::size_t>(2 * pool_size_, Fitting(frame_bytes) - pool_size_))) {
     for (unsigned i = 0; i < pool_size_; ++i) threads_.emplace_back([this] { Run(); });
   }
   Writer(const Writer&) = delete;
@@ -107,6 +106,22 @@ class Writer {
       WaitPumping(lock, [&] { return busy_ == 0 && (waiting_.empty() || failure_); });
     }
     for (std::thread& thread : threads_) thread.join();
+  }
+
+  // How many frames of `frame_bytes` kMostBytesInFlight holds: at least
+  // two, one waiting and one being encoded.
+  static std::size_t Fitting(std::size_t frame_bytes) {
+    return std::max<std::size_t>(2, kMostBytesInFlight / std::max<std::size_t>(frame_bytes, 1));
+  }
+
+  // The writing threads: one per core but the composer's (or as the request
+  // says), no more than leave a place for a frame waiting among `fitting`,
+  // and at least one when the caller has events to run.
+  static unsigned PoolSize(const SaveRequest& request, std::size_t fitting) {
+    const unsigned all = request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                             : std::max(1u, std::thread::hardware_concurrency());
+    const auto others = static_cast<unsigned>(std::min<std::size_t>(all - 1, fitting - 1));
+    return std::max(request.pump ? 1u : 0u, others);
   }
 
   // Hands a frame on. Rethrows a failure of a writer.
@@ -375,7 +390,8 @@ SaveReport SaveFramesAsTheyAppear(std::span<const std::uint8_t> source,
   Toolkit::RequireFreeNames(names, request.keep);
   SaveReport report;
   {
-    Writer writer(request);
+    Writer writer(request, static_cast<std::size_t>(survey.width) *
+                               static_cast<std::size_t>(survey.height) * sizeof(std::uint32_t));
     ComposeWanted(
         source, source_name, request, survey, !request.sidecar.empty(),
         [&](const KeptFrame& frame, const Canvas& canvas) {

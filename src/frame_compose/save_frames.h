@@ -19,6 +19,12 @@ namespace FrameCompose {
 
 enum class FileKind { kFullFrameGif, kPng };
 
+// Frames held at once for other threads (waiting to be encoded, being
+// encoded, or decoded ahead of the composer) take about this many bytes at
+// most, whatever the number of threads: a large picture keeps fewer of
+// them busy, so that --jobs never multiplies the memory a frame takes.
+inline constexpr std::size_t kMostBytesInFlight = std::size_t{1} << 30;
+
 // Makes a frame's file from its picture, for a format these modules do not
 // write; may be called on several threads at once.
 using Encoder = std::function<std::vector<std::uint8_t>(const Canvas& canvas)>;

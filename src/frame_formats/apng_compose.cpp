@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "frame_compose/save_frames.h"
 #include "frame_formats/apng_cut.h"
 #include "frame_formats/format_compose.h"
 #include "frame_formats/png_chunks.h"
@@ -245,8 +246,10 @@ class DecodedFrames {
       : source_(source),
         plan_(plan),
         pump_(options.pump),
-        decoders_(Decoders(options.threads, plan.frames.size())),
-        slots_(std::max<std::size_t>(1, 2 * decoders_)) {
+        decoders_(Decoders(options.threads, plan)),
+        slots_(std::max<std::size_t>(
+            1,
+            std::min<std::size_t>(2 * decoders_, Fitting(plan) - kBuffersDecoding * decoders_))) {
     try {
       for (std::size_t i = 0; i < decoders_; ++i) threads_.emplace_back([this] { Run(); });
     } catch (...) {
@@ -310,11 +313,29 @@ class DecodedFrames {
     for (std::thread& thread : threads_) thread.join();
   }
 
-  // Threads besides the caller's: none for one thread in all or one frame.
-  static std::size_t Decoders(int threads, std::size_t frames) {
+  // Besides its slot's pixels, a decoder holds the frame's data inflated
+  // and rewrapped for libpng, each about as large.
+  static constexpr std::size_t kBuffersDecoding = 2;
+
+  // How many of the plan's largest frames' pixels kMostBytesInFlight
+  // holds; at least kBuffersDecoding + 1, a decoder and its slot.
+  static std::size_t Fitting(const ApngPlan& plan) {
+    std::size_t largest = 1;
+    for (const ApngFrame& frame : plan.frames) {
+      largest = std::max(largest, static_cast<std::size_t>(frame.record.width) *
+                                      static_cast<std::size_t>(frame.record.height) * 4);
+    }
+    return std::max(kBuffersDecoding + 1, FrameCompose::kMostBytesInFlight / largest);
+  }
+
+  // Threads besides the caller's: none for one thread in all or one frame,
+  // and no more than leave each a slot within kMostBytesInFlight.
+  static std::size_t Decoders(int threads, const ApngPlan& plan) {
     const unsigned all = threads > 0 ? static_cast<unsigned>(threads)
                                      : std::max(1u, std::thread::hardware_concurrency());
-    return std::min<std::size_t>(all - 1, frames > 1 ? frames : 0);
+    const std::size_t frames = plan.frames.size();
+    return std::min({static_cast<std::size_t>(all - 1), frames > 1 ? frames : std::size_t{0},
+                     Fitting(plan) / (kBuffersDecoding + 1)});
   }
 
   void Decode(std::size_t index, Frame& frame, FrameInflater& inflater,
