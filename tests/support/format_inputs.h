@@ -25,7 +25,7 @@ bool WriteAnimation(Kind kind, const std::string& path, int frames, int width, i
 // Writes an animated WebP of `frames` frames of 1 x 1 pixel, each at its
 // own place along the top of a canvas of `width` x `height`, to `path`: a
 // small file whose frames, as they appear, are each the whole canvas. False,
-// with the reason in `why`, when cwebp is missing or fails.
+// with the reason in `why`, when the encoder fails.
 bool WriteSparseWebp(const std::string& path, int frames, int width, int height,
                      std::string* why = nullptr);
 
